@@ -1,0 +1,14 @@
+// Reading the FileTime of a header record as this platform's hosts read it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quendrix::host {
+
+// "YYYY-MM-DD HH:MM", or "---------- --:--" for a value that is no valid
+// time. Windows hosts read FileTime as a packed DOS date/time, Linux hosts as
+// seconds since 1970.
+std::string FormatMemberTime(std::int32_t fileTime);
+
+}  // namespace quendrix::host

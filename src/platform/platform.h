@@ -1,0 +1,141 @@
+// The operating-system layer of quendrix: free functions over files, the
+// profile reader, the module's own location and the archive's time stamp.
+//
+// Everything above this header is pure logic. The implementations live in
+// src/platform/win32/ (the Windows calls exactly as the plug-in's design names
+// them) and src/platform/posix/ (our own layer in their place); CMake compiles
+// one of the two directories.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quendrix::platform {
+
+// How paths are written. The logic takes the style as a value, so that both
+// styles are tested on any machine; kPathStyle is the one of this build.
+enum class PathStyle { kWindows, kPosix };
+
+constexpr char SeparatorOf(PathStyle style) {
+  return style == PathStyle::kWindows ? '\\' : '/';
+}
+
+#ifdef _WIN32
+inline constexpr PathStyle kPathStyle = PathStyle::kWindows;
+#else
+inline constexpr PathStyle kPathStyle = PathStyle::kPosix;
+#endif
+inline constexpr char kPathSeparator = SeparatorOf(kPathStyle);
+
+// The file name under which hosts of this platform look for the plug-in.
+#if defined(_WIN64)
+inline constexpr std::string_view kPluginFileName = "quendrix.wcx64";
+#else
+inline constexpr std::string_view kPluginFileName = "quendrix.wcx";
+#endif
+
+// ---------------------------------------------------------------------------
+// The module's own directory.
+
+// Directory of the loaded module that `module` identifies, ending in the path
+// separator; empty when it cannot be had. On Windows `module` is the module
+// handle the loader passed to the entry routine; elsewhere it is any address
+// inside the module.
+std::string ModuleDirectory(const void* module);
+
+// Directory of the running executable, ending in the path separator.
+std::string ExecutableDirectory();
+
+// ---------------------------------------------------------------------------
+// Profile (INI) files.
+
+// One view of a profile file for the span of one rules lookup. On Windows each
+// Read goes to GetPrivateProfileStringA, as the Windows profile functions are
+// the reference for how rules files are read. Elsewhere the file is read once,
+// when the object is made, so that a lookup never mixes two versions of a file
+// that is being saved, and every Read answers from that snapshot with the same
+// rules as the Windows reader.
+class Profile {
+ public:
+  explicit Profile(const std::string& path);
+  ~Profile();
+  Profile(const Profile&) = delete;
+  Profile& operator=(const Profile&) = delete;
+
+  // The value of `key` in `section`, or `defaultValue` when the file, the
+  // section or the key is missing; cut to bufferSize - 1 characters, as a
+  // buffer of bufferSize bytes would hold it.
+  std::string Read(std::string_view section, std::string_view key,
+                   std::string_view defaultValue,
+                   std::size_t bufferSize) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// ---------------------------------------------------------------------------
+// File times.
+
+// Calendar components of a local time, as the Windows SYSTEMTIME gives them.
+struct CalendarTime {
+  std::int32_t year = 0;
+  std::int32_t month = 0;
+  std::int32_t day = 0;
+  std::int32_t hour = 0;
+  std::int32_t minute = 0;
+  std::int32_t second = 0;
+};
+
+// Reads the file's last-write time as local calendar components into `time`;
+// leaves `time` untouched when the path is empty, holds a wildcard or cannot
+// be opened for reading. The file is opened for reading only and shared for
+// reading and writing, and is closed before the call returns.
+void GetArchiveFileTime(const std::string& path, CalendarTime& time);
+
+// The file's last-write time as seconds since 1970-01-01 UTC; nothing when the
+// file cannot be examined.
+std::optional<std::int64_t> FileModifiedUnixSeconds(const std::string& path);
+
+// The local calendar time of an instant given in seconds since 1970.
+CalendarTime LocalCalendarTime(std::int64_t unixSeconds);
+
+// Sets the file's last-write time; false when it cannot be set.
+bool SetFileModifiedUnixSeconds(const std::string& path, std::int64_t seconds);
+
+// How the hosts of this platform read the FileTime field of a header record:
+// Windows hosts as a packed DOS date/time, Linux hosts as Unix seconds.
+enum class HeaderTimeKind { kDosDateTime, kUnixSeconds };
+#ifdef _WIN32
+inline constexpr HeaderTimeKind kHeaderTimeKind = HeaderTimeKind::kDosDateTime;
+#else
+inline constexpr HeaderTimeKind kHeaderTimeKind = HeaderTimeKind::kUnixSeconds;
+#endif
+
+// ---------------------------------------------------------------------------
+// Loading a plug-in (used by the host and the tests, never by the plug-in).
+
+class Library {
+ public:
+  Library() = default;
+  ~Library();
+  Library(Library&& other) noexcept;
+  Library& operator=(Library&& other) noexcept;
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+
+  // Loads the library at `path`; on failure returns an empty Library and puts
+  // the system's reason into `error`.
+  static Library Open(const std::string& path, std::string& error);
+
+  bool IsOpen() const { return handle_ != nullptr; }
+  void* Symbol(const char* name) const;
+
+ private:
+  void* handle_ = nullptr;
+};
+
+}  // namespace quendrix::platform

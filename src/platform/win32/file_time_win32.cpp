@@ -1,0 +1,109 @@
+// Windows: file times, read with the calls and flags the plug-in's design
+// names, each bracketed by the quiet error mode.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/win32/quiet_errors.h"
+
+namespace quendrix::platform {
+namespace {
+
+constexpr std::size_t kOpenPathLimit = 255;
+
+// The FILETIME epoch is 1601-01-01; Unix time starts 11644473600 s later.
+constexpr std::int64_t kUnixEpochIn100ns = 116444736000000000LL;
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (IsOpen()) win32::WithQuietErrors([&] { return CloseHandle(handle_); });
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// Opens for reading only, letting other programs read and write the file
+// meanwhile. Paths with wildcards are never opened.
+HANDLE OpenForTime(const std::string& path) {
+  if (path.empty() || path.find_first_of("*?") != std::string::npos) {
+    return INVALID_HANDLE_VALUE;
+  }
+  const std::string cut = path.substr(0, kOpenPathLimit);
+  return win32::WithQuietErrors([&] {
+    return CreateFileA(cut.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  });
+}
+
+}  // namespace
+
+void GetArchiveFileTime(const std::string& path, CalendarTime& time) {
+  FileHandle file(OpenForTime(path));
+  if (!file.IsOpen()) return;
+  FILETIME creation{}, access{}, write{};
+  GetFileTime(file.get(), &creation, &access, &write);
+  FILETIME local{};
+  FileTimeToLocalFileTime(&write, &local);
+  SYSTEMTIME system{};
+  FileTimeToSystemTime(&local, &system);
+  time.year = system.wYear;
+  time.month = system.wMonth;
+  time.day = system.wDay;
+  time.hour = system.wHour;
+  time.minute = system.wMinute;
+  time.second = system.wSecond;
+}
+
+std::optional<std::int64_t> FileModifiedUnixSeconds(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    return std::nullopt;
+  }
+  const std::int64_t ticks =
+      (static_cast<std::int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+      data.ftLastWriteTime.dwLowDateTime;
+  return (ticks - kUnixEpochIn100ns) / 10000000;
+}
+
+CalendarTime LocalCalendarTime(std::int64_t unixSeconds) {
+  const std::int64_t ticks = unixSeconds * 10000000 + kUnixEpochIn100ns;
+  const FILETIME utc{static_cast<DWORD>(ticks & 0xFFFFFFFF),
+                     static_cast<DWORD>(ticks >> 32)};
+  FILETIME local{};
+  SYSTEMTIME system{};
+  CalendarTime time;
+  if (!FileTimeToLocalFileTime(&utc, &local) ||
+      !FileTimeToSystemTime(&local, &system)) {
+    return time;
+  }
+  time.year = system.wYear;
+  time.month = system.wMonth;
+  time.day = system.wDay;
+  time.hour = system.wHour;
+  time.minute = system.wMinute;
+  time.second = system.wSecond;
+  return time;
+}
+
+bool SetFileModifiedUnixSeconds(const std::string& path, std::int64_t seconds) {
+  FileHandle file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                              nullptr));
+  if (!file.IsOpen()) return false;
+  const std::int64_t ticks = seconds * 10000000 + kUnixEpochIn100ns;
+  FILETIME write{static_cast<DWORD>(ticks & 0xFFFFFFFF),
+                 static_cast<DWORD>(ticks >> 32)};
+  return SetFileTime(file.get(), nullptr, nullptr, &write) != FALSE;
+}
+
+}  // namespace quendrix::platform

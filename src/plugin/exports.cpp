@@ -1,0 +1,99 @@
+// The eight exports of the packer plug-in interface and the module entry
+// routine. Each export forwards to the one Plugin of this module.
+//
+// This is the one file besides src/platform/ that knows which system it is
+// built for: Windows calls DllMain when the library is attached, Linux runs a
+// constructor function when the shared object is loaded.
+#include <optional>
+
+#include "platform/platform.h"
+#include "plugin/plugin.h"
+#include "plugin/wcx.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#define QUENDRIX_EXPORT extern "C"
+#else
+#define QUENDRIX_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace {
+
+// Constant-initialized, so it exists before any loader callback runs.
+std::optional<quendrix::Plugin> g_plugin;
+
+void Attach(const void* module) noexcept {
+  try {
+    g_plugin.emplace(quendrix::platform::ModuleDirectory(module),
+                     quendrix::PluginServices::Platform());
+  } catch (...) {
+    // Without memory for its state the plug-in refuses every file.
+    g_plugin.reset();
+  }
+}
+
+}  // namespace
+
+#ifdef _WIN32
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  switch (reason) {
+    case DLL_PROCESS_ATTACH:
+      Attach(instance);
+      return TRUE;
+    case DLL_PROCESS_DETACH:
+    case DLL_THREAD_ATTACH:
+    case DLL_THREAD_DETACH:
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+#else
+__attribute__((constructor)) static void OnLoad() {
+  // Any address inside this shared object identifies it.
+  Attach(reinterpret_cast<const void*>(&Attach));
+}
+#endif
+
+using quendrix::ArchiveHandle;
+
+QUENDRIX_EXPORT ArchiveHandle QUENDRIX_WCX_CALL
+OpenArchive(quendrix::tOpenArchiveData* archiveData) {
+  if (!g_plugin) {
+    if (archiveData != nullptr) {
+      archiveData->OpenResult = quendrix::E_NOT_SUPPORTED;
+    }
+    return nullptr;
+  }
+  return g_plugin->OpenArchive(archiveData);
+}
+
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL
+ReadHeader(ArchiveHandle, quendrix::tHeaderData* headerData) {
+  return g_plugin ? g_plugin->ReadHeader(headerData) : quendrix::E_END_ARCHIVE;
+}
+
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL ProcessFile(ArchiveHandle, int operation,
+                                                  char* destPath,
+                                                  char* destName) {
+  return g_plugin ? g_plugin->ProcessFile(operation, destPath, destName) : 0;
+}
+
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL CloseArchive(ArchiveHandle) {
+  return g_plugin ? g_plugin->CloseArchive() : 0;
+}
+
+// The plug-in never calls the host back, so the callbacks are dropped.
+QUENDRIX_EXPORT void QUENDRIX_WCX_CALL SetChangeVolProc(ArchiveHandle,
+                                                        quendrix::ChangeVolProc) {}
+
+QUENDRIX_EXPORT void QUENDRIX_WCX_CALL
+SetProcessDataProc(ArchiveHandle, quendrix::ProcessDataProc) {}
+
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL GetPackerCaps() {
+  return quendrix::kPackerCaps;
+}
+
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL CanYouHandleThisFile(char* fileName) {
+  return g_plugin ? g_plugin->CanYouHandleThisFile(fileName) : 0;
+}

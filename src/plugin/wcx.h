@@ -1,0 +1,83 @@
+// The records, codes and function types of the WCX packer plug-in interface,
+// laid out by the byte offsets of the published interface.
+//
+// Only the fields the plug-in reads or writes are declared. Hosts may pass
+// records that are shorter than the full published ones, so nothing past the
+// last declared field is ever touched.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/calling_convention.h"
+
+namespace quendrix {
+
+// Result codes.
+inline constexpr int E_END_ARCHIVE = 10;
+inline constexpr int E_EOPEN = 15;
+inline constexpr int E_ECREATE = 16;
+inline constexpr int E_NOT_SUPPORTED = 24;
+
+// Open modes of tOpenArchiveData.OpenMode.
+inline constexpr int PK_OM_LIST = 0;
+inline constexpr int PK_OM_EXTRACT = 1;
+
+// Operations of ProcessFile.
+inline constexpr int PK_SKIP = 0;
+inline constexpr int PK_TEST = 1;
+inline constexpr int PK_EXTRACT = 2;
+
+// Capabilities: searchable by content, content search, hidden from the pack
+// dialog. Nothing that writes archives.
+inline constexpr int PK_CAPS_BY_CONTENT = 64;
+inline constexpr int PK_CAPS_SEARCHTEXT = 128;
+inline constexpr int PK_CAPS_HIDE = 256;
+
+// The interface's fixed text fields.
+inline constexpr std::size_t kHeaderNameBytes = 260;
+
+struct tOpenArchiveData {
+  char* ArcName;
+  std::int32_t OpenMode;
+  std::int32_t OpenResult;
+  // Comment buffer fields follow in the published record; never touched.
+};
+
+struct tHeaderData {
+  char ArcName[kHeaderNameBytes];
+  char FileName[kHeaderNameBytes];
+  std::int32_t Flags;
+  std::int32_t PackSize;
+  std::int32_t UnpSize;
+  std::int32_t HostOS;
+  std::int32_t FileCRC;
+  std::int32_t FileTime;
+  // Version, method, attributes and comment fields follow; never touched.
+};
+
+// The pointer ArcName is 4 bytes in 32-bit builds and 8 in 64-bit ones.
+static_assert(offsetof(tOpenArchiveData, ArcName) == 0);
+static_assert(offsetof(tOpenArchiveData, OpenMode) == sizeof(void*));
+static_assert(offsetof(tOpenArchiveData, OpenResult) == sizeof(void*) + 4);
+static_assert(offsetof(tHeaderData, FileName) == 260);
+static_assert(offsetof(tHeaderData, PackSize) == 524);
+static_assert(offsetof(tHeaderData, UnpSize) == 528);
+static_assert(offsetof(tHeaderData, FileTime) == 540);
+
+using ArchiveHandle = void*;
+using ChangeVolProc = int(QUENDRIX_WCX_CALL*)(char*, int);
+using ProcessDataProc = int(QUENDRIX_WCX_CALL*)(char*, int);
+
+// Function types of the eight exports, for hosts that load a plug-in.
+using OpenArchiveFn = ArchiveHandle(QUENDRIX_WCX_CALL*)(tOpenArchiveData*);
+using ReadHeaderFn = int(QUENDRIX_WCX_CALL*)(ArchiveHandle, tHeaderData*);
+using ProcessFileFn = int(QUENDRIX_WCX_CALL*)(ArchiveHandle, int, char*, char*);
+using CloseArchiveFn = int(QUENDRIX_WCX_CALL*)(ArchiveHandle);
+using SetChangeVolProcFn = void(QUENDRIX_WCX_CALL*)(ArchiveHandle, ChangeVolProc);
+using SetProcessDataProcFn = void(QUENDRIX_WCX_CALL*)(ArchiveHandle,
+                                                     ProcessDataProc);
+using GetPackerCapsFn = int(QUENDRIX_WCX_CALL*)();
+using CanYouHandleThisFileFn = int(QUENDRIX_WCX_CALL*)(char*);
+
+}  // namespace quendrix

@@ -1,0 +1,59 @@
+#include "rules/lookup.h"
+
+#include <string>
+
+namespace quendrix {
+namespace {
+
+// The profile reader is asked with buffers of these sizes, so values come
+// back cut to one byte less.
+constexpr std::size_t kValueBuffer = kTemplateLimit + 1;
+constexpr std::size_t kFlagBuffer = 2;
+constexpr std::size_t kSectionBuffer = kSectionNameLimit + 1;
+
+std::uint8_t ShowStateOf(std::string_view text) {
+  if (text.size() == 1 && text[0] >= '0' && text[0] <= '9') {
+    return static_cast<std::uint8_t>(text[0] - '0');
+  }
+  return 0;
+}
+
+}  // namespace
+
+LookupResult LookupRules(std::string_view extension, const RulesSource& rules,
+                         ExpansionContext context, RuleSettings& settings,
+                         EntryTable& table) {
+  std::string section(extension.substr(0, kSectionNameLimit));
+  // One synonym step: a synonym key in the section it names is not followed.
+  section = rules.Read(section, "synonym", section, kSectionBuffer);
+
+  settings.logFlag = rules.Read(section, "log", "0", kFlagBuffer);
+  settings.shortFileNameFlag =
+      rules.Read(section, "ShortFileName", "0", kFlagBuffer);
+  settings.showConsole =
+      ShowStateOf(rules.Read(section, "ShowConsole", "0", kFlagBuffer));
+  context.shortFileName = IsOn(settings.shortFileNameFlag);
+
+  // Every lookup starts from an empty table, so a file whose section yields
+  // no complete pair never shows the members of the file looked up before.
+  table.Clear();
+  for (std::int32_t n = 1; n <= kMaxEntries; ++n) {
+    const std::string number = std::to_string(n);
+    const std::string command =
+        rules.Read(section, "command" + number, kNotFound, kValueBuffer);
+    const std::string fileout =
+        rules.Read(section, "fileout" + number, kNotFound, kValueBuffer);
+    if (command == kNotFound || fileout == kNotFound) break;
+
+    table.ResizeTo(n);
+    ExpandedEntry expanded = ExpandEntry(command, fileout, context);
+    Entry* entry = table.Find(n);
+    entry->command = std::move(expanded.command);
+    entry->fileout = std::move(expanded.fileout);
+  }
+
+  return {rules.Read(section, "command1", kNotFound, kValueBuffer),
+          std::move(section)};
+}
+
+}  // namespace quendrix

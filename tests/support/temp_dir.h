@@ -1,0 +1,32 @@
+// A fresh directory for one test, removed with everything in it afterwards.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace quendrix::testing {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // The directory in the platform's own form, ending in its separator.
+  std::string str() const;
+  // `name` inside the directory, in the platform's own form.
+  std::string file(std::string_view name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Writes `bytes` to `path` exactly, replacing what was there.
+void WriteFile(const std::filesystem::path& path, std::string_view bytes);
+// The whole content of `path`; empty when it cannot be read.
+std::string ReadFile(const std::filesystem::path& path);
+
+}  // namespace quendrix::testing
