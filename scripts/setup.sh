@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building and testing quendrix needs on Debian 12, and nothing
+# that is already there; safe to run any number of times.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make binutils
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  wine64
+  googletest libcli11-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  sudo=""
+  if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "setup: everything needed is installed"
+fi

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Sets up, builds the linux, win64 and win32 presets, and runs every test:
+# Linux natively, Win64 under wine64, Win32 by inspection of the DLL.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/wine.sh
+
+scripts/setup.sh
+trap wine_stop EXIT
+
+status=0
+for preset in linux win64 win32; do
+  echo "=== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+for preset in linux win64 win32; do
+  echo "=== $preset: test"
+  [[ $preset == win64 ]] && wine_start
+  ctest --preset "$preset" || status=1
+  [[ $preset == win64 ]] && wine_stop
+done
+exit $status

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Inspects a built Windows plug-in without running it: machine type, exactly
+# the eight exports under undecorated names, the callee-pops calling
+# convention of 32-bit exports, imports from system DLLs only, and the
+# version resource.
+# Usage: inspect_dll.sh DLL OBJDUMP ARCH(i386|x86-64) FILE-NAME
+set -u
+dll=$1 objdump=$2 arch=$3 file_name=$4
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+headers=$("$objdump" -p "$dll") || { echo "FAIL: objdump cannot read $dll"; exit 1; }
+
+case $arch in
+  i386) grep -q "file format pei-i386" <<<"$("$objdump" -f "$dll")" || fail "not a PE32 i386 file" ;;
+  x86-64) grep -q "file format pei-x86-64" <<<"$("$objdump" -f "$dll")" || fail "not a PE32+ x86-64 file" ;;
+esac
+
+# Export names, from the [Ordinal/Name Pointer] Table.
+exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^[ \t]*\[/{print $NF; next} on && NF==0{on=0}' <<<"$headers" | sort)
+expected=$(printf '%s\n' CanYouHandleThisFile CloseArchive GetPackerCaps OpenArchive ProcessFile ReadHeader SetChangeVolProc SetProcessDataProc | sort)
+if [[ "$exports" != "$expected" ]]; then
+  fail "exports differ from the eight of the interface:"; diff <(echo "$expected") <(echo "$exports")
+fi
+
+# Imports: system DLLs only (no MinGW runtime DLLs).
+imports=$(awk '/DLL Name:/{print tolower($3)}' <<<"$headers" | sort -u)
+allowed='^(kernel32|user32|advapi32|msvcrt|ucrtbase|shell32|ntdll|ws2_32|api-ms-win-.*)\.dll$'
+while read -r lib; do
+  [[ -z $lib ]] && continue
+  [[ $lib =~ $allowed ]] || fail "imports a non-system DLL: $lib"
+done <<<"$imports"
+grep -Eqi 'libstdc|libgcc|libwinpthread' <<<"$imports" && fail "imports a MinGW runtime DLL"
+
+# Calling convention: on i386 each export removes its own arguments.
+if [[ $arch == i386 ]]; then
+  disassembly=$("$objdump" -d --no-show-raw-insn "$dll")
+  for pair in OpenArchive:0x4 ReadHeader:0x8 ProcessFile:0x10 CloseArchive:0x4 \
+              SetChangeVolProc:0x8 SetProcessDataProc:0x8 CanYouHandleThisFile:0x4 GetPackerCaps:none; do
+    name=${pair%%:*} bytes=${pair#*:}
+    body=$(awk -v n="$name" '$0 ~ "<_?"n"(@[0-9]+)?>:$"{on=1; next} on && /^[0-9a-f]+ <.*>:$/{exit} on{print}' <<<"$disassembly")
+    [[ -n $body ]] || { fail "$name: function not found in the disassembly"; continue; }
+    if [[ $bytes == none ]]; then
+      grep -Eq 'ret +\$0x' <<<"$body" && fail "$name takes no arguments but pops some"
+      grep -Eq '\bret *$' <<<"$body" || fail "$name: no plain ret"
+    else
+      grep -Eq "ret +\\\$$bytes\\b" <<<"$body" || fail "$name: no 'ret \$$bytes'"
+      grep -Eq '\bret *$' <<<"$body" && fail "$name: has a plain ret (caller-pops)"
+    fi
+  done
+fi
+
+# Version resource: the UTF-16 strings of the StringFileInfo block.
+strings16=$(strings -el "$dll")
+value_after() { awk -v k="$1" '$0==k{getline; print; exit}' <<<"$strings16"; }
+[[ $(value_after FileDescription) == "quendrix.wcx" ]] || fail "FileDescription is '$(value_after FileDescription)'"
+[[ $(value_after OriginalFilename) == "$file_name" ]] || fail "OriginalFilename is '$(value_after OriginalFilename)'"
+[[ $(value_after FileVersion) == "0.0.0.6" ]] || fail "FileVersion is '$(value_after FileVersion)'"
+# The fixed part: signature 0xFEEF04BD, then version 0.0 / 0.6.
+od -An -tx1 -v "$dll" | tr -d ' \n' | grep -q 'bd04effe00000100000000000600000000' ||
+  fail "VS_FIXEDFILEINFO does not carry file version 0.0.0.6"
+
+if ((failures)); then echo "$failures check(s) failed for $dll"; exit 1; fi
+echo "all checks passed for $dll ($arch)"
