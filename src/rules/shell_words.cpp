@@ -1,0 +1,129 @@
+#include "rules/shell_words.h"
+
+namespace quendrix {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+bool EscapableInDoubleQuotes(char c) {
+  return c == '$' || c == '`' || c == '"' || c == '\\';
+}
+
+bool IsPlainWordCharacter(char c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+    return true;
+  }
+  return std::string_view("@%+=:,./_-").find(c) != std::string_view::npos;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitCommandLine(std::string_view line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false;  // a quote pair alone makes an (empty) word
+  QuoteState state = QuoteState::kUnquoted;
+
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    switch (state) {
+      case QuoteState::kUnquoted:
+        if (IsBlank(c)) {
+          if (inWord) words.push_back(std::move(word));
+          word.clear();
+          inWord = false;
+        } else if (c == '\'') {
+          state = QuoteState::kSingleQuoted;
+          inWord = true;
+        } else if (c == '"') {
+          state = QuoteState::kDoubleQuoted;
+          inWord = true;
+        } else if (c == '\\') {
+          inWord = true;
+          // A backslash at the very end has nothing to escape and stays.
+          word += i + 1 < line.size() ? line[++i] : '\\';
+        } else {
+          word += c;
+          inWord = true;
+        }
+        break;
+      case QuoteState::kSingleQuoted:
+        if (c == '\'') {
+          state = QuoteState::kUnquoted;
+        } else {
+          word += c;
+        }
+        break;
+      case QuoteState::kDoubleQuoted:
+        if (c == '"') {
+          state = QuoteState::kUnquoted;
+        } else if (c == '\\' && i + 1 < line.size() &&
+                   EscapableInDoubleQuotes(line[i + 1])) {
+          word += line[++i];
+        } else {
+          word += c;
+        }
+        break;
+    }
+  }
+  if (inWord) words.push_back(std::move(word));
+  return words;
+}
+
+QuoteState QuoteStateAt(std::string_view line, std::size_t pos) {
+  QuoteState state = QuoteState::kUnquoted;
+  const std::size_t end = pos < line.size() ? pos : line.size();
+  for (std::size_t i = 0; i < end; ++i) {
+    const char c = line[i];
+    switch (state) {
+      case QuoteState::kUnquoted:
+        if (c == '\'') {
+          state = QuoteState::kSingleQuoted;
+        } else if (c == '"') {
+          state = QuoteState::kDoubleQuoted;
+        } else if (c == '\\') {
+          ++i;  // the escaped character is literal
+        }
+        break;
+      case QuoteState::kSingleQuoted:
+        if (c == '\'') state = QuoteState::kUnquoted;
+        break;
+      case QuoteState::kDoubleQuoted:
+        if (c == '"') {
+          state = QuoteState::kUnquoted;
+        } else if (c == '\\' && i + 1 < line.size() &&
+                   EscapableInDoubleQuotes(line[i + 1])) {
+          ++i;
+        }
+        break;
+    }
+  }
+  return state;
+}
+
+std::string QuoteFor(QuoteState state, std::string_view value) {
+  std::string quoted;
+  switch (state) {
+    case QuoteState::kUnquoted: {
+      bool plain = !value.empty();
+      for (char c : value) plain = plain && IsPlainWordCharacter(c);
+      if (plain) return std::string(value);
+      quoted = "'";
+      for (char c : value) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+      quoted += "'";
+      return quoted;
+    }
+    case QuoteState::kDoubleQuoted:
+      for (char c : value) {
+        if (EscapableInDoubleQuotes(c)) quoted += '\\';
+        quoted += c;
+      }
+      return quoted;
+    case QuoteState::kSingleQuoted:
+      for (char c : value) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+      return quoted;
+  }
+  return std::string(value);
+}
+
+}  // namespace quendrix

@@ -1,0 +1,92 @@
+#include "rules/shell_words.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quendrix {
+namespace {
+
+using Words = std::vector<std::string>;
+
+struct SplitCase {
+  const char* line;
+  Words words;
+};
+
+class SplitCommandLineTest : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitCommandLineTest, SplitsByShellQuotingOnly) {
+  EXPECT_EQ(SplitCommandLine(GetParam().line), GetParam().words) << GetParam().line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SplitCommandLineTest,
+    ::testing::Values(
+        SplitCase{"", {}},
+        SplitCase{" \t\n ", {}},
+        SplitCase{"sort -o out in", {"sort", "-o", "out", "in"}},
+        SplitCase{"  a\tb\nc  ", {"a", "b", "c"}},
+        SplitCase{"'a b' \"c d\"", {"a b", "c d"}},
+        SplitCase{"x'a b'y\"c\"z", {"xa bycz"}},
+        SplitCase{"'' \"\" a", {"", "", "a"}},
+        SplitCase{R"('a\b' 'it'\''s')", {R"(a\b)", "it's"}},
+        SplitCase{R"("\$ \` \" \\ \a \n")", {R"($ ` " \ \a \n)"}},
+        SplitCase{R"(a\ b \'c \\d)", {"a b", "'c", R"(\d)"}},
+        SplitCase{"trailing\\", {"trailing\\"}},
+        SplitCase{"'unclosed single", {"unclosed single"}},
+        SplitCase{"\"unclosed double", {"unclosed double"}},
+        // No expansion and no operators.
+        SplitCase{"$HOME `id` ~ *.txt > out | cat ; x & y",
+                  {"$HOME", "`id`", "~", "*.txt", ">", "out", "|", "cat", ";", "x", "&", "y"}},
+        SplitCase{"\"$(id)\"", {"$(id)"}}));
+
+TEST(QuoteStateAtTest, TracksQuotesUpToThePosition) {
+  const std::string_view line = R"(a 'b' "c\"d" e\'f 'g)";
+  struct Case { std::size_t pos; QuoteState state; };
+  for (const Case& c : {Case{0, QuoteState::kUnquoted}, Case{3, QuoteState::kSingleQuoted},
+                        Case{5, QuoteState::kUnquoted}, Case{7, QuoteState::kDoubleQuoted},
+                        Case{10, QuoteState::kDoubleQuoted}, Case{12, QuoteState::kUnquoted},
+                        Case{16, QuoteState::kUnquoted}, Case{19, QuoteState::kSingleQuoted},
+                        Case{line.size(), QuoteState::kSingleQuoted},
+                        Case{1000, QuoteState::kSingleQuoted}}) {
+    EXPECT_EQ(QuoteStateAt(line, c.pos), c.state) << c.pos;
+  }
+}
+
+// Whatever the value and wherever it lands, splitting gives it back exactly,
+// as one argument, in the word where it stands.
+TEST(QuoteForTest, InsertedValuesSplitBackExactly) {
+  const std::vector<std::string> values = {
+      "plain", "", "with blank", "a\"b", "it's", "$HOME", "`id`", R"(back\slash)",
+      "new\nline", "-leading", "tab\there", "'", "\"", "\\", "''", "x'\"$`\\y",
+      "caf\xC3\xA9 \xFF\x01", "*.txt", "a;b|c&d>e"};
+  const std::vector<std::pair<std::string, std::string>> templates = {
+      {"prog ", " end"}, {"prog \"", "\" end"}, {"prog '", "' end"},
+      {"prog pre", "post end"}, {"prog \"pre", "post\" end"}, {"prog 'pre", "post' end"}};
+  for (const auto& [before, after] : templates) {
+    for (const std::string& value : values) {
+      const QuoteState state = QuoteStateAt(before, before.size());
+      const std::string line = before + QuoteFor(state, value) + after;
+      const Words words = SplitCommandLine(line);
+      ASSERT_EQ(words.size(), 3u) << line;
+      const bool glued = before.back() == 'e';  // "pre" directly before the value
+      const std::string expected = glued ? "pre" + value + "post" : value;
+      EXPECT_EQ(words[1], expected) << line;
+      EXPECT_EQ(words[2], "end") << line;
+    }
+  }
+}
+
+TEST(QuoteForTest, PlainValuesStayReadable) {
+  EXPECT_EQ(QuoteFor(QuoteState::kUnquoted, "/home/u/report-1.txt"), "/home/u/report-1.txt");
+  EXPECT_EQ(QuoteFor(QuoteState::kUnquoted, "my file"), "'my file'");
+  EXPECT_EQ(QuoteFor(QuoteState::kUnquoted, ""), "''");
+  EXPECT_EQ(QuoteFor(QuoteState::kUnquoted, "it's"), R"('it'\''s')");
+  EXPECT_EQ(QuoteFor(QuoteState::kDoubleQuoted, R"(a"$b)"), R"(a\"\$b)");
+  EXPECT_EQ(QuoteFor(QuoteState::kSingleQuoted, "it's"), R"(it'\''s)");
+}
+
+}  // namespace
+}  // namespace quendrix
