@@ -1,0 +1,24 @@
+// The text that takes the place of "fileout" when a member is extracted.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace quendrix {
+
+// Gives the short (8.3) form of a path, or empty text when there is none.
+using ShortPathFunction = std::function<std::string(std::string_view)>;
+
+// The destination for `destName`, the full path of the file the host expects.
+// With the short form on, only the directory part (up to and including the
+// last separator) is shortened: the file the command is to write does not
+// exist yet and has no short name. When the directory has no short form, it
+// is used as it is, so that the file never lands in some other directory.
+std::string BuildDestination(std::string_view destName, bool shortFileName,
+                             platform::PathStyle style,
+                             const ShortPathFunction& shortPathOf);
+
+}  // namespace quendrix
