@@ -1,107 +1,224 @@
 #include "rules/profile_text.h"
 
 #include <algorithm>
+#include <cstdint>
 
+// The rules below are those of the Windows profile functions as Wine's
+// GetPrivateProfileStringA applies them, which the plug-in's tests compare
+// against line by line. Where they differ from the folklore about INI files:
+//
+// - Every CR and every LF ends a line, so a lone CR inside an LF file splits
+//   the line it stands in.
+// - ";" starts no comment. "; a=b" is a key named "; a", which no lookup asks
+//   for; that is what makes such lines look like comments.
+// - Key lines before the first section header belong to a section without a
+//   name. A later "[]" header names the same, already existing, section, so
+//   its keys are never found.
+// - Only the first section of a name is consulted: a second [txt] adds
+//   nothing, not even keys the first one lacks.
+// - The default value is passed with trailing blanks removed (at least one
+//   character stays), and the quotation marks of a value and of a default are
+//   removed as the text is copied into the caller's buffer: when the buffer
+//   is just large enough for the text without its opening mark, the cut takes
+//   the closing mark and the last character before it.
+// - A file that starts with a UTF-16 byte-order mark is read as UTF-16.
 namespace quendrix {
 namespace {
 
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LittleEndianMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BigEndianMark = "\xFE\xFF";
+constexpr std::string_view kLineEnds = "\r\n";
+
 // The Windows reader counts Ctrl-Z, left at the end of files by old editors,
-// as white space along with the usual blanks and line ends.
+// as white space along with the ASCII blanks and line ends; nothing outside
+// ASCII is white space to it.
 bool IsProfileSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' ||
          c == '\f' || c == '\x1a';
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsProfileSpace(text.front())) text.remove_prefix(1);
+std::string_view TrimStart(std::string_view text) {
+  const auto first = std::find_if_not(text.begin(), text.end(), IsProfileSpace);
+  text.remove_prefix(static_cast<std::size_t>(first - text.begin()));
+  return text;
+}
+
+std::string_view TrimEnd(std::string_view text) {
   while (!text.empty() && IsProfileSpace(text.back())) text.remove_suffix(1);
   return text;
 }
 
-// Names and values are kept as C strings by the Windows reader, so a NUL byte
-// ends them.
-std::string UpToNul(std::string_view text) {
-  return std::string(text.substr(0, text.find('\0')));
+std::string_view Trim(std::string_view text) { return TrimEnd(TrimStart(text)); }
+
+// The Windows reader keeps names and values as C strings, so a NUL byte ends
+// them; the trim before happens on the whole line, NUL bytes included.
+std::string_view UpToNul(std::string_view text) {
+  return text.substr(0, text.find('\0'));
 }
 
-std::string Fold(std::string_view name) {
-  std::string folded(name);
-  std::transform(folded.begin(), folded.end(), folded.begin(), [](char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  return folded;
+char FoldCase(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Removes one pair of enclosing quotation marks, as the Windows reader does
-// when it hands out a value.
-std::string StripQuotes(std::string value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
-    return value.substr(1, value.size() - 2);
+void AppendUtf8(std::string& out, std::uint32_t codePoint) {
+  if (codePoint < 0x80) {
+    out += static_cast<char>(codePoint);
+  } else if (codePoint < 0x800) {
+    out += static_cast<char>(0xC0 | (codePoint >> 6));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  } else if (codePoint < 0x10000) {
+    out += static_cast<char>(0xE0 | (codePoint >> 12));
+    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (codePoint >> 18));
+    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
   }
-  return value;
+}
+
+// UTF-16 text (without its mark) as UTF-8, the text encoding of the systems
+// that use this reader. A lone surrogate becomes U+FFFD and an odd last byte
+// is dropped, so any bytes decode.
+std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
+  const auto unitAt = [&](std::size_t i) -> std::uint32_t {
+    const auto first = static_cast<unsigned char>(bytes[2 * i]);
+    const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+    return bigEndian ? (first << 8 | second) : (second << 8 | first);
+  };
+  constexpr std::uint32_t kReplacement = 0xFFFD;
+  const std::size_t units = bytes.size() / 2;
+  std::string out;
+  out.reserve(units);
+  for (std::size_t i = 0; i < units; ++i) {
+    const std::uint32_t unit = unitAt(i);
+    if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < units) {
+      const std::uint32_t next = unitAt(i + 1);
+      if (next >= 0xDC00 && next < 0xE000) {
+        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
+        ++i;
+        continue;
+      }
+    }
+    AppendUtf8(out, unit >= 0xD800 && unit < 0xE000 ? kReplacement : unit);
+  }
+  return out;
+}
+
+// The default as GetPrivateProfileStringA passes it on: trailing blanks
+// removed, but never its first character.
+std::string_view DefaultAsPassed(std::string_view defaultValue) {
+  while (defaultValue.size() > 1 && defaultValue.back() == ' ') {
+    defaultValue.remove_suffix(1);
+  }
+  return defaultValue;
+}
+
+// Copies `text` into a buffer of `bufferSize` bytes (bufferSize > 0) as the
+// Windows reader does, removing a pair of enclosing quotation marks on the
+// way. The closing mark is dropped by position after the cut, which is what
+// makes a cut that ends on it lose one character more.
+std::string CopyEntry(std::string_view text, std::size_t bufferSize) {
+  const bool quoted = text.size() >= 2 && (text[0] == '"' || text[0] == '\'') &&
+                      text.back() == text.front();
+  if (quoted) text.remove_prefix(1);
+  std::string copy(text.substr(0, bufferSize - 1));
+  if (quoted && bufferSize >= text.size() && !copy.empty()) copy.pop_back();
+  return copy;
 }
 
 }  // namespace
 
-ProfileText ProfileText::Parse(std::string_view bytes) {
-  ProfileText profile;
-  // A UTF-8 byte-order mark is not part of the first line.
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+std::size_t ProfileText::FoldedHash::operator()(std::string_view name) const {
+  // FNV-1a over the folded bytes.
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char c : name) {
+    hash ^= static_cast<unsigned char>(FoldCase(c));
+    hash *= 1099511628211ull;
+  }
+  return static_cast<std::size_t>(hash);
+}
 
-  // Lines end at LF; a file without any LF is split at CR instead.
-  const char lineEnd =
-      bytes.find('\n') == std::string_view::npos ? '\r' : '\n';
+bool ProfileText::FoldedEqual::operator()(std::string_view a,
+                                          std::string_view b) const {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return FoldCase(x) == FoldCase(y); });
+}
 
-  Section* current = nullptr;
+ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
+  std::string_view text = bytes_;
+  if (text.starts_with(kUtf8Mark)) {
+    text.remove_prefix(kUtf8Mark.size());
+  } else if (text.starts_with(kUtf16LittleEndianMark) ||
+             text.starts_with(kUtf16BigEndianMark)) {
+    decoded_ = DecodeUtf16(text.substr(2), text.starts_with(kUtf16BigEndianMark));
+    text = decoded_;
+  }
+  Index(text);
+}
+
+void ProfileText::Index(std::string_view text) {
+  sections_.emplace_back();
+  firstSection_.emplace(std::string_view(), 0);
+  // Null while the lines belong to a repeated section, whose keys no lookup
+  // consults.
+  Keys* current = &sections_.back();
+
   std::size_t pos = 0;
-  while (pos < bytes.size()) {
-    std::size_t end = bytes.find(lineEnd, pos);
-    if (end == std::string_view::npos) end = bytes.size();
-    std::string_view line = Trim(bytes.substr(pos, end - pos));
+  while (pos < text.size()) {
+    std::size_t end = text.find_first_of(kLineEnds, pos);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = Trim(text.substr(pos, end - pos));
     pos = end + 1;
     if (line.empty()) continue;
 
+    // A "[" line without a "]" after it opens nothing and is read as a key.
     if (line.front() == '[') {
       const std::size_t close = line.rfind(']');
       if (close != std::string_view::npos) {
-        Section section;
-        section.name = UpToNul(Trim(line.substr(1, close - 1)));
-        profile.sections_.push_back(std::move(section));
-        const std::size_t index = profile.sections_.size() - 1;
-        profile.firstSection_.try_emplace(Fold(profile.sections_[index].name),
-                                          index);
-        current = &profile.sections_[index];
+        const std::string_view name = UpToNul(Trim(line.substr(1, close - 1)));
+        if (firstSection_.try_emplace(name, sections_.size()).second) {
+          sections_.emplace_back();
+          current = &sections_.back();
+        } else {
+          current = nullptr;
+        }
         continue;
       }
     }
-    if (current == nullptr) continue;  // keys before the first section
+    if (current == nullptr) continue;
 
-    Key key;
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) {
-      key.name = UpToNul(line);
+      current->try_emplace(UpToNul(line), std::nullopt);
     } else {
-      key.name = UpToNul(Trim(line.substr(0, equals)));
-      key.value = UpToNul(Trim(line.substr(equals + 1)));
+      current->try_emplace(UpToNul(TrimEnd(line.substr(0, equals))),
+                           UpToNul(TrimStart(line.substr(equals + 1))));
     }
-    current->keys.push_back(std::move(key));
-    current->firstKey.try_emplace(Fold(current->keys.back().name),
-                                  current->keys.size() - 1);
   }
-  return profile;
 }
 
-std::optional<std::string> ProfileText::Find(std::string_view section,
-                                             std::string_view key) const {
-  const auto s = firstSection_.find(Fold(Trim(section)));
+std::optional<std::string_view> ProfileText::Find(std::string_view section,
+                                                  std::string_view key) const {
+  const auto s = firstSection_.find(Trim(section));
   if (s == firstSection_.end()) return std::nullopt;
-  const Section& found = sections_[s->second];
-  const auto k = found.firstKey.find(Fold(Trim(key)));
-  if (k == found.firstKey.end()) return std::nullopt;
-  const std::optional<std::string>& value = found.keys[k->second].value;
-  if (!value) return std::nullopt;
-  return StripQuotes(*value);
+  const Keys& keys = sections_[s->second];
+  const auto k = keys.find(Trim(key));
+  if (k == keys.end()) return std::nullopt;
+  return k->second;
+}
+
+std::string ProfileText::Read(std::string_view section, std::string_view key,
+                              std::string_view defaultValue,
+                              std::size_t bufferSize) const {
+  if (bufferSize == 0) return {};
+  // The caller's texts reach the Windows reader as C strings.
+  const std::optional<std::string_view> value =
+      Find(UpToNul(section), UpToNul(key));
+  return CopyEntry(value ? *value : DefaultAsPassed(UpToNul(defaultValue)),
+                   bufferSize);
 }
 
 }  // namespace quendrix

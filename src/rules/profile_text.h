@@ -1,7 +1,8 @@
-// Parses the bytes of a profile (INI) file the way the Windows profile
+// Reads the bytes of a profile (INI) file the way the Windows profile
 // functions read it, so that a rules file means the same on every platform.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,31 +13,55 @@ namespace quendrix {
 
 class ProfileText {
  public:
-  // Parses a whole file. Never fails: text that is not a section header or a
-  // key line is passed over, as the Windows reader does.
-  static ProfileText Parse(std::string_view bytes);
+  // Parses a whole file, in time linear in its size. Never fails: text that
+  // is neither a section header nor a key line is passed over, as the Windows
+  // reader does. The object keeps the bytes, and its index points into them,
+  // so it is neither copied nor moved; share it through a pointer instead.
+  explicit ProfileText(std::string bytes);
+  ProfileText(const ProfileText&) = delete;
+  ProfileText& operator=(const ProfileText&) = delete;
 
-  // The value of `key` in `section`, with a pair of enclosing quotation marks
-  // already removed; nothing when the section or the key is missing or when
-  // the key's line has no "=". Names match after trimming blanks and without
-  // regard to ASCII case; the first section of a name and the first key of a
-  // name within it win.
-  std::optional<std::string> Find(std::string_view section,
-                                  std::string_view key) const;
+  // The bytes the object was made from, exactly as given.
+  const std::string& bytes() const { return bytes_; }
+
+  // The value of `key` in `section` as it stands in the file (trimmed, up to
+  // a NUL byte, quotation marks still on); nothing when the section or the
+  // key is missing or when the key's line has no "=". Names match after
+  // trimming the names asked for, without regard to ASCII case; only the
+  // first section of a name is consulted, and the first key of a name in it.
+  std::optional<std::string_view> Find(std::string_view section,
+                                       std::string_view key) const;
+
+  // What GetPrivateProfileStringA puts into a buffer of `bufferSize` bytes
+  // for this file: the value, or `defaultValue` when Find has none, with a
+  // pair of enclosing quotation marks removed and cut to the buffer.
+  std::string Read(std::string_view section, std::string_view key,
+                   std::string_view defaultValue,
+                   std::size_t bufferSize) const;
 
  private:
-  struct Key {
-    std::string name;
-    std::optional<std::string> value;  // empty when the line had no "="
+  // Names are views into text_, hashed and compared without regard to ASCII
+  // case, so the index costs no copy of any name.
+  struct FoldedHash {
+    std::size_t operator()(std::string_view name) const;
   };
-  struct Section {
-    std::string name;
-    std::vector<Key> keys;
-    std::unordered_map<std::string, std::size_t> firstKey;  // folded name -> index
+  struct FoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const;
   };
+  template <typename Value>
+  using NameMap =
+      std::unordered_map<std::string_view, Value, FoldedHash, FoldedEqual>;
 
-  std::vector<Section> sections_;
-  std::unordered_map<std::string, std::size_t> firstSection_;  // folded name -> index
+  // A key whose line has no "=" has no value, yet still hides later keys of
+  // its name.
+  using Keys = NameMap<std::optional<std::string_view>>;
+
+  void Index(std::string_view text);
+
+  std::string bytes_;
+  std::string decoded_;  // the text of a UTF-16 file, as UTF-8
+  std::vector<Keys> sections_;
+  NameMap<std::size_t> firstSection_;  // name -> index into sections_
 };
 
 }  // namespace quendrix
