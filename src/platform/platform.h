@@ -116,6 +116,45 @@ inline constexpr HeaderTimeKind kHeaderTimeKind = HeaderTimeKind::kUnixSeconds;
 #endif
 
 // ---------------------------------------------------------------------------
+// Starting programs.
+
+// What became of a request to start a program. "Not started" is kept apart
+// from the exit code, because a program that ran and returned 0 and a program
+// that could not be started at all call for different answers to the host.
+struct ProcessOutcome {
+  bool started = false;
+  // After a wait: the exit code (on POSIX, 128 + the signal number when a
+  // signal ended the program). Without a wait: the process identifier.
+  // 0 when nothing was started.
+  std::uint32_t value = 0;
+};
+
+// Starts the program that `commandLine` names, with the window show state
+// `showState`, no inherited handle, the host's environment and current
+// directory; with `wait`, blocks without a time limit until it has ended.
+// On Windows the command line goes to CreateProcessA as it is. On POSIX it is
+// split by SplitCommandLine (rules/shell_words.h) and the first word is the
+// program, searched in PATH when it holds no "/"; standard input is
+// /dev/null, and show state 0 sends standard output and error there too.
+ProcessOutcome RunProcess(const std::string& commandLine,
+                          std::uint32_t showState, bool wait);
+
+// ---------------------------------------------------------------------------
+// Appending to a shared text file.
+
+enum class AppendOutcome {
+  kWritten,  // the text and the line end were handed to the file
+  kBusy,     // another writer holds the file at this moment; nothing written
+  kFailed,   // the file cannot be opened or positioned; nothing written
+};
+
+// Appends `text` and then CR LF to the file at `path`, creating it when it is
+// missing and never truncating it. The file is held exclusively from the open
+// to the close, so that the lines of two writers never mix. A write that
+// fails loses what it did not write; the line end is still attempted.
+AppendOutcome AppendLine(const std::string& path, std::string_view text);
+
+// ---------------------------------------------------------------------------
 // Loading a plug-in (used by the host and the tests, never by the plug-in).
 
 class Library {

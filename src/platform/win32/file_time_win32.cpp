@@ -5,30 +5,18 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/file_handle.h"
 #include "platform/win32/quiet_errors.h"
 
 namespace quendrix::platform {
 namespace {
 
+using win32::FileHandle;
+
 constexpr std::size_t kOpenPathLimit = 255;
 
 // The FILETIME epoch is 1601-01-01; Unix time starts 11644473600 s later.
 constexpr std::int64_t kUnixEpochIn100ns = 116444736000000000LL;
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (IsOpen()) win32::WithQuietErrors([&] { return CloseHandle(handle_); });
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 // Opens for reading only, letting other programs read and write the file
 // meanwhile. Paths with wildcards are never opened.

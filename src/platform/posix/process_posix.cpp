@@ -1,0 +1,130 @@
+// POSIX: starting a program with posix_spawn and waiting for it.
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "rules/shell_words.h"
+
+extern char** environ;
+
+namespace quendrix::platform {
+namespace {
+
+constexpr char kNullDevice[] = "/dev/null";
+// Descriptors from here on belong to the host and never reach the program.
+constexpr int kFirstHostDescriptor = 3;
+
+// A posix_spawn set-up object (file actions or attributes), destroyed when
+// it goes out of scope. It remembers whether every step of its set-up
+// succeeded, so that a program is never started half set up.
+template <typename Object, int (*Init)(Object*), int (*Destroy)(Object*)>
+class SpawnSetUp {
+ public:
+  SpawnSetUp() : initialized_(Init(&object_) == 0), ok_(initialized_) {}
+  ~SpawnSetUp() {
+    if (initialized_) Destroy(&object_);
+  }
+  SpawnSetUp(const SpawnSetUp&) = delete;
+  SpawnSetUp& operator=(const SpawnSetUp&) = delete;
+
+  bool ok() const { return ok_; }
+  Object* get() { return &object_; }
+  void Check(int result) { ok_ = ok_ && result == 0; }
+
+ private:
+  Object object_;
+  const bool initialized_;
+  bool ok_;
+};
+
+using FileActions =
+    SpawnSetUp<posix_spawn_file_actions_t, posix_spawn_file_actions_init,
+               posix_spawn_file_actions_destroy>;
+using SpawnAttributes = SpawnSetUp<posix_spawnattr_t, posix_spawnattr_init,
+                                   posix_spawnattr_destroy>;
+
+// Standard input always reads from /dev/null, so a converter that waits for
+// input ends at once instead of hanging the host. Hidden programs write
+// into /dev/null as well. Every other descriptor is closed, whatever its
+// close-on-exec flag: the host's files and sockets are none of the
+// program's business, and a pipe end that leaked into a long-running
+// converter would keep the host's reader waiting.
+void SetUpDescriptors(FileActions& actions, std::uint32_t showState) {
+  actions.Check(posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO,
+                                                 kNullDevice, O_RDONLY, 0));
+  if (showState == 0) {
+    actions.Check(posix_spawn_file_actions_addopen(
+        actions.get(), STDOUT_FILENO, kNullDevice, O_WRONLY, 0));
+    actions.Check(posix_spawn_file_actions_adddup2(actions.get(), STDOUT_FILENO,
+                                                   STDERR_FILENO));
+  }
+  actions.Check(posix_spawn_file_actions_addclosefrom_np(actions.get(),
+                                                         kFirstHostDescriptor));
+}
+
+// The program starts with no blocked signals and the default action for
+// every signal, rather than with whatever mask or ignored signals the host
+// happens to use for itself (a host that ignores SIGPIPE, say).
+void SetUpSignals(SpawnAttributes& attributes) {
+  sigset_t none;
+  sigset_t all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  attributes.Check(posix_spawnattr_setsigmask(attributes.get(), &none));
+  attributes.Check(posix_spawnattr_setsigdefault(attributes.get(), &all));
+  attributes.Check(posix_spawnattr_setflags(
+      attributes.get(), POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
+}
+
+std::uint32_t ExitValueOf(int status) {
+  if (WIFEXITED(status)) return static_cast<std::uint32_t>(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) return 128u + static_cast<std::uint32_t>(WTERMSIG(status));
+  return 0;
+}
+
+}  // namespace
+
+ProcessOutcome RunProcess(const std::string& commandLine,
+                          std::uint32_t showState, bool wait) {
+  std::vector<std::string> words = SplitCommandLine(commandLine);
+  if (words.empty()) return {};
+  std::vector<char*> argv;
+  argv.reserve(words.size() + 1);
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  FileActions actions;
+  SpawnAttributes attributes;
+  if (!actions.ok() || !attributes.ok()) return {};
+  SetUpDescriptors(actions, showState);
+  SetUpSignals(attributes);
+  if (!actions.ok() || !attributes.ok()) return {};
+
+  // posix_spawnp searches PATH only for a program name without "/", like the
+  // shell. glibc starts the program with vfork semantics, so the cost does
+  // not grow with the host's memory, and it reports a failed exec (missing
+  // or not executable) as its own result: no child is left running then.
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, argv[0], actions.get(), attributes.get(), argv.data(),
+                   environ) != 0) {
+    return {};
+  }
+  if (!wait) return {true, static_cast<std::uint32_t>(pid)};
+
+  int status = 0;
+  for (;;) {
+    if (waitpid(pid, &status, 0) == pid) return {true, ExitValueOf(status)};
+    // A host that ignores SIGCHLD, or reaps every child itself, takes the
+    // status away; the program has ended all the same.
+    if (errno != EINTR) return {true, 0};
+  }
+}
+
+}  // namespace quendrix::platform

@@ -1,0 +1,32 @@
+// What the test helper asks of the operating system; one implementation for
+// POSIX, one for Windows.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quendrix::helper {
+
+// The command line exactly as the program received it, where the system
+// hands one over (Windows); nothing where it hands over words (POSIX).
+std::optional<std::string> RawCommandLine();
+
+// The descriptors open in this process, in increasing order; empty where the
+// system offers no list (Windows, whose handles are probed one by one).
+std::vector<std::string> OpenDescriptors();
+
+// What reading from the descriptor or handle whose number is `value` gives:
+// up to 64 bytes from its start, or nothing when it is not open or cannot
+// be read.
+std::optional<std::string> ProbeReadable(const std::string& value);
+
+// "eof" when standard input is at its end, "data" when it has bytes, and
+// "blocked" when nothing arrives within a few seconds, so that a runner that
+// passes its own standard input on shows up as a failure instead of a hang.
+std::string StandardInputState();
+
+// Ends the process as a signal would (POSIX), or abnormally (Windows).
+[[noreturn]] void EndBySignal(int signalNumber);
+
+}  // namespace quendrix::helper

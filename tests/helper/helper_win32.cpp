@@ -1,0 +1,44 @@
+// Windows: the test helper's view of its command line and handles.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "helper_system.h"
+
+namespace quendrix::helper {
+namespace {
+
+constexpr DWORD kProbeBytes = 64;
+
+}  // namespace
+
+std::optional<std::string> RawCommandLine() { return std::string(GetCommandLineA()); }
+
+std::vector<std::string> OpenDescriptors() { return {}; }
+
+std::optional<std::string> ProbeReadable(const std::string& value) {
+  const auto number = static_cast<std::uintptr_t>(std::strtoull(value.c_str(), nullptr, 0));
+  const HANDLE handle = reinterpret_cast<HANDLE>(number);
+  DWORD flags = 0;
+  if (!GetHandleInformation(handle, &flags)) return std::nullopt;
+  if (GetFileType(handle) != FILE_TYPE_DISK) return std::nullopt;
+  char buffer[kProbeBytes];
+  DWORD got = 0;
+  OVERLAPPED fromStart{};
+  if (!ReadFile(handle, buffer, sizeof buffer, &got, &fromStart)) return std::nullopt;
+  return std::string(buffer, got);
+}
+
+// Reading a console or a pipe could block for good, and the Windows runner
+// makes no promise about standard input.
+std::string StandardInputState() { return "unchecked"; }
+
+void EndBySignal(int signalNumber) {
+  // Windows has no signals; an exit code in the range of the system's error
+  // codes stands for an abnormal end.
+  TerminateProcess(GetCurrentProcess(), 0xC0000000u | static_cast<UINT>(signalNumber));
+  std::_Exit(1);
+}
+
+}  // namespace quendrix::helper

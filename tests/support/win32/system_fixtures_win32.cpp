@@ -1,0 +1,68 @@
+// Windows: inheritable handles, environment variables and unshared opens for
+// the tests.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "support/system_fixtures.h"
+
+namespace quendrix::testing {
+
+struct InheritableFile::Impl {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+InheritableFile::InheritableFile(const std::string& path)
+    : impl_(std::make_unique<Impl>()) {
+  impl_->handle = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (impl_->handle != INVALID_HANDLE_VALUE) {
+    SetHandleInformation(impl_->handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+  }
+}
+
+InheritableFile::~InheritableFile() {
+  if (impl_->handle != INVALID_HANDLE_VALUE) CloseHandle(impl_->handle);
+}
+
+bool InheritableFile::IsOpen() const {
+  DWORD flags = 0;
+  return impl_->handle != INVALID_HANDLE_VALUE &&
+         GetHandleInformation(impl_->handle, &flags) &&
+         (flags & HANDLE_FLAG_INHERIT) != 0;
+}
+
+std::string InheritableFile::Value() const {
+  return std::to_string(reinterpret_cast<std::uintptr_t>(impl_->handle));
+}
+
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(std::string name,
+                                                     const std::string& value)
+    : name_(std::move(name)) {
+  // CreateProcessA with a null environment passes on the Win32 environment
+  // block, which SetEnvironmentVariableA changes.
+  SetEnvironmentVariableA(name_.c_str(), value.c_str());
+}
+
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
+  SetEnvironmentVariableA(name_.c_str(), nullptr);
+}
+
+struct ExclusiveHold::Impl {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+ExclusiveHold::ExclusiveHold(const std::string& path)
+    : impl_(std::make_unique<Impl>()) {
+  impl_->handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+ExclusiveHold::~ExclusiveHold() {
+  if (impl_->handle != INVALID_HANDLE_VALUE) CloseHandle(impl_->handle);
+}
+
+bool ExclusiveHold::IsHeld() const { return impl_->handle != INVALID_HANDLE_VALUE; }
+
+}  // namespace quendrix::testing
