@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ make binutils
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine64
-  googletest libcli11-dev
+  googletest libcli11-dev libbenchmark-dev
 )
 
 missing=()
