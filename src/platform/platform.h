@@ -155,6 +155,29 @@ enum class AppendOutcome {
 AppendOutcome AppendLine(const std::string& path, std::string_view text);
 
 // ---------------------------------------------------------------------------
+// Environment variables and short paths.
+
+// The value of the process environment variable `name`; empty when it is not
+// set. The Windows environment ignores the case of names; the Linux one does
+// not.
+std::string EnvironmentValue(const std::string& name);
+
+// Sets the process environment variable `name` to `value`, or removes it when
+// there is no value, so that EnvironmentValue sees the change (in every module
+// of the process); false when the system refuses.
+bool SetEnvironmentValue(const std::string& name,
+                         const std::optional<std::string>& value);
+
+// The longest short path in characters: the system's result buffer holds 260
+// bytes.
+inline constexpr std::size_t kShortPathLimit = 259;
+
+// The short (8.3) form of `path`; empty when the system gives none or when it
+// would not fit in kShortPathLimit characters. Linux has no short names: there
+// an existing file or directory is its own short form.
+std::string ShortPathOf(const std::string& path);
+
+// ---------------------------------------------------------------------------
 // Loading a plug-in (used by the host and the tests, never by the plug-in).
 
 class Library {

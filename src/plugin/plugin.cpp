@@ -37,6 +37,12 @@ PluginServices PluginServices::Platform() {
     return std::make_unique<ProfileRulesSource>(path);
   };
   services.archiveTime = ArchiveHeaderTime;
+  services.environment = [](std::string_view name) {
+    return platform::EnvironmentValue(std::string(name));
+  };
+  services.shortPathOf = [](std::string_view path) {
+    return platform::ShortPathOf(std::string(path));
+  };
   return services;
 }
 
@@ -64,6 +70,8 @@ void Plugin::Lookup() {
   context.archivePath = state_.archivePath;
   context.baseName = state_.baseName;
   context.extension = state_.extension;
+  context.environment = services_.environment;
+  context.shortPathOf = services_.shortPathOf;
   state_.lookupResult = LookupRules(state_.extension, *rules, context,
                                     state_.settings, state_.entryTable)
                             .command1;

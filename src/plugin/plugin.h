@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "plugin/state.h"
 #include "plugin/wcx.h"
+#include "rules/expand.h"
 #include "rules/rules_source.h"
 
 namespace quendrix {
@@ -22,6 +23,10 @@ struct PluginServices {
   std::function<std::unique_ptr<RulesSource>(const std::string&)> openRules;
   // The FileTime value for the archive at the given path.
   std::function<std::uint32_t(const std::string&)> archiveTime;
+  // The value of an environment variable of the process, read at lookup.
+  EnvironmentLookup environment;
+  // The platform's short form of a path; empty when it has none.
+  ShortPathLookup shortPathOf;
 
   static PluginServices Platform();
 };

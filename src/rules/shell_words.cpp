@@ -70,11 +70,15 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
   return words;
 }
 
-QuoteState QuoteStateAt(std::string_view line, std::size_t pos) {
-  QuoteState state = QuoteState::kUnquoted;
+InsertionPoint InsertionPointAt(std::string_view line, std::size_t pos) {
+  InsertionPoint point;
+  QuoteState& state = point.state;
   const std::size_t end = pos < line.size() ? pos : line.size();
   for (std::size_t i = 0; i < end; ++i) {
     const char c = line[i];
+    // A backslash as the last character before the insertion point acts on
+    // what is inserted, not on what follows in `line`.
+    const bool last = i + 1 == end;
     switch (state) {
       case QuoteState::kUnquoted:
         if (c == '\'') {
@@ -82,6 +86,7 @@ QuoteState QuoteStateAt(std::string_view line, std::size_t pos) {
         } else if (c == '"') {
           state = QuoteState::kDoubleQuoted;
         } else if (c == '\\') {
+          if (last) point.afterBackslash = true;
           ++i;  // the escaped character is literal
         }
         break;
@@ -91,14 +96,21 @@ QuoteState QuoteStateAt(std::string_view line, std::size_t pos) {
       case QuoteState::kDoubleQuoted:
         if (c == '"') {
           state = QuoteState::kUnquoted;
-        } else if (c == '\\' && i + 1 < line.size() &&
-                   EscapableInDoubleQuotes(line[i + 1])) {
-          ++i;
+        } else if (c == '\\') {
+          if (last) {
+            point.afterBackslash = true;
+          } else if (EscapableInDoubleQuotes(line[i + 1])) {
+            ++i;
+          }
         }
         break;
     }
   }
-  return state;
+  return point;
+}
+
+QuoteState QuoteStateAt(std::string_view line, std::size_t pos) {
+  return InsertionPointAt(line, pos).state;
 }
 
 std::string QuoteFor(QuoteState state, std::string_view value) {

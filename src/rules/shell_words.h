@@ -29,6 +29,16 @@ enum class QuoteState { kUnquoted, kSingleQuoted, kDoubleQuoted };
 // inserted before line[pos] (pos == line.size() means at the end).
 QuoteState QuoteStateAt(std::string_view line, std::size_t pos);
 
+// Where a text inserted before line[pos] lands: the quoting in force there,
+// and whether a backslash right before it is still waiting to act on the
+// first inserted character. Outside quotes such a backslash makes any
+// character literal; inside double quotes it acts only on $ ` " \ .
+struct InsertionPoint {
+  QuoteState state = QuoteState::kUnquoted;
+  bool afterBackslash = false;
+};
+InsertionPoint InsertionPointAt(std::string_view line, std::size_t pos);
+
 // `value` written so that, inserted where `state` is in force, it reads back
 // as exactly `value` inside the word where it stands:
 // - unquoted: as it is when it is not empty and made only of letters, digits

@@ -55,6 +55,27 @@ TEST(QuoteStateAtTest, TracksQuotesUpToThePosition) {
   }
 }
 
+// A backslash right before the insertion point waits for the inserted text,
+// unless it is itself escaped or sits inside single quotes.
+TEST(InsertionPointAtTest, ReportsAWaitingBackslash) {
+  struct Case { std::string_view line; QuoteState state; bool afterBackslash; };
+  for (const Case& c : {Case{R"(a\)", QuoteState::kUnquoted, true},
+                        Case{R"(a\\)", QuoteState::kUnquoted, false},
+                        Case{R"(a\\\)", QuoteState::kUnquoted, true},
+                        Case{R"("a\)", QuoteState::kDoubleQuoted, true},
+                        Case{R"("a\\)", QuoteState::kDoubleQuoted, false},
+                        Case{R"('a\)", QuoteState::kSingleQuoted, false},
+                        Case{"a", QuoteState::kUnquoted, false},
+                        Case{"", QuoteState::kUnquoted, false}}) {
+    const InsertionPoint point = InsertionPointAt(c.line, c.line.size());
+    EXPECT_EQ(point.state, c.state) << c.line;
+    EXPECT_EQ(point.afterBackslash, c.afterBackslash) << c.line;
+  }
+  // Only the character right before the position counts.
+  EXPECT_FALSE(InsertionPointAt(R"(a\b)", 3).afterBackslash);
+  EXPECT_TRUE(InsertionPointAt(R"(a\b)", 2).afterBackslash);
+}
+
 // Whatever the value and wherever it lands, splitting gives it back exactly,
 // as one argument, in the word where it stands.
 TEST(QuoteForTest, InsertedValuesSplitBackExactly) {

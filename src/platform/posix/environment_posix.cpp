@@ -1,0 +1,19 @@
+// POSIX: the process environment.
+#include <stdlib.h>
+
+#include "platform/platform.h"
+
+namespace quendrix::platform {
+
+std::string EnvironmentValue(const std::string& name) {
+  const char* value = getenv(name.c_str());
+  return value != nullptr ? std::string(value) : std::string();
+}
+
+bool SetEnvironmentValue(const std::string& name,
+                         const std::optional<std::string>& value) {
+  if (value.has_value()) return setenv(name.c_str(), value->c_str(), 1) == 0;
+  return unsetenv(name.c_str()) == 0;
+}
+
+}  // namespace quendrix::platform

@@ -1,0 +1,88 @@
+#include "rules/placeholder.h"
+
+#include "rules/environment_tokens.h"
+#include "rules/replace.h"
+#include "rules/shell_words.h"
+
+namespace quendrix {
+namespace {
+
+bool StartsPlaceholderOrToken(std::string_view text, std::size_t i) {
+  if (text[i] == '%') {
+    return i + 1 < text.size() && IsTokenNameCharacter(text[i + 1]);
+  }
+  for (std::string_view placeholder : kPlaceholders) {
+    if (text.substr(i, placeholder.size()) == placeholder) return true;
+  }
+  return false;
+}
+
+// Puts `emptyPair` after the first character of every placeholder and after
+// every percent sign that could open a token. None of those first characters
+// is a quote or a backslash, so the pair always lands where the quoting of
+// the inserted text is plain: between two characters of one quoted stretch,
+// where closing and reopening the quotes changes nothing, or outside quotes.
+std::string BreakPlaceholders(std::string_view quoted, std::string_view emptyPair) {
+  std::string broken;
+  broken.reserve(quoted.size());
+  for (std::size_t i = 0; i < quoted.size(); ++i) {
+    broken += quoted[i];
+    if (StartsPlaceholderOrToken(quoted, i)) broken.append(emptyPair);
+  }
+  return broken;
+}
+
+std::string QuotedAt(const InsertionPoint& point, std::string_view value) {
+  switch (point.state) {
+    case QuoteState::kUnquoted: {
+      if (!point.afterBackslash) return QuoteFor(QuoteState::kUnquoted, value);
+      // The backslash that ends `before` makes the first inserted character
+      // literal, whatever it is, so that character goes first as it is. An
+      // empty value leaves the backslash to act on the text after it, as it
+      // would with the placeholder removed.
+      if (value.empty()) return {};
+      std::string text(1, value.front());
+      if (value.size() > 1) text += QuoteFor(QuoteState::kUnquoted, value.substr(1));
+      return text;
+    }
+    case QuoteState::kDoubleQuoted: {
+      std::string text = QuoteFor(QuoteState::kDoubleQuoted, value);
+      // A backslash ending `before` would pair with the escape of a first $ `
+      // " or \ and leave that character bare; a second backslash pairs with
+      // it instead, and both together stand for the backslash that `before`
+      // holds as an ordinary character.
+      if (point.afterBackslash && !text.empty() && text.front() == '\\') {
+        text.insert(text.begin(), '\\');
+      }
+      return text;
+    }
+    case QuoteState::kSingleQuoted:
+      return QuoteFor(QuoteState::kSingleQuoted, value);
+  }
+  return std::string(value);
+}
+
+}  // namespace
+
+std::string InsertionText(std::string_view before, std::string_view value,
+                          platform::PathStyle style) {
+  if (style == platform::PathStyle::kWindows) return std::string(value);
+  const InsertionPoint point = InsertionPointAt(before, before.size());
+  const std::string_view emptyPair =
+      point.state == QuoteState::kDoubleQuoted ? "\"\"" : "''";
+  return BreakPlaceholders(QuotedAt(point, value), emptyPair);
+}
+
+std::string ReplacePlaceholder(std::string_view command,
+                               std::string_view placeholder,
+                               std::string_view value,
+                               platform::PathStyle style, std::size_t limit) {
+  return ReplaceEach(
+      command, placeholder,
+      [value, style](std::string_view built) {
+        return InsertionText(built, value, style);
+      },
+      limit);
+}
+
+}  // namespace quendrix

@@ -1,0 +1,46 @@
+// The placeholders that the plug-in fills in, and how a value is written
+// into a command line in each path style.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace quendrix {
+
+inline constexpr std::string_view kPluginDirPlaceholder = "[quendrix_path]";
+inline constexpr std::string_view kArchivePathPlaceholder = "filein";
+inline constexpr std::string_view kBaseNamePlaceholder = "[N]";
+inline constexpr std::string_view kExtensionPlaceholder = "[E]";
+inline constexpr std::string_view kDestinationPlaceholder = "fileout";
+
+inline constexpr std::array<std::string_view, 5> kPlaceholders = {
+    kPluginDirPlaceholder, kArchivePathPlaceholder, kBaseNamePlaceholder,
+    kExtensionPlaceholder, kDestinationPlaceholder};
+
+// The text that puts `value` into a command line right after `before`.
+//
+// The Windows style writes the value as it is: the started program parses
+// its own command line.
+//
+// The POSIX style writes it so that SplitCommandLine reads back exactly
+// `value`, inside the word where it stands: quoted for the quoting in force
+// at the end of `before`, with a backslash that ends `before` taken into
+// account. Placeholders and environment tokens inside the value are broken
+// up by an empty pair of quotes, so that no later step of the expansion,
+// and no extraction, finds them in an inserted value.
+std::string InsertionText(std::string_view before, std::string_view value,
+                          platform::PathStyle style);
+
+// Replaces every occurrence of `placeholder` in `command` (see ReplaceEach)
+// by `value` as InsertionText writes it at that place; the result is cut to
+// `limit` characters.
+std::string ReplacePlaceholder(std::string_view command,
+                               std::string_view placeholder,
+                               std::string_view value,
+                               platform::PathStyle style, std::size_t limit);
+
+}  // namespace quendrix
