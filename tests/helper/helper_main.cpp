@@ -12,6 +12,8 @@
 //   --print TEXT    write TEXT and a newline to standard output and error
 //   --sleep MS      sleep for MS milliseconds after recording
 //   --signal N      end by signal N (POSIX) or abnormally (Windows)
+//   --copy FROM TO  copy the bytes of FROM into TO, as a converter makes a
+//                   member from its archive
 //   --exit N        exit with code N (default 0)
 //
 // The record has one item a line. Values are written as LENGTH:BYTES, so a
@@ -49,6 +51,7 @@ struct Options {
   int sleepMilliseconds = 0;
   std::optional<int> signalNumber;
   int exitCode = 0;
+  std::vector<std::pair<std::string, std::string>> copies;
   std::vector<std::string> words;
 };
 
@@ -80,6 +83,10 @@ std::optional<Options> Parse(int argc, char** argv) {
       options.sleepMilliseconds = std::atoi(text.c_str());
     } else if (option == "--signal" && value(text)) {
       options.signalNumber = std::atoi(text.c_str());
+    } else if (option == "--copy" && value(text)) {
+      std::string to;
+      if (!value(to)) return std::nullopt;
+      options.copies.emplace_back(text, to);
     } else if (option == "--exit" && value(text)) {
       options.exitCode = std::atoi(text.c_str());
     } else if (option.substr(0, 2) == "--") {
@@ -140,6 +147,11 @@ int Run(int argc, char** argv) {
   if (options->recordPath &&
       !WriteRecord(*options->recordPath, MakeRecord(*options, descriptors))) {
     return 126;
+  }
+  for (const auto& [from, to] : options->copies) {
+    std::error_code error;
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error);
+    if (error) return 124;
   }
   if (options->sleepMilliseconds > 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(options->sleepMilliseconds));
