@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine64
   googletest libcli11-dev libbenchmark-dev
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Sets up, builds the linux, win64 and win32 presets, and runs every test:
-# Linux natively, Win64 under wine64, Win32 by inspection of the DLL.
+# Sets up, builds the linux, win64, win32 and linux-asan presets, and runs
+# every test: Linux natively, Win64 under wine64, Win32 by inspection of the
+# DLL, and the Linux tests once more under the address and undefined-behaviour
+# sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/wine.sh
@@ -9,12 +11,12 @@ scripts/setup.sh
 trap wine_stop EXIT
 
 status=0
-for preset in linux win64 win32; do
+for preset in linux win64 win32 linux-asan; do
   echo "=== $preset: configure and build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
-for preset in linux win64 win32; do
+for preset in linux win64 win32 linux-asan; do
   echo "=== $preset: test"
   [[ $preset == win64 ]] && wine_start
   ctest --preset "$preset" || status=1
