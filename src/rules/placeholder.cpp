@@ -11,8 +11,13 @@ bool StartsPlaceholderOrToken(std::string_view text, std::size_t i) {
   if (text[i] == '%') {
     return i + 1 < text.size() && IsTokenNameCharacter(text[i + 1]);
   }
+  // Every character of every inserted value passes through here, so the
+  // first character is compared before any whole placeholder is.
   for (std::string_view placeholder : kPlaceholders) {
-    if (text.substr(i, placeholder.size()) == placeholder) return true;
+    if (text[i] == placeholder.front() &&
+        text.substr(i, placeholder.size()) == placeholder) {
+      return true;
+    }
   }
   return false;
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace quendrix::testing {
 
@@ -54,5 +55,40 @@ class ExclusiveHold {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// Makes an existing file impossible for this process to open for reading,
+// for the fixture's lifetime, and puts it back as it was afterwards. Windows:
+// the file is held open without any sharing, as another program may hold
+// it. POSIX: its permission bits are cleared; a process that passes every
+// permission check (root, as tests often run) can still open it, so the path
+// is then swapped for a symbolic link to itself, which nobody can open.
+class UnreadableFile {
+ public:
+  explicit UnreadableFile(const std::string& path);
+  ~UnreadableFile();
+  UnreadableFile(const UnreadableFile&) = delete;
+  UnreadableFile& operator=(const UnreadableFile&) = delete;
+
+  bool IsUnreadable() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Makes a named pipe at `path` that no program writes to, so that opening it
+// for reading would wait for ever; false where the file system has none.
+bool MakeNamedPipe(const std::string& path);
+
+// Makes `path` a file that opens as a regular file and whose every read
+// fails; false where the platform offers no such file.
+bool MakeFileWhoseReadsFail(const std::string& path);
+
+// Why MakeNamedPipe or MakeFileWhoseReadsFail cannot be had here.
+std::string_view NoSuchFileHere();
+
+// Whether a file held by ExclusiveHold can still be read by others: advisory
+// locks (POSIX) do not keep readers out; a Windows share mode of 0 does.
+bool ExclusiveHoldAllowsReading();
 
 }  // namespace quendrix::testing

@@ -2,7 +2,11 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <string>
 
 #include "support/system_fixtures.h"
 
@@ -52,5 +56,71 @@ ExclusiveHold::~ExclusiveHold() {
 }
 
 bool ExclusiveHold::IsHeld() const { return impl_->fd >= 0; }
+
+struct UnreadableFile::Impl {
+  std::string path;
+  std::string parkedPath;  // where the file waits while a loop takes its place
+  mode_t mode = 0;
+  bool unreadable = false;
+};
+
+namespace {
+
+bool CanOpenForReading(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+}  // namespace
+
+UnreadableFile::UnreadableFile(const std::string& path)
+    : impl_(std::make_unique<Impl>()) {
+  impl_->path = path;
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return;
+  impl_->mode = info.st_mode & 07777;
+  if (chmod(path.c_str(), 0) == 0 && !CanOpenForReading(path)) {
+    impl_->unreadable = true;
+    return;
+  }
+  chmod(path.c_str(), impl_->mode);
+  // Permission bits do not stop this process: a link that points at itself
+  // fails to open (ELOOP) whoever asks.
+  impl_->parkedPath = path + ".parked";
+  if (rename(path.c_str(), impl_->parkedPath.c_str()) != 0) {
+    impl_->parkedPath.clear();
+    return;
+  }
+  const std::string name = path.substr(path.find_last_of('/') + 1);
+  impl_->unreadable = symlink(name.c_str(), path.c_str()) == 0 &&
+                      !CanOpenForReading(path);
+}
+
+UnreadableFile::~UnreadableFile() {
+  if (!impl_->parkedPath.empty()) {
+    unlink(impl_->path.c_str());
+    rename(impl_->parkedPath.c_str(), impl_->path.c_str());
+  } else {
+    chmod(impl_->path.c_str(), impl_->mode);
+  }
+}
+
+bool UnreadableFile::IsUnreadable() const { return impl_->unreadable; }
+
+bool MakeNamedPipe(const std::string& path) {
+  return mkfifo(path.c_str(), 0644) == 0;
+}
+
+bool MakeFileWhoseReadsFail(const std::string& path) {
+  // The first page of a process's address space is never mapped, so reading
+  // its memory file from offset 0 fails with EIO, also for root.
+  return symlink("/proc/self/mem", path.c_str()) == 0;
+}
+
+std::string_view NoSuchFileHere() { return ""; }
+
+bool ExclusiveHoldAllowsReading() { return true; }
 
 }  // namespace quendrix::testing

@@ -65,4 +65,27 @@ ExclusiveHold::~ExclusiveHold() {
 
 bool ExclusiveHold::IsHeld() const { return impl_->handle != INVALID_HANDLE_VALUE; }
 
+struct UnreadableFile::Impl {
+  ExclusiveHold hold;
+  explicit Impl(const std::string& path) : hold(path) {}
+};
+
+UnreadableFile::UnreadableFile(const std::string& path)
+    : impl_(std::make_unique<Impl>(path)) {}
+
+UnreadableFile::~UnreadableFile() = default;
+
+bool UnreadableFile::IsUnreadable() const { return impl_->hold.IsHeld(); }
+
+bool MakeNamedPipe(const std::string&) { return false; }
+
+bool MakeFileWhoseReadsFail(const std::string&) { return false; }
+
+std::string_view NoSuchFileHere() {
+  return "Windows file systems hold neither named pipes nor files whose "
+         "reads fail after they open";
+}
+
+bool ExclusiveHoldAllowsReading() { return false; }
+
 }  // namespace quendrix::testing
