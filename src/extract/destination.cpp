@@ -6,7 +6,7 @@ namespace quendrix {
 
 std::string BuildDestination(std::string_view destName, bool shortFileName,
                              platform::PathStyle style,
-                             const ShortPathFunction& shortPathOf) {
+                             const ShortPathLookup& shortPathOf) {
   if (!shortFileName) return std::string(destName);
 
   const std::string_view cut = destName.substr(0, kCommandLimit);

@@ -1,16 +1,13 @@
 // The text that takes the place of "fileout" when a member is extracted.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 
 #include "platform/platform.h"
+#include "rules/expand.h"
 
 namespace quendrix {
-
-// Gives the short (8.3) form of a path, or empty text when there is none.
-using ShortPathFunction = std::function<std::string(std::string_view)>;
 
 // The destination for `destName`, the full path of the file the host expects.
 // With the short form on, only the directory part (up to and including the
@@ -19,6 +16,6 @@ using ShortPathFunction = std::function<std::string(std::string_view)>;
 // is used as it is, so that the file never lands in some other directory.
 std::string BuildDestination(std::string_view destName, bool shortFileName,
                              platform::PathStyle style,
-                             const ShortPathFunction& shortPathOf);
+                             const ShortPathLookup& shortPathOf);
 
 }  // namespace quendrix

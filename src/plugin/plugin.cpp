@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "extract/log.h"
+#include "extract/runner.h"
 #include "plugin/archive_name.h"
 #include "plugin/timestamp.h"
 #include "rules/lookup.h"
@@ -43,6 +45,8 @@ PluginServices PluginServices::Platform() {
   services.shortPathOf = [](std::string_view path) {
     return platform::ShortPathOf(std::string(path));
   };
+  services.runCommand = RunCommand;
+  services.writeLog = WriteLogLine;
   return services;
 }
 
@@ -135,9 +139,28 @@ int Plugin::ReadHeader(tHeaderData* header) noexcept {
   return 0;
 }
 
-int Plugin::ProcessFile(int /*operation*/, const char* /*destPath*/,
-                        const char* /*destName*/) noexcept {
-  return 0;
+int Plugin::ProcessFile(int operation, const char* /*destPath*/,
+                        const char* destName) noexcept {
+  if (operation != PK_EXTRACT) return 0;
+  try {
+    // The position in the list stays where it is: hosts extract each
+    // selected member as they pass it and read on until the list ends.
+    ExtractionRequest request;
+    request.entryNumber = state_.currentEntry;
+    request.entry = state_.entryTable.Find(state_.currentEntry);
+    request.destName = destName != nullptr ? destName : "";
+    request.settings = &state_.settings;
+    request.pluginDir = state_.PluginDir;
+    request.pathStyle = services_.pathStyle;
+    ExtractionServices services;
+    services.shortPathOf = services_.shortPathOf;
+    services.runCommand = services_.runCommand;
+    services.writeLog = services_.writeLog;
+    return ExtractEntry(request, services);
+  } catch (...) {
+    // Without memory for the command line the member cannot be made.
+    return E_ECREATE;
+  }
 }
 
 int Plugin::CloseArchive() noexcept { return 0; }

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "plugin/state.h"
 #include "plugin/wcx.h"
+#include "extract/extraction.h"
 #include "rules/expand.h"
 #include "rules/rules_source.h"
 
@@ -27,6 +28,9 @@ struct PluginServices {
   EnvironmentLookup environment;
   // The platform's short form of a path; empty when it has none.
   ShortPathLookup shortPathOf;
+  // Starting the command of an extracted member, and logging it.
+  decltype(ExtractionServices::runCommand) runCommand;
+  decltype(ExtractionServices::writeLog) writeLog;
 
   static PluginServices Platform();
 };

@@ -1,0 +1,59 @@
+#include "extract/extraction.h"
+
+#include "extract/runner.h"
+#include "plugin/wcx.h"
+#include "rules/placeholder.h"
+#include "rules/shell_words.h"
+
+namespace quendrix {
+namespace {
+
+// Whether the command line names a program at all. An empty line (the
+// request before the first header works on the blank entry 0) starts
+// nothing, and that is no failure.
+bool NamesAProgram(std::string_view commandLine, platform::PathStyle style) {
+  if (style == platform::PathStyle::kPosix) {
+    return !SplitCommandLine(commandLine).empty();
+  }
+  return commandLine.find_first_not_of(" \t") != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string FinalCommandLine(std::string_view command,
+                             std::string_view destination,
+                             platform::PathStyle style) {
+  return ReplacePlaceholder(command, kDestinationPlaceholder, destination,
+                            style, kCommandLimit);
+}
+
+int ExtractEntry(const ExtractionRequest& request,
+                 const ExtractionServices& services) {
+  // Past the end of the list there is no member to make.
+  if (request.entry == nullptr || request.settings == nullptr) return 0;
+
+  const std::string destination =
+      BuildDestination(request.destName,
+                       IsOn(request.settings->shortFileNameFlag),
+                       request.pathStyle, services.shortPathOf);
+  const std::string commandLine =
+      FinalCommandLine(request.entry->command, destination, request.pathStyle);
+
+  // The line is in the log before the program starts, so a program that
+  // never ends still shows what was run.
+  if (IsOn(request.settings->logFlag) && services.writeLog) {
+    services.writeLog(static_cast<std::int16_t>(request.entryNumber),
+                      commandLine, request.pluginDir);
+  }
+
+  const std::uint32_t style = request.settings->showConsole | kWaitFlag;
+  const platform::ProcessOutcome outcome =
+      services.runCommand ? services.runCommand(commandLine, style)
+                          : platform::ProcessOutcome{};
+  if (!outcome.started && NamesAProgram(commandLine, request.pathStyle)) {
+    return E_ECREATE;
+  }
+  return 0;
+}
+
+}  // namespace quendrix

@@ -1,0 +1,54 @@
+// Extraction: a member copied out of the archive is made by its command.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "extract/destination.h"
+#include "platform/platform.h"
+#include "rules/entry.h"
+#include "rules/lookup.h"
+
+namespace quendrix {
+
+// What an extraction asks of the operating system; the plug-in hands in the
+// platform's own, tests and fuzzers may record instead.
+struct ExtractionServices {
+  ShortPathLookup shortPathOf;
+  // Starts the command line with the style word and, as extraction always
+  // asks, waits for it.
+  std::function<platform::ProcessOutcome(const std::string&, std::uint32_t)>
+      runCommand;
+  // Appends the log line for an entry number and a final command line to
+  // the log in the plug-in's directory.
+  std::function<void(std::int16_t, std::string_view, std::string_view)>
+      writeLog;
+};
+
+struct ExtractionRequest {
+  std::int32_t entryNumber = 0;     // the entry the host last read
+  const Entry* entry = nullptr;     // null when the list has ended
+  std::string_view destName;        // the file the host expects
+  const RuleSettings* settings = nullptr;
+  std::string_view pluginDir;
+  platform::PathStyle pathStyle = platform::kPathStyle;
+};
+
+// The entry's command line with every "fileout" replaced by `destination`,
+// written for its place in the line, cut to the longest final command line.
+std::string FinalCommandLine(std::string_view command,
+                             std::string_view destination,
+                             platform::PathStyle style);
+
+// Makes the member: builds the final command line in a working copy (the
+// stored entry keeps its "fileout", so the same member can be extracted to
+// several destinations), logs it when the rules ask, runs it and waits.
+// Returns 0, or E_ECREATE when a command line that names a program could not
+// start it at all. A program that starts and then fails, or writes no file,
+// still gives 0: a rule may run a program that writes no file.
+int ExtractEntry(const ExtractionRequest& request,
+                 const ExtractionServices& services);
+
+}  // namespace quendrix
