@@ -4,19 +4,20 @@
 #include <iosfwd>
 #include <string>
 
+#include "exit_codes.h"
 #include "plugin_client.h"
 
 namespace quendrix::host {
 
-// Exit codes of the host.
-inline constexpr int kExitDone = 0;
-inline constexpr int kExitMemberFailed = 1;
-inline constexpr int kExitRefused = 2;  // also: usage errors, no plug-in
+enum class ListFormat { kTable, kJson };
 
-// Opens `file` in list mode and prints one line per member (size, date,
-// time, name) in the manner of `unzip -l`. Returns kExitRefused, with a
-// message on `err`, when the plug-in refuses the file.
+// Opens `file` in list mode and prints its members: in the table format one
+// line per member (size, date, time, name) in the manner of `unzip -l`; in
+// the JSON format one document for scripts. kExitRefused, with a message on
+// `err`, when the plug-in refuses the file; kExitMemberFailed when its list
+// breaks off or never ends (what was read is still printed).
 int ListMembers(const PluginClient& plugin, const std::string& file,
-                std::ostream& out, std::ostream& err);
+                std::ostream& out, std::ostream& err,
+                ListFormat format = ListFormat::kTable);
 
 }  // namespace quendrix::host

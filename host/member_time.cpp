@@ -18,18 +18,27 @@ platform::CalendarTime UnpackDos(std::uint32_t value) {
   return time;
 }
 
+platform::CalendarTime CalendarOf(std::int32_t fileTime) {
+  const std::uint32_t value = static_cast<std::uint32_t>(fileTime);
+  return platform::kHeaderTimeKind == platform::HeaderTimeKind::kDosDateTime
+             ? UnpackDos(value)
+             : platform::LocalCalendarTime(static_cast<std::int64_t>(value));
+}
+
+bool IsValid(const platform::CalendarTime& time) {
+  return time.month >= 1 && time.month <= 12 && time.day >= 1 &&
+         time.day <= 31 && time.hour <= 23 && time.minute <= 59;
+}
+
 }  // namespace
 
+bool IsValidMemberTime(std::int32_t fileTime) {
+  return IsValid(CalendarOf(fileTime));
+}
+
 std::string FormatMemberTime(std::int32_t fileTime) {
-  const std::uint32_t value = static_cast<std::uint32_t>(fileTime);
-  const platform::CalendarTime time =
-      platform::kHeaderTimeKind == platform::HeaderTimeKind::kDosDateTime
-          ? UnpackDos(value)
-          : platform::LocalCalendarTime(static_cast<std::int64_t>(value));
-  if (time.month < 1 || time.month > 12 || time.day < 1 || time.day > 31 ||
-      time.hour > 23 || time.minute > 59) {
-    return "---------- --:--";
-  }
+  const platform::CalendarTime time = CalendarOf(fileTime);
+  if (!IsValid(time)) return "---------- --:--";
   char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d",
                 static_cast<int>(time.year), static_cast<int>(time.month),

@@ -11,4 +11,7 @@ namespace quendrix::host {
 // seconds since 1970.
 std::string FormatMemberTime(std::int32_t fileTime);
 
+// False when FormatMemberTime would show no date for `fileTime`.
+bool IsValidMemberTime(std::int32_t fileTime);
+
 }  // namespace quendrix::host

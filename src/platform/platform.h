@@ -178,6 +178,13 @@ inline constexpr std::size_t kShortPathLimit = 259;
 std::string ShortPathOf(const std::string& path);
 
 // ---------------------------------------------------------------------------
+// The console (used by the host, never by the plug-in).
+
+// True when standard error is a terminal (a console on Windows), where a
+// person watches, rather than a file or a pipe read by a program.
+bool StandardErrorIsTerminal();
+
+// ---------------------------------------------------------------------------
 // Loading a plug-in (used by the host and the tests, never by the plug-in).
 
 class Library {

@@ -210,6 +210,15 @@ std::optional<std::string_view> ProfileText::Find(std::string_view section,
   return k->second;
 }
 
+std::optional<std::vector<std::string_view>> ProfileText::KeyNames(
+    std::string_view section) const {
+  const auto s = firstSection_.find(Trim(section));
+  if (s == firstSection_.end()) return std::nullopt;
+  std::vector<std::string_view> names;
+  for (const auto& [name, value] : sections_[s->second]) names.push_back(name);
+  return names;
+}
+
 std::string ProfileText::Read(std::string_view section, std::string_view key,
                               std::string_view defaultValue,
                               std::size_t bufferSize) const {

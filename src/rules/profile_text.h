@@ -32,6 +32,12 @@ class ProfileText {
   std::optional<std::string_view> Find(std::string_view section,
                                        std::string_view key) const;
 
+  // The names of the keys in `section` that a lookup can find, keys without
+  // "=" among them, in no particular order; nothing when the file has no
+  // section of that name. Used to point out keys that no lookup asks for.
+  std::optional<std::vector<std::string_view>> KeyNames(
+      std::string_view section) const;
+
   // What GetPrivateProfileStringA puts into a buffer of `bufferSize` bytes
   // for this file: the value, or `defaultValue` when Find has none, with a
   // pair of enclosing quotation marks removed and cut to the buffer.

@@ -1,0 +1,42 @@
+# The release folder: `cmake --install BUILD --prefix DIR` fills DIR with
+# everything a user copies into place, and CPack zips the same folder.
+#
+# Linux:   quendrix.wcx (the plug-in), quendrix (the host), quendrix.ini.
+# Windows: quendrix.wcx64 and quendrix.exe (64-bit build) or quendrix.wcx
+#          (32-bit build), with quendrix.ini. The two DLLs come from two build
+#          trees; scripts/package-windows.sh installs both into one folder.
+# Everything lands at the top of the folder: the plug-in reads its rules
+# next to itself, and the host looks for the plug-in next to itself.
+install(TARGETS quendrix_plugin
+  LIBRARY DESTINATION .
+  RUNTIME DESTINATION .)
+if(TARGET quendrix)
+  install(TARGETS quendrix RUNTIME DESTINATION .)
+endif()
+if(WIN32)
+  set(sample_rules ${PROJECT_SOURCE_DIR}/examples/windows/quendrix.ini)
+else()
+  set(sample_rules ${PROJECT_SOURCE_DIR}/examples/quendrix.ini)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/samples DESTINATION .)
+endif()
+install(FILES ${sample_rules} DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+
+if(WIN32)
+  if(QUENDRIX_WIN32_X86)
+    set(CPACK_SYSTEM_NAME windows-x86)
+  else()
+    set(CPACK_SYSTEM_NAME windows-x64)
+  endif()
+else()
+  set(CPACK_SYSTEM_NAME linux-${CMAKE_SYSTEM_PROCESSOR})
+endif()
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME quendrix)
+set(CPACK_PACKAGE_VENDOR quendrix)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME quendrix-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+include(CPack)

@@ -1,0 +1,121 @@
+#include "archive_session.h"
+
+#include <utility>
+
+namespace quendrix::host {
+namespace {
+
+// The result codes of the interface that a plug-in may give.
+constexpr int E_NO_MEMORY = 11;
+constexpr int E_BAD_DATA = 12;
+constexpr int E_BAD_ARCHIVE = 13;
+constexpr int E_UNKNOWN_FORMAT = 14;
+constexpr int E_ECLOSE = 17;
+constexpr int E_EREAD = 18;
+constexpr int E_EWRITE = 19;
+constexpr int E_SMALL_BUF = 20;
+constexpr int E_EABORTED = 21;
+constexpr int E_NO_FILES = 22;
+constexpr int E_TOO_MANY_FILES = 23;
+
+}  // namespace
+
+std::string ResultCodeText(int code) {
+  switch (code) {
+    case 0: return "no reason given";
+    case E_END_ARCHIVE: return "no more members";
+    case E_NO_MEMORY: return "out of memory";
+    case E_BAD_DATA: return "bad data";
+    case E_BAD_ARCHIVE: return "bad archive";
+    case E_UNKNOWN_FORMAT: return "unknown format";
+    case E_EOPEN: return "cannot open the file";
+    case E_ECREATE: return "cannot create the member: its program could not be started";
+    case E_ECLOSE: return "error while closing";
+    case E_EREAD: return "read error";
+    case E_EWRITE: return "write error";
+    case E_SMALL_BUF: return "buffer too small";
+    case E_EABORTED: return "aborted";
+    case E_NO_FILES: return "no files";
+    case E_TOO_MANY_FILES: return "too many files";
+    case E_NOT_SUPPORTED: return "not supported";
+    default: return "unknown code";
+  }
+}
+
+std::optional<ArchiveSession> ArchiveSession::Open(const PluginClient& plugin,
+                                                   const std::string& path,
+                                                   int mode,
+                                                   std::string& error) {
+  std::string name = path;
+  tOpenArchiveData data{};
+  data.ArcName = name.data();
+  data.OpenMode = mode;
+  const ArchiveHandle handle = plugin.OpenArchive(&data);
+  if (handle == nullptr) {
+    error = data.OpenResult == E_NOT_SUPPORTED
+                ? "the plug-in does not support this file"
+                : "the plug-in refused the file: " +
+                      ResultCodeText(data.OpenResult) + " (code " +
+                      std::to_string(data.OpenResult) + ")";
+    return std::nullopt;
+  }
+  return ArchiveSession(plugin, handle);
+}
+
+ArchiveSession::ArchiveSession(ArchiveSession&& other) noexcept
+    : plugin_(other.plugin_), handle_(std::exchange(other.handle_, nullptr)) {}
+
+ArchiveSession::~ArchiveSession() {
+  if (handle_ != nullptr) plugin_->CloseArchive(handle_);
+}
+
+int ArchiveSession::ReadHeader(MemberHeader& header) const {
+  tHeaderData data{};
+  const int result = plugin_->ReadHeader(handle_, &data);
+  if (result != 0) return result;
+  // A plug-in that fills the whole field leaves no terminating zero.
+  data.FileName[sizeof data.FileName - 1] = '\0';
+  header.name = data.FileName;
+  header.size = data.UnpSize;
+  header.packedSize = data.PackSize;
+  header.fileTime = data.FileTime;
+  return 0;
+}
+
+int ArchiveSession::Process(int operation,
+                            const std::string& destination) const {
+  std::string name = destination;
+  return plugin_->ProcessFile(handle_, operation, nullptr,
+                              operation == PK_EXTRACT ? name.data() : nullptr);
+}
+
+std::optional<Listing> ListArchive(const PluginClient& plugin,
+                                   const std::string& path,
+                                   std::string& error) {
+  std::optional<ArchiveSession> archive =
+      ArchiveSession::Open(plugin, path, PK_OM_LIST, error);
+  if (!archive) return std::nullopt;
+  Listing listing;
+  for (;;) {
+    if (listing.members.size() >= kMaxHeaders) {
+      listing.fault = "the plug-in's list did not end after " +
+                      std::to_string(kMaxHeaders) + " members";
+      break;
+    }
+    MemberHeader header;
+    const int result = archive->ReadHeader(header);
+    if (result == E_END_ARCHIVE) break;
+    if (result != 0) {
+      listing.fault = "the plug-in could not read member " +
+                      std::to_string(listing.members.size() + 1) + ": " +
+                      ResultCodeText(result) + " (code " +
+                      std::to_string(result) + ")";
+      break;
+    }
+    listing.members.push_back(std::move(header));
+    archive->Process(PK_SKIP, {});
+  }
+  return listing;
+}
+
+}  // namespace quendrix::host

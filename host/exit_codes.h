@@ -1,0 +1,13 @@
+// The exit codes of the quendrix host, the same for every command.
+#pragma once
+
+namespace quendrix::host {
+
+inline constexpr int kExitDone = 0;
+// Some member was not made as asked, or the plug-in misbehaved on the way;
+// for explain: some rule can never list.
+inline constexpr int kExitMemberFailed = 1;
+// A usage error, a plug-in that cannot be loaded, or a file it refuses.
+inline constexpr int kExitRefused = 2;
+
+}  // namespace quendrix::host

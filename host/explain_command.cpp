@@ -1,0 +1,182 @@
+#include "explain_command.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+#include "platform/platform.h"
+#include "plugin/archive_name.h"
+#include "plugin/plugin.h"
+#include "rule_problems.h"
+#include "rules/lookup.h"
+#include "rules/placeholder.h"
+#include "rules/profile_text.h"
+
+namespace quendrix::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::optional<std::string> ReadBytes(const std::string& path) {
+  std::ifstream in(fs::path(path), std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string DirectoryOf(const std::string& pluginPath) {
+  std::error_code error;
+  std::string dir = fs::absolute(fs::path(pluginPath), error)
+                        .make_preferred()
+                        .parent_path()
+                        .string();
+  if (dir.empty() || dir.back() != platform::kPathSeparator) {
+    dir += platform::kPathSeparator;
+  }
+  return dir;
+}
+
+std::string Flag(std::string_view name, const std::string& value) {
+  return std::string(name) + "=" + value + (IsOn(value) ? " (on)" : " (off)");
+}
+
+void AppendShown(std::string& line, unsigned char c) {
+  switch (c) {
+    case '\n': line += "\\n"; return;
+    case '\r': line += "\\r"; return;
+    case '\t': line += "\\t"; return;
+    default: break;
+  }
+  if (c < 0x20 || c == 0x7F) {
+    char code[8];
+    std::snprintf(code, sizeof code, "\\x%02x", c);
+    line += code;
+  } else {
+    line += static_cast<char>(c);
+  }
+}
+
+// Columns that `shown` takes on a terminal: a UTF-8 continuation byte adds
+// none.
+std::size_t Columns(std::string_view shown) {
+  std::size_t columns = 0;
+  for (const char c : shown) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
+  }
+  return columns;
+}
+
+}  // namespace
+
+MarkedCommand MarkDestination(std::string_view command) {
+  MarkedCommand marked;
+  const std::string_view word = kDestinationPlaceholder;
+  // Occurrences are found as extraction finds them: left to right, each
+  // after the end of the one before.
+  std::size_t i = 0;
+  while (i < command.size()) {
+    if (command.substr(i, word.size()) == word) {
+      marked.marks.resize(Columns(marked.line), ' ');
+      marked.marks.append(word.size(), '^');
+      marked.line += word;
+      i += word.size();
+    } else {
+      AppendShown(marked.line, static_cast<unsigned char>(command[i]));
+      ++i;
+    }
+  }
+  return marked;
+}
+
+int ExplainRules(const std::string& pluginPath, const std::string& file,
+                 std::ostream& out, std::ostream& err) {
+  const std::string pluginDir = DirectoryOf(pluginPath);
+  const std::string rulesPath = pluginDir + std::string(kRulesFileName);
+  const std::optional<std::string> bytes = ReadBytes(rulesPath);
+  if (!bytes) {
+    err << "quendrix: there is no rules file at " << rulesPath << "\n";
+    return kExitRefused;
+  }
+  const ProfileText text(*bytes);
+
+  const ArchiveName name = SplitArchiveName(file, platform::kPathStyle);
+  // The same reader and lookups as the plug-in's own.
+  const PluginServices services = PluginServices::Platform();
+  const std::unique_ptr<RulesSource> rules = services.openRules(rulesPath);
+  ExpansionContext context;
+  context.pluginDir = pluginDir;
+  context.archivePath = file;
+  context.baseName = name.baseName;
+  context.extension = name.extension;
+  context.environment = services.environment;
+  context.shortPathOf = services.shortPathOf;
+  RuleSettings settings;
+  EntryTable table;
+  const LookupResult result =
+      LookupRules(name.extension, *rules, context, settings, table);
+
+  const std::string asked(
+      std::string_view(name.extension).substr(0, kSectionNameLimit));
+  out << "file        " << file << "\n"
+      << "rules file  " << rulesPath << "\n"
+      << "section     [" << asked << "]";
+  if (result.section != asked) {
+    out << ", whose synonym key names [" << result.section << "]";
+  }
+  out << "\n";
+
+  const std::optional<std::vector<std::string_view>> keys =
+      text.KeyNames(result.section);
+  if (!keys) {
+    out << "refused     the rules file has no section [" << result.section
+        << "]\n";
+    return kExitRefused;
+  }
+  out << "settings    " << Flag("log", settings.logFlag) << ", "
+      << Flag("ShortFileName", settings.shortFileNameFlag)
+      << ", ShowConsole=" << static_cast<int>(settings.showConsole) << "\n";
+  if (IsOn(settings.logFlag)) {
+    out << "log         each extraction's command line is added to "
+        << pluginDir << "quendrix.log\n";
+  }
+
+  const std::int32_t members = table.UpperBound();
+  out << "members     " << members << "\n";
+  for (std::int32_t n = 1; n <= members; ++n) {
+    const Entry& entry = *table.Find(n);
+    const std::string number = std::to_string(n);
+    out << "\nmember " << number << "    " << entry.fileout << "\n";
+    const MarkedCommand marked = MarkDestination(entry.command);
+    const std::string label = "  command" + number + "  ";
+    out << label << marked.line << "\n";
+    if (marked.marks.empty()) {
+      out << std::string(label.size(), ' ')
+          << "(no fileout: the program is not told where to write the member)\n";
+    } else {
+      out << std::string(label.size(), ' ') << marked.marks
+          << " the destination\n";
+    }
+  }
+
+  std::vector<std::string> problems = FindRuleProblems(*keys, members);
+  if (result.section != asked) {
+    const std::optional<std::string_view> further =
+        text.Find(result.section, "synonym");
+    if (further && *further != result.section) {
+      problems.push_back("the synonym key of [" + result.section +
+                         "] is not followed: only one synonym step is taken");
+    }
+  }
+  const bool refused = result.command1 == kNotFound;
+  if (!problems.empty()) {
+    out << "\nproblems\n";
+    for (const std::string& problem : problems) out << "  " << problem << "\n";
+  }
+  if (refused) return kExitRefused;
+  return problems.empty() ? kExitDone : kExitMemberFailed;
+}
+
+}  // namespace quendrix::host

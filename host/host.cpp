@@ -1,0 +1,139 @@
+#include "host.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+#include "explain_command.h"
+#include "extract_command.h"
+#include "list_command.h"
+#include "platform/platform.h"
+#include "plugin_client.h"
+#include "probe_command.h"
+
+namespace quendrix::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPluginVariable = "QUENDRIX_PLUGIN";
+
+// A path as a file manager hands it to a plug-in: absolute, in the
+// platform's own form. The dynamic loader also needs this: a bare file name
+// would send it searching the system's library directories.
+std::string Absolute(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code error;
+  const fs::path absolute = fs::absolute(fs::path(path), error);
+  return error ? path
+               : absolute.lexically_normal().make_preferred().string();
+}
+
+std::optional<PluginClient> LoadPlugin(const std::string& path,
+                                       std::ostream& err) {
+  std::string error;
+  std::optional<PluginClient> plugin = PluginClient::Load(path, error);
+  if (!plugin) {
+    err << "quendrix: cannot load the plug-in " << path << ": " << error
+        << "\n(name one with --plugin PATH or the environment variable "
+        << kPluginVariable << ")\n";
+  }
+  return plugin;
+}
+
+}  // namespace
+
+std::string ChoosePluginPath(const std::string& named,
+                             const std::string& executableDirectory) {
+  if (!named.empty()) return named;
+  const std::string beside =
+      executableDirectory + std::string(platform::kPluginFileName);
+  std::error_code error;
+  if (fs::exists(fs::path(beside), error)) return beside;
+  const std::string fromEnvironment =
+      platform::EnvironmentValue(kPluginVariable);
+  return fromEnvironment.empty() ? beside : fromEnvironment;
+}
+
+int RunHost(const std::vector<std::string>& args, std::ostream& out,
+            std::ostream& err, const HostSettings& settings) {
+  CLI::App app{
+      "quendrix: drives a WCX packer plug-in from the command line.\n"
+      "Exit codes: 0 done, 1 some member failed, 2 usage error or the file "
+      "refused.",
+      "quendrix"};
+  app.require_subcommand(1);
+  app.fallthrough();
+  app.set_version_flag("--version", "quendrix " QUENDRIX_VERSION);
+  std::string pluginOption;
+  app.add_option("--plugin", pluginOption,
+                 std::string("the plug-in to load (default: ") +
+                     std::string(platform::kPluginFileName) +
+                     " next to quendrix, then $" + kPluginVariable + ")");
+
+  std::vector<std::string> probeFiles;
+  CLI::App* probe =
+      app.add_subcommand("probe", "tell which of the files the plug-in takes");
+  probe->add_option("FILE", probeFiles, "the files to ask about")->required();
+
+  std::string listFile;
+  bool json = false;
+  CLI::App* list = app.add_subcommand("list", "list the members of FILE");
+  list->add_option("FILE", listFile, "the file to list")->required();
+  list->add_flag("--json", json, "print one JSON document, for scripts");
+
+  ExtractRequest extract;
+  CLI::App* extractCommand = app.add_subcommand(
+      "extract", "make members of FILE, all or those that MEMBER patterns name");
+  extractCommand->add_option("FILE", extract.file, "the file to extract from")
+      ->required();
+  extractCommand->add_option(
+      "MEMBER", extract.patterns,
+      "members to make; shell-style patterns (* ? [...]) allowed");
+  extractCommand->add_option("-C,--directory", extract.directory,
+                             "where the members go (default: here)");
+  extractCommand->add_flag("--overwrite", extract.overwrite,
+                           "replace files that exist (default: keep them)");
+
+  std::string explainFile;
+  CLI::App* explain = app.add_subcommand(
+      "explain",
+      "show what quendrix's rules make of FILE, without running anything");
+  explain->add_option("FILE", explainFile, "the file to explain")->required();
+
+  try {
+    // CLI11 takes the arguments from the last to the first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e, out, err);
+    return code == 0 ? kExitDone : kExitRefused;
+  }
+
+  const std::string pluginPath =
+      Absolute(ChoosePluginPath(pluginOption, settings.executableDirectory));
+  if (explain->parsed()) {
+    return ExplainRules(pluginPath, Absolute(explainFile), out, err);
+  }
+
+  const std::optional<PluginClient> plugin = LoadPlugin(pluginPath, err);
+  if (!plugin) return kExitRefused;
+  if (probe->parsed()) {
+    std::vector<std::string> files;
+    std::transform(probeFiles.begin(), probeFiles.end(),
+                   std::back_inserter(files), Absolute);
+    return ProbeFiles(*plugin, files, out);
+  }
+  if (list->parsed()) {
+    return ListMembers(*plugin, Absolute(listFile), out, err,
+                       json ? ListFormat::kJson : ListFormat::kTable);
+  }
+  extract.file = Absolute(extract.file);
+  extract.progress = settings.errIsTerminal;
+  return ExtractMembers(*plugin, extract, out, err);
+}
+
+}  // namespace quendrix::host

@@ -1,0 +1,32 @@
+#include "probe_command.h"
+
+#include <ostream>
+
+#include "archive_session.h"
+
+namespace quendrix::host {
+namespace {
+
+bool Takes(const PluginClient& plugin, const std::string& file) {
+  if (plugin.CanYouHandleThisFile != nullptr) {
+    std::string name = file;
+    return plugin.CanYouHandleThisFile(name.data()) != 0;
+  }
+  std::string error;
+  return ArchiveSession::Open(plugin, file, PK_OM_LIST, error).has_value();
+}
+
+}  // namespace
+
+int ProbeFiles(const PluginClient& plugin, const std::vector<std::string>& files,
+               std::ostream& out) {
+  int status = kExitDone;
+  for (const std::string& file : files) {
+    const bool taken = Takes(plugin, file);
+    out << (taken ? "taken    " : "refused  ") << file << "\n";
+    if (!taken) status = kExitRefused;
+  }
+  return status;
+}
+
+}  // namespace quendrix::host

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds the release packages into build/package/:
+#   quendrix-VERSION-linux-x86_64.zip  the Linux plug-in, the host, the rules
+#   quendrix-VERSION-windows.zip       quendrix.wcx (32-bit) and
+#                                      quendrix.wcx64 with quendrix.exe (64-bit)
+# Each zip holds one folder that is installed by copying it. The Windows
+# DLLs come from two build trees, so their folder is put together here from
+# `cmake --install` of both.
+#
+# QUENDRIX_BUILD_PREFIX (default "build/") is put in front of the preset
+# names to give the build directories.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+prefix=${QUENDRIX_BUILD_PREFIX:-build/}
+out=build/package
+mkdir -p "$out"
+
+for preset in linux win64 win32; do
+  echo "=== $preset: configure and build"
+  cmake --preset "$preset" -B "$prefix$preset" >/dev/null
+  targets=(quendrix_plugin)
+  [[ $preset != win32 ]] && targets+=(quendrix)
+  cmake --build "$prefix$preset" --target "${targets[@]}"
+done
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "${prefix}linux/CMakeCache.txt")
+
+echo "=== Linux package"
+(cd "${prefix}linux" && cpack -G ZIP -B "$PWD/package" >/dev/null)
+cp "${prefix}linux"/package/quendrix-"$version"-linux-*.zip "$out/"
+
+echo "=== Windows package"
+name=quendrix-$version-windows
+stage=$out/stage/$name
+rm -rf "$out/stage"
+for preset in win32 win64; do
+  cmake --install "$prefix$preset" --prefix "$stage" --strip >/dev/null
+done
+rm -f "$out/$name.zip"
+(cd "$out/stage" && cmake -E tar cf "../$name.zip" --format=zip "$name")
+rm -rf "$out/stage"
+
+ls -l "$out"/*.zip
