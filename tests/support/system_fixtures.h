@@ -76,6 +76,25 @@ class UnreadableFile {
   std::unique_ptr<Impl> impl_;
 };
 
+// Takes away the right to make files in an existing directory for the
+// fixture's lifetime. POSIX: its write permission bits are cleared, which
+// does not stop a process that passes every permission check (root); Windows
+// lets anyone make files in a directory marked read-only. IsReadOnly tells
+// whether a file could still be made there.
+class ReadOnlyDirectory {
+ public:
+  explicit ReadOnlyDirectory(const std::string& path);
+  ~ReadOnlyDirectory();
+  ReadOnlyDirectory(const ReadOnlyDirectory&) = delete;
+  ReadOnlyDirectory& operator=(const ReadOnlyDirectory&) = delete;
+
+  bool IsReadOnly() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
 // Makes a named pipe at `path` that no program writes to, so that opening it
 // for reading would wait for ever; false where the file system has none.
 bool MakeNamedPipe(const std::string& path);

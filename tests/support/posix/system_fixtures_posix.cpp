@@ -109,6 +109,34 @@ UnreadableFile::~UnreadableFile() {
 
 bool UnreadableFile::IsUnreadable() const { return impl_->unreadable; }
 
+struct ReadOnlyDirectory::Impl {
+  std::string path;
+  mode_t mode = 0;
+  bool readOnly = false;
+};
+
+ReadOnlyDirectory::ReadOnlyDirectory(const std::string& path)
+    : impl_(std::make_unique<Impl>()) {
+  impl_->path = path;
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return;
+  impl_->mode = info.st_mode & 07777;
+  if (chmod(path.c_str(), impl_->mode & ~mode_t{0222}) != 0) return;
+  const std::string probe = path + "/.write-probe";
+  const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd >= 0) {
+    close(fd);
+    unlink(probe.c_str());
+  }
+  impl_->readOnly = fd < 0;
+}
+
+ReadOnlyDirectory::~ReadOnlyDirectory() {
+  chmod(impl_->path.c_str(), impl_->mode);
+}
+
+bool ReadOnlyDirectory::IsReadOnly() const { return impl_->readOnly; }
+
 bool MakeNamedPipe(const std::string& path) {
   return mkfifo(path.c_str(), 0644) == 0;
 }

@@ -77,6 +77,16 @@ UnreadableFile::~UnreadableFile() = default;
 
 bool UnreadableFile::IsUnreadable() const { return impl_->hold.IsHeld(); }
 
+// The read-only attribute of a directory does not keep files out of it.
+struct ReadOnlyDirectory::Impl {};
+
+ReadOnlyDirectory::ReadOnlyDirectory(const std::string&)
+    : impl_(std::make_unique<Impl>()) {}
+
+ReadOnlyDirectory::~ReadOnlyDirectory() = default;
+
+bool ReadOnlyDirectory::IsReadOnly() const { return false; }
+
 bool MakeNamedPipe(const std::string&) { return false; }
 
 bool MakeFileWhoseReadsFail(const std::string&) { return false; }
