@@ -15,7 +15,7 @@ out=bench/results/runner.txt
 for gib in 0 2; do
   part=$(mktemp)
   "$build/quendrix_bench" \
-    --benchmark_filter="/$gib/" \
+    --benchmark_filter="^BM_(RunCommand|BarePosixSpawn|ForkExec)/$gib/" \
     --benchmark_repetitions="${REPETITIONS:-10}" \
     --benchmark_min_time="${MIN_TIME:-1}" \
     --benchmark_enable_random_interleaving=true \

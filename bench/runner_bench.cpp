@@ -103,5 +103,3 @@ BENCHMARK(BM_BarePosixSpawn)->Arg(2)->UseRealTime();
 BENCHMARK(BM_ForkExec)->Arg(2)->UseRealTime();
 
 }  // namespace
-
-BENCHMARK_MAIN();

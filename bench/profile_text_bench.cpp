@@ -86,5 +86,3 @@ BENCHMARK(ReadAllPairs)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quendrix
-
-BENCHMARK_MAIN();

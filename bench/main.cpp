@@ -1,0 +1,38 @@
+// The benchmarks of quendrix in one program. After the usual report it
+// prints each promise that the run measured: a ratio of two medians taken
+// side by side in this run, or a median against a fixed bound.
+#include <benchmark/benchmark.h>
+
+#include <iostream>
+
+#include "support/ratio_reporter.h"
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  using namespace quendrix::bench;
+  RatioReporter reporter({
+      Ratio("probe / plain read of the rules file", "BM_Probe",
+            "BM_PlainReadOfTheRules", 1.0),
+      Ratio("rules snapshot alone / plain read of the rules file",
+            "BM_RulesSnapshot", "BM_PlainReadOfTheRules", 1.0),
+      Ratio("LookupRules 10,000 members / 1,000 members",
+            "BM_LookupRules/10000", "BM_LookupRules/1000", 12.0),
+      Bound("list 32,767 members, rules unchanged (ms)",
+            "BM_ListThroughPlugin/32767", 100.0),
+      Bound("list 32,767 members, rules just edited (ms)",
+            "BM_ListThroughPluginAfterAnEdit/32767", 100.0),
+      Bound("resident memory growth for 32,767 members (MiB)",
+            "BM_MemoryOfListing/iterations:1", 32.0, "rss_growth_MiB"),
+      Ratio("RunCommand / bare posix_spawn, small host",
+            "BM_RunCommand/0/real_time", "BM_BarePosixSpawn/0/real_time", 1.10,
+            Clock::kReal),
+      Ratio("RunCommand / bare posix_spawn, 2 GiB host",
+            "BM_RunCommand/2/real_time", "BM_BarePosixSpawn/2/real_time", 1.10,
+            Clock::kReal),
+  });
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const bool kept = reporter.PrintPromises(std::cout);
+  benchmark::Shutdown();
+  return kept ? 0 : 2;
+}

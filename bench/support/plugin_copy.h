@@ -1,0 +1,47 @@
+// The real, built plug-in, copied into a directory of its own next to a rules
+// file and loaded from there, as a file manager loads it.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "plugin/wcx.h"
+
+namespace quendrix::bench {
+
+class PluginCopy {
+ public:
+  // Throws std::runtime_error when the plug-in cannot be copied or loaded.
+  explicit PluginCopy(std::string_view rules);
+  ~PluginCopy();
+  PluginCopy(const PluginCopy&) = delete;
+  PluginCopy& operator=(const PluginCopy&) = delete;
+
+  std::string RulesPath() const;
+  // A path in the plug-in's directory; the file need not exist.
+  std::string PathOf(std::string_view name) const;
+
+  bool CanHandle(const std::string& path) const;
+  // Opens `archive` for listing and reads every header; the number of
+  // members, or -1 when the plug-in refuses the file.
+  int ListAll(const std::string& archive) const;
+
+ private:
+  std::filesystem::path dir_;
+  platform::Library library_;
+  OpenArchiveFn openArchive_ = nullptr;
+  ReadHeaderFn readHeader_ = nullptr;
+  CloseArchiveFn closeArchive_ = nullptr;
+  CanYouHandleThisFileFn canYouHandleThisFile_ = nullptr;
+};
+
+// Writes `bytes` to `path`, replacing it.
+void WriteWholeFile(const std::string& path, std::string_view bytes);
+
+// The baseline of the probe: opens the file, reads all of it into memory and
+// closes it, as any program that reads a file once does.
+std::string ReadWholeFilePlainly(const std::string& path);
+
+}  // namespace quendrix::bench
