@@ -2,7 +2,7 @@
 # Sets up, builds the linux, win64, win32 and linux-asan presets, and runs
 # every test: Linux natively, Win64 under wine64, Win32 by inspection of the
 # DLL, and the Linux tests once more under the address and undefined-behaviour
-# sanitizers.
+# sanitizers; then each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/wine.sh
@@ -21,5 +21,10 @@ for preset in linux win64 win32 linux-asan; do
   [[ $preset == win64 ]] && wine_start
   ctest --preset "$preset" || status=1
   [[ $preset == win64 ]] && wine_stop
+done
+for target in profile expand shell_syntax exports; do
+  echo "=== fuzz $target: 12 seconds"
+  scripts/fuzz.sh "$target" 12 >"build/linux-asan/fuzz-$target.log" 2>&1 ||
+    { tail -n 40 "build/linux-asan/fuzz-$target.log"; status=1; }
 done
 exit $status

@@ -34,7 +34,7 @@ void PrefixRelativeCommand(std::string& command,
                            const ExpansionContext& context) {
   if (StartsWithAbsoluteProgram(command, context.pathStyle)) return;
   if (!command.empty() && command[0] == '%') return;
-  command.insert(0, InsertionText({}, context.pluginDir, context.pathStyle));
+  command.insert(0, InsertionText({}, context.pluginDir, command, context.pathStyle));
   CutTo(command, kTemplateLimit);
 }
 

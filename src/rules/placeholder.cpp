@@ -53,10 +53,11 @@ std::string QuotedAt(const InsertionPoint& point, std::string_view value) {
     case QuoteState::kDoubleQuoted: {
       std::string text = QuoteFor(QuoteState::kDoubleQuoted, value);
       // A backslash ending `before` would pair with the escape of a first $ `
-      // " or \ and leave that character bare; a second backslash pairs with
-      // it instead, and both together stand for the backslash that `before`
-      // holds as an ordinary character.
-      if (point.afterBackslash && !text.empty() && text.front() == '\\') {
+      // " or \ and leave that character bare, and with nothing inserted it
+      // would pair with a $ ` " or \ of the text after the placeholder; a
+      // second backslash pairs with it instead, and both together stand for
+      // the backslash that `before` holds as an ordinary character.
+      if (point.afterBackslash && (text.empty() || text.front() == '\\')) {
         text.insert(text.begin(), '\\');
       }
       return text;
@@ -67,15 +68,51 @@ std::string QuotedAt(const InsertionPoint& point, std::string_view value) {
   return std::string(value);
 }
 
+// Whether a placeholder or a token could be found in `left` followed by
+// `right` that starts in `left` and ends in `right`.
+bool JoinsAcross(std::string_view left, std::string_view right) {
+  for (std::string_view placeholder : kPlaceholders) {
+    for (std::size_t split = 1; split < placeholder.size(); ++split) {
+      if (left.ends_with(placeholder.substr(0, split)) &&
+          right.starts_with(placeholder.substr(split))) {
+        return true;
+      }
+    }
+  }
+  // A token: "%", one or more name characters, "%", with the edge anywhere
+  // after the opening percent sign and before the closing one.
+  std::size_t leftName = 0;
+  while (leftName < left.size() &&
+         IsTokenNameCharacter(left[left.size() - 1 - leftName])) {
+    ++leftName;
+  }
+  if (leftName == left.size() || left[left.size() - 1 - leftName] != '%') {
+    return false;
+  }
+  std::size_t rightName = 0;
+  while (rightName < right.size() && IsTokenNameCharacter(right[rightName])) {
+    ++rightName;
+  }
+  return rightName < right.size() && right[rightName] == '%' &&
+         leftName + rightName > 0;
+}
+
 }  // namespace
 
 std::string InsertionText(std::string_view before, std::string_view value,
-                          platform::PathStyle style) {
+                          std::string_view after, platform::PathStyle style) {
   if (style == platform::PathStyle::kWindows) return std::string(value);
   const InsertionPoint point = InsertionPointAt(before, before.size());
   const std::string_view emptyPair =
       point.state == QuoteState::kDoubleQuoted ? "\"\"" : "''";
-  return BreakPlaceholders(QuotedAt(point, value), emptyPair);
+  const std::string quoted = BreakPlaceholders(QuotedAt(point, value), emptyPair);
+  // A backslash ending `before` is no part of any placeholder or token, so
+  // no pair is ever put where it would escape the pair's first quote.
+  std::string text;
+  if (JoinsAcross(before, quoted)) text.append(emptyPair);
+  text.append(quoted);
+  if (JoinsAcross(std::string(before) + text, after)) text.append(emptyPair);
+  return text;
 }
 
 std::string ReplacePlaceholder(std::string_view command,
@@ -84,8 +121,8 @@ std::string ReplacePlaceholder(std::string_view command,
                                platform::PathStyle style, std::size_t limit) {
   return ReplaceEach(
       command, placeholder,
-      [value, style](std::string_view built) {
-        return InsertionText(built, value, style);
+      [value, style](std::string_view built, std::string_view after) {
+        return InsertionText(built, value, after, style);
       },
       limit);
 }

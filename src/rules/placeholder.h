@@ -21,7 +21,8 @@ inline constexpr std::array<std::string_view, 5> kPlaceholders = {
     kPluginDirPlaceholder, kArchivePathPlaceholder, kBaseNamePlaceholder,
     kExtensionPlaceholder, kDestinationPlaceholder};
 
-// The text that puts `value` into a command line right after `before`.
+// The text that puts `value` into a command line between `before` and
+// `after`.
 //
 // The Windows style writes the value as it is: the started program parses
 // its own command line.
@@ -30,10 +31,15 @@ inline constexpr std::array<std::string_view, 5> kPlaceholders = {
 // `value`, inside the word where it stands: quoted for the quoting in force
 // at the end of `before`, with a backslash that ends `before` taken into
 // account. Placeholders and environment tokens inside the value are broken
-// up by an empty pair of quotes, so that no later step of the expansion,
-// and no extraction, finds them in an inserted value.
+// up by an empty pair of quotes, and so is one that the value would form
+// together with `before` or `after` (an empty pair stands at that edge), so
+// that no later step of the expansion, and no extraction, finds one in an
+// inserted value. The one exception: an empty value right after a backslash
+// outside quotes is nothing, and leaves the backslash to act on `after`, as
+// it would with the placeholder removed; that can change how the rest of the
+// line is quoted, around values put in before as well.
 std::string InsertionText(std::string_view before, std::string_view value,
-                          platform::PathStyle style);
+                          std::string_view after, platform::PathStyle style);
 
 // Replaces every occurrence of `placeholder` in `command` (see ReplaceEach)
 // by `value` as InsertionText writes it at that place; the result is cut to

@@ -12,7 +12,7 @@ std::string ReplaceEach(std::string_view text, std::string_view from,
       result.append(text.substr(start, found - start));
       // Past the limit the rest would only be cut away again.
       if (result.size() >= limit) break;
-      result.append(insertion(result));
+      result.append(insertion(result, text.substr(found + from.size())));
       start = found + from.size();
       if (result.size() >= limit) break;
     }
@@ -24,8 +24,9 @@ std::string ReplaceEach(std::string_view text, std::string_view from,
 
 std::string ReplaceAll(std::string_view text, std::string_view from,
                        std::string_view to, std::size_t limit) {
-  return ReplaceEach(text, from, [to](std::string_view) { return std::string(to); },
-                     limit);
+  return ReplaceEach(
+      text, from,
+      [to](std::string_view, std::string_view) { return std::string(to); }, limit);
 }
 
 }  // namespace quendrix

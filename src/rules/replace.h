@@ -10,8 +10,10 @@
 namespace quendrix {
 
 // The text to insert for one occurrence, given the result built so far (all
-// of the text before the occurrence, with earlier occurrences replaced).
-using InsertionFor = std::function<std::string(std::string_view built)>;
+// of the text before the occurrence, with earlier occurrences replaced) and
+// the text after the occurrence as it stands in the original.
+using InsertionFor =
+    std::function<std::string(std::string_view built, std::string_view after)>;
 
 // Replaces every occurrence of `from` in `text`: byte-exact and with case,
 // non-overlapping, each found after the end of the one before; inserted text

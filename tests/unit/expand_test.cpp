@@ -369,6 +369,31 @@ TEST(PosixExpansionTest, HostileNamesAndExtensionsStayInTheirWord) {
   }
 }
 
+// A value never joins the template text on either side of it into a
+// placeholder or a token, and neither does an empty value the text around
+// it: a later step, or the extraction, would fill in a name that the
+// template never held.
+TEST(PosixExpansionTest, ValuesFormNoPlaceholderWithTheTextAroundThem) {
+  struct Case {
+    std::string_view pluginDir, archivePath, commandTemplate;
+    Words words;
+  };
+  for (const Case& c : {
+           Case{"/p/", "/d/fileo.txt", "/bin/x [N]ut \"[N]ut\"", {"/bin/x", "fileout", "fileout"}},
+           Case{"/p/", "/d/x.fileo", "/bin/x '[E]ut' filein", {"/bin/x", "fileout", "/d/x.fileo"}},
+           Case{"/p/", "/d/.txt", "/bin/x \"[[N]E]\" '[[N]E]'", {"/bin/x", "[E]", "[E]"}},
+           Case{"/p%", "/d/a.txt", "[quendrix_path]HOME% filein", {"/p%HOME%", "/d/a.txt"}},
+           Case{"/opt/fil", "/d/a.txt", "ein filein", {"/opt/filein", "/d/a.txt"}}}) {
+    Archive archive = PosixArchive(std::string(c.archivePath), std::string(c.pluginDir));
+    const ExpansionContext context =
+        ContextFor(archive, PathStyle::kPosix, {{"HOME", "/home/u"}});
+    const std::string command = ExpandEntry(c.commandTemplate, "x", context).command;
+    const std::string final =
+        ReplacePlaceholder(command, "fileout", "/out/d", PathStyle::kPosix, kCommandLimit);
+    EXPECT_EQ(SplitCommandLine(final), c.words) << c.commandTemplate << "\n" << final;
+  }
+}
+
 // The cut may leave a quote open; the splitter runs it to the end, and
 // nothing of the value leaks into another argument.
 TEST(PosixExpansionTest, CutInsideAQuotedValueKeepsOneArgument) {

@@ -39,7 +39,7 @@ TEST(ReplaceAllTest, NeverBuildsPastTheLimit) {
   std::size_t largest = 0;
   const std::string result = ReplaceEach(
       many, "a",
-      [&largest](std::string_view built) {
+      [&largest](std::string_view built, std::string_view) {
         largest = std::max(largest, built.size());
         return std::string(1000, 'b');
       },
