@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Inspects a built Windows plug-in without running it: machine type, exactly
+# Examines a built Windows plug-in without running it: machine type, exactly
 # the eight exports under undecorated names, the callee-pops calling
 # convention of 32-bit exports, imports from system DLLs only, and the
 # version resource.
@@ -56,7 +56,7 @@ value_after() { awk -v k="$1" '$0==k{getline; print; exit}' <<<"$strings16"; }
 [[ $(value_after FileDescription) == "quendrix.wcx" ]] || fail "FileDescription is '$(value_after FileDescription)'"
 [[ $(value_after OriginalFilename) == "$file_name" ]] || fail "OriginalFilename is '$(value_after OriginalFilename)'"
 [[ $(value_after FileVersion) == "0.0.0.6" ]] || fail "FileVersion is '$(value_after FileVersion)'"
-# The fixed part: signature 0xFEEF04BD, then version 0.0 / 0.6.
+# The fixed-size block: signature 0xFEEF04BD, then version 0.0 / 0.6.
 od -An -tx1 -v "$dll" | tr -d ' \n' | grep -q 'bd04effe00000100000000000600000000' ||
   fail "VS_FIXEDFILEINFO does not carry file version 0.0.0.6"
 

@@ -8,28 +8,13 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/descriptor.h"
 
 namespace quendrix::platform {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr mode_t kLogMode = 0644;
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-
-  bool IsOpen() const { return fd_ >= 0; }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Writes all of `bytes` unless the file refuses (a full disk); what was not
 // written is lost.

@@ -13,27 +13,13 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/descriptor.h"
 #include "rules/profile_text.h"
 
 namespace quendrix::platform {
 namespace {
 
 constexpr std::size_t kReadChunkSize = 65536;
-
-// Closes the descriptor on every way out.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // The parse of the file read last, and the path it was read from. Profiles
 // may be made on several threads at once; a parse handed out stays alive for
@@ -77,7 +63,7 @@ std::shared_ptr<const ProfileText> SnapshotOf(const std::string& path) {
   // lets the open return at once; anything but a regular file is then
   // refused before the first read, and on a regular file the flag changes
   // nothing.
-  const FileDescriptor file(
+  const Descriptor file(
       open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.get() < 0) return nullptr;
   struct stat info {};
