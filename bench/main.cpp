@@ -16,6 +16,8 @@ int main(int argc, char** argv) {
             "BM_PlainReadOfTheRules", 1.0),
       Ratio("rules snapshot alone / plain read of the rules file",
             "BM_RulesSnapshot", "BM_PlainReadOfTheRules", 1.0),
+      Ratio("probe right after a save / plain read (read in full)",
+            "BM_ProbeRightAfterASave", "BM_PlainReadOfTheRules", 1.5),
       Ratio("LookupRules 10,000 members / 1,000 members",
             "BM_LookupRules/10000", "BM_LookupRules/1000", 12.0),
       Bound("list 32,767 members, rules unchanged (ms)",

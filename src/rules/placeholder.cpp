@@ -7,6 +7,12 @@
 namespace quendrix {
 namespace {
 
+// Whether `c` is the first character of a placeholder or the percent sign
+// of a token.
+bool MayStartPlaceholderOrToken(char c) {
+  return c == '[' || c == 'f' || c == '%';
+}
+
 bool StartsPlaceholderOrToken(std::string_view text, std::size_t i) {
   if (text[i] == '%') {
     return i + 1 < text.size() && IsTokenNameCharacter(text[i + 1]);
@@ -27,10 +33,16 @@ bool StartsPlaceholderOrToken(std::string_view text, std::size_t i) {
 // is a quote or a backslash, so the pair always lands where the quoting of
 // the inserted text is plain: between two characters of one quoted stretch,
 // where closing and reopening the quotes changes nothing, or outside quotes.
-std::string BreakPlaceholders(std::string_view quoted, std::string_view emptyPair) {
-  std::string broken;
-  broken.reserve(quoted.size());
-  for (std::size_t i = 0; i < quoted.size(); ++i) {
+std::string BreakPlaceholders(std::string quoted, std::string_view emptyPair) {
+  // Most values, such as ordinary paths, hold nothing to break up.
+  std::size_t next = 0;
+  while (next < quoted.size() && !MayStartPlaceholderOrToken(quoted[next])) {
+    ++next;
+  }
+  if (next == quoted.size()) return quoted;
+  std::string broken(quoted, 0, next);
+  broken.reserve(quoted.size() + 2 * emptyPair.size());
+  for (std::size_t i = next; i < quoted.size(); ++i) {
     broken += quoted[i];
     if (StartsPlaceholderOrToken(quoted, i)) broken.append(emptyPair);
   }
@@ -68,27 +80,56 @@ std::string QuotedAt(const InsertionPoint& point, std::string_view value) {
   return std::string(value);
 }
 
+// The text on the left of an edge, made of two pieces so that text already
+// built and text about to be added need not be joined into a copy first.
+class TextBefore {
+ public:
+  TextBefore(std::string_view head, std::string_view tail)
+      : head_(head), tail_(tail) {}
+  std::size_t size() const { return head_.size() + tail_.size(); }
+  // The character `i` places from the end; 0 is the last one.
+  char FromEnd(std::size_t i) const {
+    return i < tail_.size() ? tail_[tail_.size() - 1 - i]
+                            : head_[head_.size() - 1 - (i - tail_.size())];
+  }
+  bool EndsWith(std::string_view text) const {
+    if (text.size() > size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (FromEnd(i) != text[text.size() - 1 - i]) return false;
+    }
+    return true;
+  }
+
+ private:
+  std::string_view head_;
+  std::string_view tail_;
+};
+
 // Whether a placeholder or a token could be found in `left` followed by
 // `right` that starts in `left` and ends in `right`.
-bool JoinsAcross(std::string_view left, std::string_view right) {
-  for (std::string_view placeholder : kPlaceholders) {
-    for (std::size_t split = 1; split < placeholder.size(); ++split) {
-      if (left.ends_with(placeholder.substr(0, split)) &&
-          right.starts_with(placeholder.substr(split))) {
-        return true;
+bool JoinsAcross(const TextBefore& left, std::string_view right) {
+  if (left.size() > 0 && !right.empty()) {
+    const char lastOfLeft = left.FromEnd(0);
+    for (std::string_view placeholder : kPlaceholders) {
+      for (std::size_t split = 1; split < placeholder.size(); ++split) {
+        // The two characters at the edge rule out almost every split
+        // before any longer comparison.
+        if (placeholder[split - 1] == lastOfLeft &&
+            placeholder[split] == right.front() &&
+            left.EndsWith(placeholder.substr(0, split)) &&
+            right.starts_with(placeholder.substr(split))) {
+          return true;
+        }
       }
     }
   }
   // A token: "%", one or more name characters, "%", with the edge anywhere
   // after the opening percent sign and before the closing one.
   std::size_t leftName = 0;
-  while (leftName < left.size() &&
-         IsTokenNameCharacter(left[left.size() - 1 - leftName])) {
+  while (leftName < left.size() && IsTokenNameCharacter(left.FromEnd(leftName))) {
     ++leftName;
   }
-  if (leftName == left.size() || left[left.size() - 1 - leftName] != '%') {
-    return false;
-  }
+  if (leftName == left.size() || left.FromEnd(leftName) != '%') return false;
   std::size_t rightName = 0;
   while (rightName < right.size() && IsTokenNameCharacter(right[rightName])) {
     ++rightName;
@@ -109,9 +150,9 @@ std::string InsertionText(std::string_view before, std::string_view value,
   // A backslash ending `before` is no part of any placeholder or token, so
   // no pair is ever put where it would escape the pair's first quote.
   std::string text;
-  if (JoinsAcross(before, quoted)) text.append(emptyPair);
+  if (JoinsAcross(TextBefore(before, {}), quoted)) text.append(emptyPair);
   text.append(quoted);
-  if (JoinsAcross(std::string(before) + text, after)) text.append(emptyPair);
+  if (JoinsAcross(TextBefore(before, text), after)) text.append(emptyPair);
   return text;
 }
 

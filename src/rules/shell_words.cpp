@@ -13,7 +13,25 @@ bool IsPlainWordCharacter(char c) {
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
     return true;
   }
-  return std::string_view("@%+=:,./_-").find(c) != std::string_view::npos;
+  switch (c) {
+    case '@': case '%': case '+': case '=': case ':':
+    case ',': case '.': case '/': case '_': case '-':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Inside single quotes only a quote needs care: it closes the quotes, adds an
+// escaped quote and opens them again.
+void AppendSingleQuoted(std::string& out, std::string_view value) {
+  for (char c : value) {
+    if (c == '\'') {
+      out += "'\\''";
+    } else {
+      out += c;
+    }
+  }
 }
 
 }  // namespace
@@ -121,7 +139,7 @@ std::string QuoteFor(QuoteState state, std::string_view value) {
       for (char c : value) plain = plain && IsPlainWordCharacter(c);
       if (plain) return std::string(value);
       quoted = "'";
-      for (char c : value) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+      AppendSingleQuoted(quoted, value);
       quoted += "'";
       return quoted;
     }
@@ -132,7 +150,7 @@ std::string QuoteFor(QuoteState state, std::string_view value) {
       }
       return quoted;
     case QuoteState::kSingleQuoted:
-      for (char c : value) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+      AppendSingleQuoted(quoted, value);
       return quoted;
   }
   return std::string(value);

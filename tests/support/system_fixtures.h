@@ -103,6 +103,11 @@ bool MakeNamedPipe(const std::string& path);
 // fails; false where the platform offers no such file.
 bool MakeFileWhoseReadsFail(const std::string& path);
 
+// Writes `bytes` over the existing file at `path`, then puts its access and
+// modification times back as they were before, as some copy and sync tools
+// do; false when the file or its times cannot be written.
+bool RewriteKeepingTimes(const std::string& path, std::string_view bytes);
+
 // Why MakeNamedPipe or MakeFileWhoseReadsFail cannot be had here.
 std::string_view NoSuchFileHere();
 

@@ -1,13 +1,14 @@
 // POSIX: the profile reader, our own in place of the Windows profile
-// functions. The file is read once per Profile object, and keys are answered
-// from that snapshot by the same rules as the Windows reader.
+// functions. The file is taken in once per Profile object, and keys are
+// answered from that snapshot by the same rules as the Windows reader.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,27 +20,82 @@
 namespace quendrix::platform {
 namespace {
 
-constexpr std::size_t kReadChunkSize = 65536;
+// Reads go into a buffer of at most this size that is kept for the next
+// read, so a rules file of up to this size is taken in with one read call and
+// without touching fresh memory; larger files pass through it piece by piece.
+constexpr std::size_t kMaxReadBuffer = std::size_t{1} << 20;
+constexpr std::size_t kMinReadBuffer = std::size_t{64} << 10;
 
-// The parse of the file read last, and the path it was read from. Profiles
-// may be made on several threads at once; a parse handed out stays alive for
-// its holder when another thread replaces it.
+// How a file stood when it was read: a write to it changes its status-change
+// time, which no program can set back, and a replacement changes its device
+// or inode number.
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
+
+  static FileStamp Of(const struct stat& info) {
+    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+  }
+  bool operator==(const FileStamp& other) const {
+    const auto same = [](const timespec& a, const timespec& b) {
+      return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    return device == other.device && inode == other.inode &&
+           size == other.size && same(modified, other.modified) &&
+           same(changed, other.changed);
+  }
+};
+
+// A file system stamps a write with a time cut to its own granularity (two
+// seconds on FAT), so a second write soon after a read may leave the stamp
+// as it was. The stamp of a read therefore stands for the file's content
+// only when the file's times lay this far before the read began; a file
+// written more recently is read in full every time until then.
+constexpr std::int64_t kStampSettleSeconds = 3;
+
+// Even a settled stamp is trusted only this long after the last full read,
+// so that a file system whose times do not move at all (some network and
+// user-space file systems) delays an edit by at most this much.
+constexpr std::int64_t kStampTrustNanoseconds = 1'000'000'000;
+
+std::int64_t Nanoseconds(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+std::int64_t NowNanoseconds(clockid_t clock) {
+  timespec now{};
+  clock_gettime(clock, &now);
+  return Nanoseconds(now);
+}
+
+// The parse of the file read last, with where and how the file stood then.
+// Profiles may be made on several threads at once; a parse handed out stays
+// alive for its holder when another thread replaces it.
+struct Snapshot {
+  std::string path;
+  std::shared_ptr<const ProfileText> text;
+  FileStamp stamp;
+  bool settled = false;         // the file's times lay well before the read
+  std::int64_t readAt = 0;      // monotonic time of the last full read
+};
+
 class LastParse {
  public:
-  std::shared_ptr<const ProfileText> Of(const std::string& path) {
+  Snapshot Get() {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return path_ == path ? text_ : nullptr;
+    return last_;
   }
-  void Keep(const std::string& path, std::shared_ptr<const ProfileText> text) {
+  void Keep(Snapshot snapshot) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    path_ = path;
-    text_ = std::move(text);
+    last_ = std::move(snapshot);
   }
 
  private:
   std::mutex mutex_;
-  std::string path_;
-  std::shared_ptr<const ProfileText> text_;
+  Snapshot last_;
 };
 
 LastParse& TheLastParse() {
@@ -47,16 +103,74 @@ LastParse& TheLastParse() {
   return last;
 }
 
-// Takes in the whole file once and gives its parse; nothing when it is
-// missing, unreadable or not a regular file (a directory reads as a missing
-// file, as on Windows).
+// The read buffer kept between reads. A thread that finds it taken by
+// another one reads through a buffer of its own, which it then leaves here.
+class SpareBuffer {
+ public:
+  std::string Take() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(spare_);
+  }
+  void Give(std::string buffer) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (buffer.size() > spare_.size()) spare_ = std::move(buffer);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::string spare_;
+};
+
+SpareBuffer& TheSpareBuffer() {
+  static SpareBuffer spare;
+  return spare;
+}
+
+// Holds the spare buffer for one read and hands it back on every way out.
+class ReadBuffer {
+ public:
+  explicit ReadBuffer(std::size_t wanted)
+      : buffer_(TheSpareBuffer().Take()) {
+    if (buffer_.size() < wanted) buffer_.resize(wanted);
+  }
+  ~ReadBuffer() { TheSpareBuffer().Give(std::move(buffer_)); }
+  ReadBuffer(const ReadBuffer&) = delete;
+  ReadBuffer& operator=(const ReadBuffer&) = delete;
+
+  char* data() { return buffer_.data(); }
+  std::size_t size() const { return buffer_.size(); }
+
+ private:
+  std::string buffer_;
+};
+
+// Whether the file, as it stands now, is the one `last` was parsed from
+// without reading it again.
+bool StillStandsAsRead(const Snapshot& last, const std::string& path,
+                       const FileStamp& stamp) {
+  return last.text != nullptr && last.settled && last.path == path &&
+         last.stamp == stamp &&
+         NowNanoseconds(CLOCK_MONOTONIC) - last.readAt < kStampTrustNanoseconds;
+}
+
+bool SettledBefore(const FileStamp& stamp, std::int64_t readStart) {
+  const std::int64_t settle = kStampSettleSeconds * 1'000'000'000;
+  return Nanoseconds(stamp.modified) <= readStart - settle &&
+         Nanoseconds(stamp.changed) <= readStart - settle;
+}
+
+// Takes in the whole file and gives its parse; nothing when it is missing,
+// unreadable or not a regular file (a directory reads as a missing file, as
+// on Windows).
 //
-// Every lookup reads the file in full, so an edit is always seen, whatever
-// its size and time stamp. While the bytes read are the ones parsed last,
-// they are only compared, chunk by chunk, and not kept: a file manager
-// probes every file it shows, and the probe of an unchanged rules file then
-// costs one read of it and no copy, allocation or parse. From the first byte
-// that differs on, the file is collected and parsed anew.
+// A file manager may probe every file it shows, so a probe must not cost
+// more than one read of the rules file, yet every edit must be seen by the
+// next lookup. A file whose stamp is unchanged since a read that began well
+// after its last write is therefore taken as read; any other file is read in
+// full. While the bytes read are the ones parsed last, they are only
+// compared, piece by piece, and not kept, so an unchanged file costs no copy,
+// allocation or parse. From the first byte that differs on, the file is
+// collected and parsed anew.
 std::shared_ptr<const ProfileText> SnapshotOf(const std::string& path) {
   // A blocking open of a named pipe waits until some program writes to it,
   // which may be never, and the host would hang inside a probe. O_NONBLOCK
@@ -70,41 +184,56 @@ std::shared_ptr<const ProfileText> SnapshotOf(const std::string& path) {
   if (fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     return nullptr;
   }
-  const std::shared_ptr<const ProfileText> last = TheLastParse().Of(path);
-  const std::string_view known =
-      last != nullptr ? std::string_view(last->bytes()) : std::string_view();
-  bool same = last != nullptr;
+  // Taken before the first byte is read: a write during the read changes the
+  // file's stamp after this, and the next lookup reads the file again.
+  const FileStamp stamp = FileStamp::Of(info);
+  Snapshot last = TheLastParse().Get();
+  if (StillStandsAsRead(last, path, stamp)) return last.text;
+  const std::int64_t readStart = NowNanoseconds(CLOCK_REALTIME);
+  const std::int64_t readAt = NowNanoseconds(CLOCK_MONOTONIC);
+
+  const std::size_t expected = static_cast<std::size_t>(info.st_size);
+  // One byte more than the file holds, so that a file of the expected size
+  // is read whole by the first call and the second only confirms its end.
+  ReadBuffer buffer(std::clamp(expected + 1, kMinReadBuffer, kMaxReadBuffer));
+  const std::shared_ptr<const ProfileText> knownText =
+      last.path == path ? last.text : nullptr;
+  const std::string_view known = knownText != nullptr
+                                     ? std::string_view(knownText->bytes())
+                                     : std::string_view();
+  bool same = knownText != nullptr;
   std::size_t matched = 0;  // bytes read so far, while they equal `known`
   std::string bytes;        // everything read, once it differs
-  std::array<char, kReadChunkSize> chunk;
   for (;;) {
-    const ssize_t got = read(file.get(), chunk.data(), chunk.size());
+    const ssize_t got = read(file.get(), buffer.data(), buffer.size());
     if (got < 0) {
       if (errno == EINTR) continue;
       return nullptr;
     }
     if (got == 0) break;
-    const std::string_view piece(chunk.data(), static_cast<std::size_t>(got));
+    const std::string_view piece(buffer.data(), static_cast<std::size_t>(got));
     if (same && known.substr(matched, piece.size()) == piece) {
       matched += piece.size();
       continue;
     }
     if (same) {
       same = false;
-      bytes.reserve(std::max(static_cast<std::size_t>(info.st_size),
-                             matched + piece.size()));
+      bytes.reserve(std::max(expected, matched + piece.size()));
       bytes.assign(known.substr(0, matched));
     } else if (bytes.empty()) {
-      bytes.reserve(static_cast<std::size_t>(info.st_size));
+      bytes.reserve(expected);
     }
     bytes.append(piece);
   }
-  if (same) {
-    if (matched == known.size()) return last;
-    bytes.assign(known.substr(0, matched));  // the file was cut short
+  std::shared_ptr<const ProfileText> text;
+  if (same && matched == known.size()) {
+    text = knownText;
+  } else {
+    if (same) bytes.assign(known.substr(0, matched));  // the file was cut short
+    text = std::make_shared<const ProfileText>(std::move(bytes));
   }
-  auto text = std::make_shared<const ProfileText>(std::move(bytes));
-  TheLastParse().Keep(path, text);
+  TheLastParse().Keep(
+      {path, text, stamp, SettledBefore(stamp, readStart), readAt});
   return text;
 }
 

@@ -6,12 +6,15 @@
 // the one after it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/system_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace quendrix::testing {
@@ -103,6 +106,44 @@ TEST_P(RulesEditTest, TheNextLookupSeesTheEdit) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, RulesEditTest, ::testing::ValuesIn(Rows()),
                          [](const auto& info) { return info.param.name; });
+
+// A reader may take an unchanged time stamp for an unchanged file, yet some
+// copy and sync tools write a file and put its old times back. An edit of
+// the same size that keeps the times is seen right after the last lookup,
+// and also once the file has rested longer than time stamps can be too
+// coarse to tell two writes apart.
+struct KeptTimesRow {
+  const char* name;
+  std::chrono::milliseconds rest;  // between writing the file and the lookup
+};
+
+void PrintTo(const KeptTimesRow& row, std::ostream* out) { *out << row.name; }
+
+class RulesEditKeepingTimesTest
+    : public ::testing::TestWithParam<KeptTimesRow> {
+ protected:
+  TempDir dir_;
+};
+
+TEST_P(RulesEditKeepingTimesTest, TheNextLookupSeesTheEdit) {
+  const std::string path = dir_.file("quendrix.ini");
+  WriteFile(path, "[txt]\ncommand1=first\n");
+  std::this_thread::sleep_for(GetParam().rest);
+  for (int lookup = 1; lookup <= 2; ++lookup) {
+    ASSERT_EQ(platform::Profile(path).Read("txt", "command1", "missing", 1024),
+              "first");
+  }
+
+  ASSERT_TRUE(RewriteKeepingTimes(path, "[txt]\ncommand1=later\n"));
+  EXPECT_EQ(platform::Profile(path).Read("txt", "command1", "missing", 1024),
+            "later");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RulesEditKeepingTimesTest,
+    ::testing::Values(KeptTimesRow{"RightAfterTheWrite", std::chrono::milliseconds(0)},
+                      KeptTimesRow{"AfterTheFileRested", std::chrono::milliseconds(3500)}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quendrix::testing

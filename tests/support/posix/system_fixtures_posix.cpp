@@ -147,6 +147,19 @@ bool MakeFileWhoseReadsFail(const std::string& path) {
   return symlink("/proc/self/mem", path.c_str()) == 0;
 }
 
+bool RewriteKeepingTimes(const std::string& path, std::string_view bytes) {
+  struct stat before {};
+  if (stat(path.c_str(), &before) != 0) return false;
+  const int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool written =
+      write(fd, bytes.data(), bytes.size()) ==
+      static_cast<ssize_t>(bytes.size());
+  close(fd);
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  return written && utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
 std::string_view NoSuchFileHere() { return ""; }
 
 bool ExclusiveHoldAllowsReading() { return true; }

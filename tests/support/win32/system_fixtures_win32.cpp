@@ -87,6 +87,23 @@ ReadOnlyDirectory::~ReadOnlyDirectory() = default;
 
 bool ReadOnlyDirectory::IsReadOnly() const { return false; }
 
+bool RewriteKeepingTimes(const std::string& path, std::string_view bytes) {
+  const HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0,
+                  nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FILETIME created{}, accessed{}, modified{};
+  bool done = GetFileTime(file, &created, &accessed, &modified) != 0;
+  DWORD written = 0;
+  done = done &&
+         WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
+                   &written, nullptr) &&
+         written == bytes.size();
+  done = done && SetFileTime(file, &created, &accessed, &modified);
+  CloseHandle(file);
+  return done;
+}
+
 bool MakeNamedPipe(const std::string&) { return false; }
 
 bool MakeFileWhoseReadsFail(const std::string&) { return false; }
