@@ -49,13 +49,18 @@ std::string ArchivePathForCommand(const ExpansionContext& context) {
   return shortPath.empty() ? std::string(context.archivePath) : shortPath;
 }
 
-std::string ExpandNameAndExtension(std::string_view command,
-                                   const ExpansionContext& context) {
-  const PathStyle style = context.pathStyle;
-  const std::string named = ReplacePlaceholder(
-      command, kBaseNamePlaceholder, context.baseName, style, kTemplateLimit);
-  return ReplacePlaceholder(named, kExtensionPlaceholder, context.extension,
-                            style, kTemplateLimit);
+// Most templates hold only some of the placeholders, and each step would
+// otherwise copy the whole text to change nothing; every text here is already
+// within the limit, so a step that finds nothing leaves it as it is.
+void ReplacePlaceholderIn(std::string& command, std::string_view placeholder,
+                          std::string_view value, PathStyle style) {
+  if (command.find(placeholder) == std::string::npos) return;
+  command = ReplacePlaceholder(command, placeholder, value, style, kTemplateLimit);
+}
+
+void ReplaceAllIn(std::string& text, std::string_view from, std::string_view to) {
+  if (text.find(from) == std::string::npos) return;
+  text = ReplaceAll(text, from, to, kTemplateLimit);
 }
 
 }  // namespace
@@ -64,22 +69,24 @@ ExpandedEntry ExpandEntry(std::string_view commandTemplate,
                           std::string_view fileoutTemplate,
                           const ExpansionContext& context) {
   const PathStyle style = context.pathStyle;
-  std::string command = ReplacePlaceholder(
-      commandTemplate, kPluginDirPlaceholder, context.pluginDir, style,
-      kTemplateLimit);
-  command = ExpandEnvironmentTokens(command, context.environment, kTemplateLimit);
+  std::string command(commandTemplate.substr(0, kTemplateLimit));
+  ReplacePlaceholderIn(command, kPluginDirPlaceholder, context.pluginDir, style);
+  if (command.find('%') != std::string::npos) {
+    command = ExpandEnvironmentTokens(command, context.environment, kTemplateLimit);
+  }
   PrefixRelativeCommand(command, context);
 
   // Member names are never quoted: they are names, not command lines.
-  std::string fileout = ReplaceAll(
-      ReplaceAll(fileoutTemplate, kBaseNamePlaceholder, context.baseName,
-                 kTemplateLimit),
-      kExtensionPlaceholder, context.extension, kTemplateLimit);
+  std::string fileout(fileoutTemplate.substr(0, kTemplateLimit));
+  ReplaceAllIn(fileout, kBaseNamePlaceholder, context.baseName);
+  ReplaceAllIn(fileout, kExtensionPlaceholder, context.extension);
 
-  command = ReplacePlaceholder(command, kArchivePathPlaceholder,
-                               ArchivePathForCommand(context), style,
-                               kTemplateLimit);
-  command = ExpandNameAndExtension(command, context);
+  if (command.find(kArchivePathPlaceholder) != std::string::npos) {
+    ReplacePlaceholderIn(command, kArchivePathPlaceholder,
+                         ArchivePathForCommand(context), style);
+  }
+  ReplacePlaceholderIn(command, kBaseNamePlaceholder, context.baseName, style);
+  ReplacePlaceholderIn(command, kExtensionPlaceholder, context.extension, style);
   return {std::move(command), std::move(fileout)};
 }
 

@@ -1,5 +1,7 @@
 #include "rules/placeholder.h"
 
+#include <array>
+
 #include "rules/environment_tokens.h"
 #include "rules/replace.h"
 #include "rules/shell_words.h"
@@ -105,10 +107,33 @@ class TextBefore {
   std::string_view tail_;
 };
 
+// Which characters a placeholder holds before its last one, and which after
+// its first one: only those can stand on the left and on the right of an
+// edge that cuts through it.
+struct EdgeCharacters {
+  std::array<bool, 256> left{};
+  std::array<bool, 256> right{};
+};
+
+constexpr EdgeCharacters MakeEdgeCharacters() {
+  EdgeCharacters edge;
+  for (std::string_view placeholder : kPlaceholders) {
+    for (std::size_t i = 0; i + 1 < placeholder.size(); ++i) {
+      edge.left[static_cast<unsigned char>(placeholder[i])] = true;
+      edge.right[static_cast<unsigned char>(placeholder[i + 1])] = true;
+    }
+  }
+  return edge;
+}
+
+constexpr EdgeCharacters kEdgeCharacters = MakeEdgeCharacters();
+
 // Whether a placeholder or a token could be found in `left` followed by
 // `right` that starts in `left` and ends in `right`.
 bool JoinsAcross(const TextBefore& left, std::string_view right) {
-  if (left.size() > 0 && !right.empty()) {
+  if (left.size() > 0 && !right.empty() &&
+      kEdgeCharacters.left[static_cast<unsigned char>(left.FromEnd(0))] &&
+      kEdgeCharacters.right[static_cast<unsigned char>(right.front())]) {
     const char lastOfLeft = left.FromEnd(0);
     for (std::string_view placeholder : kPlaceholders) {
       for (std::size_t split = 1; split < placeholder.size(); ++split) {

@@ -57,10 +57,6 @@ std::string_view UpToNul(std::string_view text) {
   return text.substr(0, text.find('\0'));
 }
 
-char FoldCase(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 void AppendUtf8(std::string& out, std::uint32_t codePoint) {
   if (codePoint < 0x80) {
     out += static_cast<char>(codePoint);
@@ -131,22 +127,6 @@ std::string CopyEntry(std::string_view text, std::size_t bufferSize) {
 
 }  // namespace
 
-std::size_t ProfileText::FoldedHash::operator()(std::string_view name) const {
-  // FNV-1a over the folded bytes.
-  std::uint64_t hash = 14695981039346656037ull;
-  for (const char c : name) {
-    hash ^= static_cast<unsigned char>(FoldCase(c));
-    hash *= 1099511628211ull;
-  }
-  return static_cast<std::size_t>(hash);
-}
-
-bool ProfileText::FoldedEqual::operator()(std::string_view a,
-                                          std::string_view b) const {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return FoldCase(x) == FoldCase(y); });
-}
-
 ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
   std::string_view text = bytes_;
   if (text.starts_with(kUtf8Mark)) {
@@ -164,7 +144,7 @@ void ProfileText::Index(std::string_view text) {
   firstSection_.emplace(std::string_view(), 0);
   // Null while the lines belong to a repeated section, whose keys no lookup
   // consults.
-  Keys* current = &sections_.back();
+  KeyIndex* current = &sections_.back();
 
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -192,10 +172,10 @@ void ProfileText::Index(std::string_view text) {
 
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) {
-      current->try_emplace(UpToNul(line), std::nullopt);
+      current->Add(UpToNul(line), std::nullopt);
     } else {
-      current->try_emplace(UpToNul(TrimEnd(line.substr(0, equals))),
-                           UpToNul(TrimStart(line.substr(equals + 1))));
+      current->Add(UpToNul(TrimEnd(line.substr(0, equals))),
+                   UpToNul(TrimStart(line.substr(equals + 1))));
     }
   }
 }
@@ -204,10 +184,9 @@ std::optional<std::string_view> ProfileText::Find(std::string_view section,
                                                   std::string_view key) const {
   const auto s = firstSection_.find(Trim(section));
   if (s == firstSection_.end()) return std::nullopt;
-  const Keys& keys = sections_[s->second];
-  const auto k = keys.find(Trim(key));
-  if (k == keys.end()) return std::nullopt;
-  return k->second;
+  const KeyIndex::Key* found = sections_[s->second].Find(Trim(key));
+  if (found == nullptr) return std::nullopt;
+  return found->value;
 }
 
 std::optional<std::vector<std::string_view>> ProfileText::KeyNames(
@@ -215,7 +194,9 @@ std::optional<std::vector<std::string_view>> ProfileText::KeyNames(
   const auto s = firstSection_.find(Trim(section));
   if (s == firstSection_.end()) return std::nullopt;
   std::vector<std::string_view> names;
-  for (const auto& [name, value] : sections_[s->second]) names.push_back(name);
+  for (const KeyIndex::Key& k : sections_[s->second].keys()) {
+    names.push_back(k.name);
+  }
   return names;
 }
 

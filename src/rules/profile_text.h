@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "rules/key_index.h"
+
 namespace quendrix {
 
 class ProfileText {
@@ -33,7 +35,7 @@ class ProfileText {
                                        std::string_view key) const;
 
   // The names of the keys in `section` that a lookup can find, keys without
-  // "=" among them, in no particular order; nothing when the file has no
+  // "=" among them, in the order of the file; nothing when the file has no
   // section of that name. Used to point out keys that no lookup asks for.
   std::optional<std::vector<std::string_view>> KeyNames(
       std::string_view section) const;
@@ -46,28 +48,27 @@ class ProfileText {
                    std::size_t bufferSize) const;
 
  private:
-  // Names are views into text_, hashed and compared without regard to ASCII
-  // case, so the index costs no copy of any name.
-  struct FoldedHash {
-    std::size_t operator()(std::string_view name) const;
+  // Names are views into the text, hashed and compared without regard to
+  // ASCII case, so the index costs no copy of any name.
+  struct SectionHash {
+    std::size_t operator()(std::string_view name) const {
+      return FoldedHash(name);
+    }
   };
-  struct FoldedEqual {
-    bool operator()(std::string_view a, std::string_view b) const;
+  struct SectionEqual {
+    bool operator()(std::string_view a, std::string_view b) const {
+      return FoldedEqual(a, b);
+    }
   };
-  template <typename Value>
-  using NameMap =
-      std::unordered_map<std::string_view, Value, FoldedHash, FoldedEqual>;
-
-  // A key whose line has no "=" has no value, yet still hides later keys of
-  // its name.
-  using Keys = NameMap<std::optional<std::string_view>>;
 
   void Index(std::string_view text);
 
   std::string bytes_;
   std::string decoded_;  // the text of a UTF-16 file, as UTF-8
-  std::vector<Keys> sections_;
-  NameMap<std::size_t> firstSection_;  // name -> index into sections_
+  std::vector<KeyIndex> sections_;
+  // name -> index into sections_
+  std::unordered_map<std::string_view, std::size_t, SectionHash, SectionEqual>
+      firstSection_;
 };
 
 }  // namespace quendrix
