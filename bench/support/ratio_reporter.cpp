@@ -103,12 +103,18 @@ bool RatioReporter::PrintPromises(std::ostream& out) const {
     } else if (promise.counter.empty()) {
       value = *measured / 1e6;  // nanoseconds to milliseconds
     }
-    const bool holds = value <= promise.limit;
-    kept = kept && holds;
     char line[256];
     const char* clock = !promise.counter.empty()       ? "    "
                         : promise.clock == Clock::kCpu ? "cpu "
                                                        : "real";
+    if (promise.limit == kMeasuredOnly) {
+      std::snprintf(line, sizeof line, "  %-58s %s %10.3f  (measured, no bound)\n",
+                    promise.what.c_str(), clock, value);
+      out << line;
+      continue;
+    }
+    const bool holds = value <= promise.limit;
+    kept = kept && holds;
     std::snprintf(line, sizeof line, "  %-58s %s %10.3f  (at most %g)  %s\n",
                   promise.what.c_str(), clock, value, promise.limit,
                   holds ? "holds" : "BROKEN");

@@ -31,6 +31,9 @@ struct Promise {
   std::string counter;
 };
 
+// The limit of a figure that is printed for the record but promises nothing.
+inline constexpr double kMeasuredOnly = -1;
+
 // A ratio of the medians of two benchmarks.
 Promise Ratio(std::string what, std::string measured, std::string baseline,
               double limit, Clock clock = Clock::kCpu);
