@@ -34,7 +34,8 @@ std::size_t KeyIndex::SlotOf(std::string_view name, std::uint32_t hash) const {
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     const Slot& slot = slots_[i];
     if (slot.keyPlusOne == 0) return i;
-    if (slot.hash == hash && FoldedEqual(keys_[slot.keyPlusOne - 1].name, name)) {
+    if (slot.hash == hash &&
+        FoldedEqual(keys_[slot.keyPlusOne - 1].name, name)) {
       return i;
     }
   }
@@ -52,7 +53,8 @@ void KeyIndex::Grow() {
   }
 }
 
-void KeyIndex::Add(std::string_view name, std::optional<std::string_view> value) {
+void KeyIndex::Add(std::string_view name,
+                   std::optional<std::string_view> value) {
   if ((keys_.size() + 1) * 2 > slots_.size()) Grow();
   const std::uint32_t hash = FoldedHash(name);
   Slot& slot = slots_[SlotOf(name, hash)];
