@@ -81,9 +81,11 @@ ExpandedEntry ExpandEntry(std::string_view commandTemplate,
   ReplaceAllIn(fileout, kBaseNamePlaceholder, context.baseName);
   ReplaceAllIn(fileout, kExtensionPlaceholder, context.extension);
 
+  // The archive path, and its short form, are looked for only when needed.
   if (command.find(kArchivePathPlaceholder) != std::string::npos) {
-    ReplacePlaceholderIn(command, kArchivePathPlaceholder,
-                         ArchivePathForCommand(context), style);
+    command = ReplacePlaceholder(command, kArchivePathPlaceholder,
+                                 ArchivePathForCommand(context), style,
+                                 kTemplateLimit);
   }
   ReplacePlaceholderIn(command, kBaseNamePlaceholder, context.baseName, style);
   ReplacePlaceholderIn(command, kExtensionPlaceholder, context.extension, style);

@@ -9,23 +9,40 @@
 namespace quendrix {
 namespace {
 
-// Whether `c` is the first character of a placeholder or the percent sign
-// of a token.
-bool MayStartPlaceholderOrToken(char c) {
-  return c == '[' || c == 'f' || c == '%';
+// Which characters can begin a placeholder, and which a placeholder holds
+// before its last one and after its first one: only those can stand on the
+// left and on the right of an edge that cuts through it. Every character of
+// every inserted value is looked up here before any placeholder is compared.
+struct PlaceholderCharacters {
+  std::array<bool, 256> first{};
+  std::array<bool, 256> left{};
+  std::array<bool, 256> right{};
+};
+
+constexpr PlaceholderCharacters MakePlaceholderCharacters() {
+  PlaceholderCharacters characters;
+  for (std::string_view placeholder : kPlaceholders) {
+    characters.first[static_cast<unsigned char>(placeholder.front())] = true;
+    for (std::size_t i = 0; i + 1 < placeholder.size(); ++i) {
+      characters.left[static_cast<unsigned char>(placeholder[i])] = true;
+      characters.right[static_cast<unsigned char>(placeholder[i + 1])] = true;
+    }
+  }
+  return characters;
 }
+
+constexpr PlaceholderCharacters kPlaceholderCharacters =
+    MakePlaceholderCharacters();
 
 bool StartsPlaceholderOrToken(std::string_view text, std::size_t i) {
   if (text[i] == '%') {
     return i + 1 < text.size() && IsTokenNameCharacter(text[i + 1]);
   }
-  // Every character of every inserted value passes through here, so the
-  // first character is compared before any whole placeholder is.
+  if (!kPlaceholderCharacters.first[static_cast<unsigned char>(text[i])]) {
+    return false;
+  }
   for (std::string_view placeholder : kPlaceholders) {
-    if (text[i] == placeholder.front() &&
-        text.substr(i, placeholder.size()) == placeholder) {
-      return true;
-    }
+    if (text.substr(i, placeholder.size()) == placeholder) return true;
   }
   return false;
 }
@@ -38,7 +55,7 @@ bool StartsPlaceholderOrToken(std::string_view text, std::size_t i) {
 std::string BreakPlaceholders(std::string quoted, std::string_view emptyPair) {
   // Most values, such as ordinary paths, hold nothing to break up.
   std::size_t next = 0;
-  while (next < quoted.size() && !MayStartPlaceholderOrToken(quoted[next])) {
+  while (next < quoted.size() && !StartsPlaceholderOrToken(quoted, next)) {
     ++next;
   }
   if (next == quoted.size()) return quoted;
@@ -107,33 +124,12 @@ class TextBefore {
   std::string_view tail_;
 };
 
-// Which characters a placeholder holds before its last one, and which after
-// its first one: only those can stand on the left and on the right of an
-// edge that cuts through it.
-struct EdgeCharacters {
-  std::array<bool, 256> left{};
-  std::array<bool, 256> right{};
-};
-
-constexpr EdgeCharacters MakeEdgeCharacters() {
-  EdgeCharacters edge;
-  for (std::string_view placeholder : kPlaceholders) {
-    for (std::size_t i = 0; i + 1 < placeholder.size(); ++i) {
-      edge.left[static_cast<unsigned char>(placeholder[i])] = true;
-      edge.right[static_cast<unsigned char>(placeholder[i + 1])] = true;
-    }
-  }
-  return edge;
-}
-
-constexpr EdgeCharacters kEdgeCharacters = MakeEdgeCharacters();
-
 // Whether a placeholder or a token could be found in `left` followed by
 // `right` that starts in `left` and ends in `right`.
 bool JoinsAcross(const TextBefore& left, std::string_view right) {
   if (left.size() > 0 && !right.empty() &&
-      kEdgeCharacters.left[static_cast<unsigned char>(left.FromEnd(0))] &&
-      kEdgeCharacters.right[static_cast<unsigned char>(right.front())]) {
+      kPlaceholderCharacters.left[static_cast<unsigned char>(left.FromEnd(0))] &&
+      kPlaceholderCharacters.right[static_cast<unsigned char>(right.front())]) {
     const char lastOfLeft = left.FromEnd(0);
     for (std::string_view placeholder : kPlaceholders) {
       for (std::size_t split = 1; split < placeholder.size(); ++split) {
