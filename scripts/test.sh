@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up, builds the linux, win64, win32 and linux-asan presets, and runs
-# every test: Linux natively, Win64 under wine64, Win32 by inspection of the
+# every test: Linux natively, Win64 under wine64, Win32 by checks of the
 # DLL, and the Linux tests once more under the address and undefined-behaviour
 # sanitizers; then each fuzz target briefly.
 set -euo pipefail

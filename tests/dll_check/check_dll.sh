@@ -3,7 +3,7 @@
 # the eight exports under undecorated names, the callee-pops calling
 # convention of 32-bit exports, imports from system DLLs only, and the
 # version resource.
-# Usage: inspect_dll.sh DLL OBJDUMP ARCH(i386|x86-64) FILE-NAME
+# Usage: check_dll.sh DLL OBJDUMP ARCH(i386|x86-64) FILE-NAME
 set -u
 dll=$1 objdump=$2 arch=$3 file_name=$4
 failures=0
