@@ -8,7 +8,7 @@
 #include <string>
 
 #include "rules/lookup.h"
-#include "rules/profile_text.h"
+#include "format/profile_text.h"
 #include "support/plugin_copy.h"
 #include "support/rules_text.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "rules/profile_text.h"
+#include "format/profile_text.h"
 
 namespace quendrix {
 namespace {

@@ -21,9 +21,9 @@
 #include "fuzz_input.h"
 #include "extract/runner.h"
 #include "plugin/plugin.h"
-#include "plugin/wcx.h"
+#include "interface/wcx.h"
 #include "rules/entry.h"
-#include "rules/profile_text.h"
+#include "format/profile_text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "rules/shell_words.h"
+#include "format/shell_words.h"
 
 namespace quendrix::fuzz {
 namespace {

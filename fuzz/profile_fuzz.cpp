@@ -17,7 +17,7 @@
 #include "fuzz_check.h"
 #include "fuzz_input.h"
 #include "platform/platform.h"
-#include "rules/profile_text.h"
+#include "format/profile_text.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "rule_problems.h"
 #include "rules/lookup.h"
 #include "rules/placeholder.h"
-#include "rules/profile_text.h"
+#include "format/profile_text.h"
 
 namespace quendrix::host {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "plugin/wcx.h"
+#include "interface/wcx.h"
 
 namespace quendrix::host {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "plugin/wcx.h"
+#include "interface/wcx.h"
 
 namespace quendrix::bench {
 

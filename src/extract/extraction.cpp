@@ -1,9 +1,9 @@
 #include "extract/extraction.h"
 
 #include "extract/runner.h"
-#include "plugin/wcx.h"
+#include "interface/wcx.h"
 #include "rules/placeholder.h"
-#include "rules/shell_words.h"
+#include "format/shell_words.h"
 
 namespace quendrix {
 namespace {

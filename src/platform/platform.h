@@ -133,7 +133,7 @@ struct ProcessOutcome {
 // `showState`, no inherited handle, the host's environment and current
 // directory; with `wait`, blocks without a time limit until it has ended.
 // On Windows the command line goes to CreateProcessA as it is. On POSIX it is
-// split by SplitCommandLine (rules/shell_words.h) and the first word is the
+// split by SplitCommandLine (format/shell_words.h) and the first word is the
 // program, searched in PATH when it holds no "/"; standard input is
 // /dev/null, and show state 0 sends standard output and error there too.
 ProcessOutcome RunProcess(const std::string& commandLine,

@@ -8,7 +8,7 @@
 
 #include "platform/platform.h"
 #include "plugin/plugin.h"
-#include "plugin/wcx.h"
+#include "interface/wcx.h"
 
 #ifdef _WIN32
 #include <windows.h>

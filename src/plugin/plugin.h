@@ -8,7 +8,7 @@
 
 #include "platform/platform.h"
 #include "plugin/state.h"
-#include "plugin/wcx.h"
+#include "interface/wcx.h"
 #include "extract/extraction.h"
 #include "rules/expand.h"
 #include "rules/rules_source.h"

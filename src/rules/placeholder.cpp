@@ -4,7 +4,7 @@
 
 #include "rules/environment_tokens.h"
 #include "rules/replace.h"
-#include "rules/shell_words.h"
+#include "format/shell_words.h"
 
 namespace quendrix {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/wcx.h"
+#include "interface/wcx.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "platform/platform.h"
 #include "plugin/plugin.h"
-#include "rules/shell_words.h"
+#include "format/shell_words.h"
 #include "support/loaded_plugin.h"
 #include "support/scoped_environment.h"
 

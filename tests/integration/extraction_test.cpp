@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "rules/shell_words.h"
+#include "format/shell_words.h"
 #include "support/helper_record.h"
 #include "support/loaded_plugin.h"
 

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "rules/shell_words.h"
+#include "format/shell_words.h"
 #include "support/temp_dir.h"
 
 namespace quendrix::testing {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "plugin/wcx.h"
+#include "interface/wcx.h"
 #include "support/temp_dir.h"
 
 namespace quendrix::testing {

@@ -11,7 +11,7 @@
 #include "plugin/archive_name.h"
 #include "rules/entry.h"
 #include "rules/placeholder.h"
-#include "rules/shell_words.h"
+#include "format/shell_words.h"
 
 namespace quendrix {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "rules/key_index.h"
+#include "format/key_index.h"
 
 namespace quendrix {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "rules/entry.h"
 #include "rules/placeholder.h"
-#include "rules/shell_words.h"
+#include "format/shell_words.h"
 
 namespace quendrix {
 namespace {

@@ -1,4 +1,4 @@
-#include "rules/shell_words.h"
+#include "format/shell_words.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "rules/shell_words.h"
+#include "format/shell_words.h"
 
 extern char** environ;
 

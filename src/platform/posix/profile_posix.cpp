@@ -15,7 +15,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/descriptor.h"
-#include "rules/profile_text.h"
+#include "format/profile_text.h"
 
 namespace quendrix::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "rules/key_index.h"
+#include "format/key_index.h"
 
 #include <algorithm>
 

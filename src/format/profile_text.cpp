@@ -1,4 +1,4 @@
-#include "rules/profile_text.h"
+#include "format/profile_text.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "rules/key_index.h"
+#include "format/key_index.h"
 
 namespace quendrix {
 
