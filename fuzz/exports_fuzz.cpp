@@ -1,13 +1,16 @@
 // The exports' logic (class Plugin) driven by a fuzzed sequence of calls over
 // a fuzzed rules file and fuzzed paths: probe, open in every mode, read
-// headers, skip, test, extract and close, in any order and with null
-// pointers where a host might pass them. The rules text goes through the real
+// headers, skip, test, extract and close, in any order, on any of several
+// open sessions, on closed and forged handles, and with null pointers where
+// a host might pass them. The rules text goes through the real
 // parser; only the start of a program and the log are recorded instead of
 // done, and the archive's time is a fixed value.
 //
-// Input: the calls (one byte each), the plug-in directory, four paths, the
+// Input: the calls (one byte each, and one more choosing the handle for a
+// call on a handle), the plug-in directory, four paths, the
 // environment as NAME=value lines, the short form the platform gives, then
 // the rules file.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -64,10 +67,8 @@ bool AllUntouched(const unsigned char* bytes, std::size_t size) {
 // A header record as a host hands it: exactly as large as the declared
 // fields, so that a write past them is an overflow, and full of a pattern, so
 // that a write to a field the plug-in must not touch shows.
-// The time stamp is the archive's once an open has found rules for it (an
-// odd open mode fails only after that), and zero before: a probe alone does
-// not read the archive.
-void CheckHeader(const tHeaderData& header, int result, bool stamped) {
+// A member carries the stamp of its archive.
+void CheckHeader(const tHeaderData& header, int result) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(&header);
   if (result != 0) {
     QUENDRIX_FUZZ_CHECK(AllUntouched(bytes, sizeof header));
@@ -77,7 +78,7 @@ void CheckHeader(const tHeaderData& header, int result, bool stamped) {
   QUENDRIX_FUZZ_CHECK(std::memchr(header.FileName, '\0', kHeaderNameBytes) != nullptr);
   QUENDRIX_FUZZ_CHECK(header.PackSize == 1 && header.UnpSize == 1);
   const auto time = static_cast<std::uint32_t>(header.FileTime);
-  QUENDRIX_FUZZ_CHECK(time == kArchiveTime || (time == 0 && !stamped));
+  QUENDRIX_FUZZ_CHECK(time == kArchiveTime);
   const auto untouched = [&](std::size_t from, std::size_t to) {
     return AllUntouched(bytes + from, to - from);
   };
@@ -139,25 +140,49 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   };
 
   Plugin plugin(pluginDir, services);
-  // Headers read since the last open or probe, and whether the list ended.
-  std::int32_t listed = 0;
-  bool ended = false;
-  bool stamped = false;
+  // The sessions this host holds open, with the headers read from each and
+  // whether its list ended; and the handles it closed.
+  struct OpenSession {
+    ArchiveHandle handle = nullptr;
+    std::int32_t listed = 0;
+    bool ended = false;
+  };
+  std::vector<OpenSession> open;
+  std::vector<ArchiveHandle> closed;
+  std::uintptr_t largestHandle = 0;
 
-  for (const char call : calls) {
-    const auto byte = static_cast<unsigned char>(call);
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(calls[i]);
     const std::optional<std::string>& path = paths[(byte >> 3) % paths.size()];
     char* pathPointer = path ? const_cast<char*>(path->c_str()) : nullptr;
+    // A call on a handle takes the next byte to choose it: one of the open
+    // sessions, a closed handle, or a value the plug-in never handed out.
+    OpenSession* session = nullptr;
+    ArchiveHandle handle = nullptr;
+    if (byte % 8 >= 5) {
+      const unsigned selector =
+          i + 1 < calls.size() ? static_cast<unsigned char>(calls[++i]) : 0;
+      if (selector % 4 != 0 && !open.empty()) {
+        session = &open[selector % open.size()];
+        handle = session->handle;
+      } else if (selector % 8 == 0 && !closed.empty()) {
+        handle = closed[selector % closed.size()];
+      } else {
+        const std::uintptr_t forged[] = {0, ~std::uintptr_t{0}, largestHandle + 1 + selector,
+                                         0x80000000u + selector, std::uintptr_t{1} << 40};
+        handle = reinterpret_cast<ArchiveHandle>(forged[(selector >> 3) % std::size(forged)]);
+        if (sizeof(void*) < 8 && handle == nullptr) handle = reinterpret_cast<ArchiveHandle>(1);
+      }
+    }
     record = Record{};
     switch (byte % 8) {
       case 0:
         QUENDRIX_FUZZ_CHECK(plugin.GetPackerCaps() == kPackerCaps);
+        QUENDRIX_FUZZ_CHECK(plugin.GetBackgroundFlags() == BACKGROUND_UNPACK);
         break;
       case 1: {
         const int answer = plugin.CanYouHandleThisFile(pathPointer);
         QUENDRIX_FUZZ_CHECK(answer == 0 || answer == 1);
-        listed = 0;
-        ended = false;
         break;
       }
       case 2:
@@ -170,20 +195,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         openData->ArcName = pathPointer;
         openData->OpenMode = mode;
         openData->OpenResult = -7;
-        const ArchiveHandle handle = plugin.OpenArchive(openData.get());
-        // After a failed open no list is promised; reading on is a host's
-        // mistake, which still must stay inside the table.
-        listed = 0;
-        ended = false;
-        if (handle == nullptr) {
+        const ArchiveHandle opened = plugin.OpenArchive(openData.get());
+        if (opened == nullptr) {
           QUENDRIX_FUZZ_CHECK(openData->OpenResult == E_NOT_SUPPORTED ||
                               openData->OpenResult == E_EOPEN);
         } else {
-          const auto value = reinterpret_cast<std::intptr_t>(handle);
+          const auto value = reinterpret_cast<std::uintptr_t>(opened);
           QUENDRIX_FUZZ_CHECK(mode == PK_OM_LIST || mode == PK_OM_EXTRACT);
-          QUENDRIX_FUZZ_CHECK(mode == PK_OM_LIST ? value == kListHandle
-                                                 : value >= 1 && value <= kMaxEntries);
-          stamped = true;
+          QUENDRIX_FUZZ_CHECK(openData->OpenResult == -7);
+          QUENDRIX_FUZZ_CHECK(value >= 1 && value <= 0x7FFFFFFF);
+          for (const OpenSession& other : open) QUENDRIX_FUZZ_CHECK(other.handle != opened);
+          largestHandle = std::max(largestHandle, value);
+          open.push_back(OpenSession{opened});
+          // This host closes its oldest archive rather than hold many.
+          if (open.size() > 8) {
+            QUENDRIX_FUZZ_CHECK(plugin.CloseArchive(open.front().handle) == 0);
+            closed.push_back(open.front().handle);
+            open.erase(open.begin());
+          }
         }
         QUENDRIX_FUZZ_CHECK(plugin.OpenArchive(nullptr) == nullptr);
         break;
@@ -192,14 +221,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool nullHeader = ((byte >> 3) & 1) != 0;
         auto header = std::make_unique<tHeaderData>();
         std::memset(header.get(), kUntouched, sizeof(tHeaderData));
-        const int result = plugin.ReadHeader(nullHeader ? nullptr : header.get());
-        QUENDRIX_FUZZ_CHECK(result == 0 || result == E_END_ARCHIVE);
-        // A list that has ended stays ended until the next open or probe.
-        if (ended) QUENDRIX_FUZZ_CHECK(result == E_END_ARCHIVE);
-        ended = result == E_END_ARCHIVE;
-        if (result == 0) ++listed;
-        QUENDRIX_FUZZ_CHECK(listed <= kMaxEntries);
-        CheckHeader(*header, nullHeader ? 1 : result, stamped);
+        const int result = plugin.ReadHeader(handle, nullHeader ? nullptr : header.get());
+        if (session == nullptr) {
+          QUENDRIX_FUZZ_CHECK(result == E_BAD_ARCHIVE);
+        } else {
+          QUENDRIX_FUZZ_CHECK(result == 0 || result == E_END_ARCHIVE);
+          // A list that has ended stays ended.
+          if (session->ended) QUENDRIX_FUZZ_CHECK(result == E_END_ARCHIVE);
+          session->ended = result == E_END_ARCHIVE;
+          if (result == 0) ++session->listed;
+          QUENDRIX_FUZZ_CHECK(session->listed <= kMaxEntries);
+        }
+        CheckHeader(*header, nullHeader ? 1 : result);
         break;
       }
       case 6: {
@@ -207,7 +240,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::optional<std::string>& name = paths[(byte >> 6) % paths.size()];
         programStarts = ((byte >> 5) & 1) == 0;
         const int result = plugin.ProcessFile(
-            operation, pathPointer, name ? const_cast<char*>(name->c_str()) : nullptr);
+            handle, operation, pathPointer, name ? const_cast<char*>(name->c_str()) : nullptr);
+        if (session == nullptr) {
+          // An unknown handle makes nothing.
+          QUENDRIX_FUZZ_CHECK(result == E_BAD_ARCHIVE && record.run.empty() &&
+                              record.logged.empty());
+          break;
+        }
         QUENDRIX_FUZZ_CHECK(result == 0 || result == E_ECREATE);
         if (operation != PK_EXTRACT) {
           // Skip and test, and anything a host might invent, start nothing.
@@ -226,9 +265,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       }
       case 7:
-        QUENDRIX_FUZZ_CHECK(plugin.CloseArchive() == 0);
+        if (session == nullptr) {
+          QUENDRIX_FUZZ_CHECK(plugin.CloseArchive(handle) == E_ECLOSE);
+        } else {
+          QUENDRIX_FUZZ_CHECK(plugin.CloseArchive(handle) == 0);
+          closed.push_back(handle);
+          open.erase(open.begin() + (session - open.data()));
+        }
         break;
     }
   }
+  for (const OpenSession& left : open) QUENDRIX_FUZZ_CHECK(plugin.CloseArchive(left.handle) == 0);
   return 0;
 }

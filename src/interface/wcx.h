@@ -15,8 +15,11 @@ namespace quendrix {
 
 // Result codes.
 inline constexpr int E_END_ARCHIVE = 10;
+inline constexpr int E_BAD_ARCHIVE = 13;
 inline constexpr int E_EOPEN = 15;
 inline constexpr int E_ECREATE = 16;
+inline constexpr int E_ECLOSE = 17;
+inline constexpr int E_EABORTED = 21;
 inline constexpr int E_NOT_SUPPORTED = 24;
 
 // Open modes of tOpenArchiveData.OpenMode.
@@ -33,6 +36,9 @@ inline constexpr int PK_EXTRACT = 2;
 inline constexpr int PK_CAPS_BY_CONTENT = 64;
 inline constexpr int PK_CAPS_SEARCHTEXT = 128;
 inline constexpr int PK_CAPS_HIDE = 256;
+
+// GetBackgroundFlags: extractions may run in the background, several at once.
+inline constexpr int BACKGROUND_UNPACK = 1;
 
 // The interface's fixed text fields.
 inline constexpr std::size_t kHeaderNameBytes = 260;
@@ -69,7 +75,7 @@ using ArchiveHandle = void*;
 using ChangeVolProc = int(QUENDRIX_WCX_CALL*)(char*, int);
 using ProcessDataProc = int(QUENDRIX_WCX_CALL*)(char*, int);
 
-// Function types of the eight exports, for hosts that load a plug-in.
+// Function types of the exports, for hosts that load a plug-in.
 using OpenArchiveFn = ArchiveHandle(QUENDRIX_WCX_CALL*)(tOpenArchiveData*);
 using ReadHeaderFn = int(QUENDRIX_WCX_CALL*)(ArchiveHandle, tHeaderData*);
 using ProcessFileFn = int(QUENDRIX_WCX_CALL*)(ArchiveHandle, int, char*, char*);
@@ -79,5 +85,7 @@ using SetProcessDataProcFn = void(QUENDRIX_WCX_CALL*)(ArchiveHandle,
                                                      ProcessDataProc);
 using GetPackerCapsFn = int(QUENDRIX_WCX_CALL*)();
 using CanYouHandleThisFileFn = int(QUENDRIX_WCX_CALL*)(char*);
+// Optional: which operations the host may run in the background.
+using GetBackgroundFlagsFn = int(QUENDRIX_WCX_CALL*)();
 
 }  // namespace quendrix

@@ -1,5 +1,6 @@
-// The eight exports of the packer plug-in interface and the module entry
-// routine. Each export forwards to the one Plugin of this module.
+// The exports of the packer plug-in interface and the module entry routine.
+// Each export forwards to the one Plugin of this module, which keeps the
+// sessions of the archives the host has open.
 //
 // This is the one file besides src/platform/ that knows which system it is
 // built for: Windows calls DllMain when the library is attached, Linux runs a
@@ -69,29 +70,39 @@ OpenArchive(quendrix::tOpenArchiveData* archiveData) {
 }
 
 QUENDRIX_EXPORT int QUENDRIX_WCX_CALL
-ReadHeader(ArchiveHandle, quendrix::tHeaderData* headerData) {
-  return g_plugin ? g_plugin->ReadHeader(headerData) : quendrix::E_END_ARCHIVE;
+ReadHeader(ArchiveHandle handle, quendrix::tHeaderData* headerData) {
+  return g_plugin ? g_plugin->ReadHeader(handle, headerData)
+                  : quendrix::E_BAD_ARCHIVE;
 }
 
-QUENDRIX_EXPORT int QUENDRIX_WCX_CALL ProcessFile(ArchiveHandle, int operation,
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL ProcessFile(ArchiveHandle handle,
+                                                  int operation,
                                                   char* destPath,
                                                   char* destName) {
-  return g_plugin ? g_plugin->ProcessFile(operation, destPath, destName) : 0;
+  return g_plugin ? g_plugin->ProcessFile(handle, operation, destPath, destName)
+                  : quendrix::E_BAD_ARCHIVE;
 }
 
-QUENDRIX_EXPORT int QUENDRIX_WCX_CALL CloseArchive(ArchiveHandle) {
-  return g_plugin ? g_plugin->CloseArchive() : 0;
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL CloseArchive(ArchiveHandle handle) {
+  return g_plugin ? g_plugin->CloseArchive(handle) : quendrix::E_ECLOSE;
 }
-
-// The plug-in never calls the host back, so the callbacks are dropped.
-QUENDRIX_EXPORT void QUENDRIX_WCX_CALL SetChangeVolProc(ArchiveHandle,
-                                                        quendrix::ChangeVolProc) {}
 
 QUENDRIX_EXPORT void QUENDRIX_WCX_CALL
-SetProcessDataProc(ArchiveHandle, quendrix::ProcessDataProc) {}
+SetChangeVolProc(ArchiveHandle handle, quendrix::ChangeVolProc callback) {
+  if (g_plugin) g_plugin->SetChangeVolProc(handle, callback);
+}
+
+QUENDRIX_EXPORT void QUENDRIX_WCX_CALL
+SetProcessDataProc(ArchiveHandle handle, quendrix::ProcessDataProc callback) {
+  if (g_plugin) g_plugin->SetProcessDataProc(handle, callback);
+}
 
 QUENDRIX_EXPORT int QUENDRIX_WCX_CALL GetPackerCaps() {
   return quendrix::kPackerCaps;
+}
+
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL GetBackgroundFlags() {
+  return quendrix::kBackgroundFlags;
 }
 
 QUENDRIX_EXPORT int QUENDRIX_WCX_CALL CanYouHandleThisFile(char* fileName) {

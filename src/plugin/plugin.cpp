@@ -27,8 +27,12 @@ class ProfileRulesSource final : public RulesSource {
   platform::Profile profile_;
 };
 
-ArchiveHandle HandleOf(std::intptr_t value) {
+ArchiveHandle HandleOf(std::uintptr_t value) {
   return reinterpret_cast<ArchiveHandle>(value);
+}
+
+std::uintptr_t ValueOf(ArchiveHandle handle) {
+  return reinterpret_cast<std::uintptr_t>(handle);
 }
 
 }  // namespace
@@ -51,106 +55,99 @@ PluginServices PluginServices::Platform() {
 }
 
 Plugin::Plugin(std::string pluginDir, PluginServices services)
-    : services_(std::move(services)) {
-  state_.PluginDir = std::move(pluginDir);
-}
+    : pluginDir_(std::move(pluginDir)), services_(std::move(services)) {}
 
-void Plugin::SetArchive(const char* path) {
-  state_.archivePath = path != nullptr ? path : "";
-  // A name without a dot has an empty extension: the rules of the file
-  // looked at before are never used for it.
-  ArchiveName name = SplitArchiveName(state_.archivePath, services_.pathStyle);
-  state_.baseName = std::move(name.baseName);
-  state_.extension = std::move(name.extension);
-}
+std::shared_ptr<Session> Plugin::Lookup(const char* path) const {
+  auto session = std::make_shared<Session>();
+  session->archivePath = path != nullptr ? path : "";
+  // A name without a dot has an empty extension, which no section serves.
+  ArchiveName name = SplitArchiveName(session->archivePath, services_.pathStyle);
+  session->baseName = std::move(name.baseName);
+  session->extension = std::move(name.extension);
 
-void Plugin::Lookup() {
-  const std::string rulesPath =
-      state_.PluginDir + std::string(kRulesFileName);
-  const std::unique_ptr<RulesSource> rules = services_.openRules(rulesPath);
+  const std::unique_ptr<RulesSource> rules =
+      services_.openRules(pluginDir_ + std::string(kRulesFileName));
   ExpansionContext context;
   context.pathStyle = services_.pathStyle;
-  context.pluginDir = state_.PluginDir;
-  context.archivePath = state_.archivePath;
-  context.baseName = state_.baseName;
-  context.extension = state_.extension;
+  context.pluginDir = pluginDir_;
+  context.archivePath = session->archivePath;
+  context.baseName = session->baseName;
+  context.extension = session->extension;
   context.environment = services_.environment;
   context.shortPathOf = services_.shortPathOf;
-  state_.lookupResult = LookupRules(state_.extension, *rules, context,
-                                    state_.settings, state_.entryTable)
-                            .command1;
+  const LookupResult result = LookupRules(
+      session->extension, *rules, context, session->settings, session->entryTable);
+  if (result.command1 == kNotFound) return nullptr;
+  return session;
 }
 
 ArchiveHandle Plugin::OpenArchive(tOpenArchiveData* data) noexcept {
   if (data == nullptr) return nullptr;
   const std::int32_t openMode = data->OpenMode;
+  if (openMode != PK_OM_LIST && openMode != PK_OM_EXTRACT) {
+    data->OpenResult = E_NOT_SUPPORTED;
+    return nullptr;
+  }
   try {
-    SetArchive(data->ArcName);
-    Lookup();
-    if (state_.lookupResult == kNotFound) {
+    const std::shared_ptr<Session> session = Lookup(data->ArcName);
+    if (session == nullptr) {
       data->OpenResult = E_NOT_SUPPORTED;
       return nullptr;
     }
-    state_.ArcDosTime = services_.archiveTime(state_.archivePath);
+    session->ArcDosTime = services_.archiveTime(session->archivePath);
+    return HandleOf(sessions_.Add(session));
   } catch (const std::bad_alloc&) {
-    // Only list mode is specified to report memory exhaustion; a failed open
-    // is the one harmless answer in extract mode too.
     data->OpenResult = openMode == PK_OM_LIST ? E_EOPEN : E_NOT_SUPPORTED;
-    state_.entryTable.Clear();
     return nullptr;
   } catch (...) {
     data->OpenResult = E_NOT_SUPPORTED;
-    state_.entryTable.Clear();
     return nullptr;
-  }
-
-  switch (openMode) {
-    case PK_OM_LIST:
-      state_.currentEntry = 0;
-      return HandleOf(kListHandle);
-    case PK_OM_EXTRACT:
-      state_.currentEntry = 0;
-      state_.handleCounter =
-          state_.handleCounter >= kMaxEntries ? 1 : state_.handleCounter + 1;
-      return HandleOf(state_.handleCounter);
-    default:
-      data->OpenResult = E_NOT_SUPPORTED;
-      return nullptr;
   }
 }
 
-int Plugin::ReadHeader(tHeaderData* header) noexcept {
+int Plugin::ReadHeader(ArchiveHandle handle, tHeaderData* header) noexcept {
+  const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
+  if (session == nullptr) return E_BAD_ARCHIVE;
+  const std::lock_guard<std::mutex> lock(session->mutex);
   // The position stops one past the last member, so a finished list stays
   // finished however often it is asked, and never reads outside the table.
-  if (state_.currentEntry <= state_.entryTable.UpperBound()) {
-    ++state_.currentEntry;
+  if (session->currentEntry <= session->entryTable.UpperBound()) {
+    ++session->currentEntry;
   }
-  const Entry* entry = state_.entryTable.Find(state_.currentEntry);
+  const Entry* entry = session->entryTable.Find(session->currentEntry);
   if (entry == nullptr) return E_END_ARCHIVE;
   if (header != nullptr) {
     const std::size_t length =
         std::min(entry->fileout.size(), kMemberNameLimit);
     std::memcpy(header->FileName, entry->fileout.data(), length);
     header->FileName[length] = '\0';
-    header->FileTime = static_cast<std::int32_t>(state_.ArcDosTime);
+    header->FileTime = static_cast<std::int32_t>(session->ArcDosTime);
     header->UnpSize = 1;
     header->PackSize = 1;
   }
   return 0;
 }
 
-int Plugin::ProcessFile(int operation, const char* /*destPath*/,
+int Plugin::ProcessFile(ArchiveHandle handle, int operation,
+                        const char* /*destPath*/,
                         const char* destName) noexcept {
+  const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
+  if (session == nullptr) return E_BAD_ARCHIVE;
   if (operation != PK_EXTRACT) return 0;
   try {
     // The position in the list stays where it is: hosts extract each
-    // selected member as they pass it and read on until the list ends.
+    // selected member as they pass it and read on until the list ends. The
+    // entries never change after the open, so the program runs without the
+    // session's lock, and a host may call on this handle meanwhile.
     ExtractionRequest request;
-    request.entryNumber = state_.currentEntry;
-    request.entry = state_.entryTable.Find(state_.currentEntry);
+    {
+      const std::lock_guard<std::mutex> lock(session->mutex);
+      request.entryNumber = session->currentEntry;
+    }
+    request.entry = session->entryTable.Find(request.entryNumber);
     request.destName = destName != nullptr ? destName : "";
-    request.settings = &state_.settings;
-    request.pluginDir = state_.PluginDir;
+    request.settings = &session->settings;
+    request.pluginDir = pluginDir_;
     request.pathStyle = services_.pathStyle;
     ExtractionServices services;
     services.shortPathOf = services_.shortPathOf;
@@ -163,23 +160,57 @@ int Plugin::ProcessFile(int operation, const char* /*destPath*/,
   }
 }
 
-int Plugin::CloseArchive() noexcept { return 0; }
+int Plugin::CloseArchive(ArchiveHandle handle) noexcept {
+  return sessions_.Remove(ValueOf(handle)) ? 0 : E_ECLOSE;
+}
+
+void Plugin::SetProcessDataProc(ArchiveHandle handle,
+                                ProcessDataProc callback) noexcept {
+  if (handle == kEveryHandle) {
+    everyProcessData_.store(callback);
+    return;
+  }
+  const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
+  if (session == nullptr) return;
+  const std::lock_guard<std::mutex> lock(session->mutex);
+  session->processData = callback;
+}
+
+void Plugin::SetChangeVolProc(ArchiveHandle handle,
+                              ChangeVolProc callback) noexcept {
+  if (handle == kEveryHandle) {
+    everyChangeVolume_.store(callback);
+    return;
+  }
+  const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
+  if (session == nullptr) return;
+  const std::lock_guard<std::mutex> lock(session->mutex);
+  session->changeVolume = callback;
+}
+
+ProcessDataProc Plugin::ProcessDataCallbackOf(const Session& session) const {
+  ProcessDataProc own = nullptr;
+  {
+    const std::lock_guard<std::mutex> lock(session.mutex);
+    own = session.processData;
+  }
+  return own != nullptr ? own : everyProcessData_.load();
+}
 
 int Plugin::GetPackerCaps() const noexcept { return kPackerCaps; }
 
-int Plugin::CanYouHandleThisFile(const char* path) noexcept {
+int Plugin::GetBackgroundFlags() const noexcept { return kBackgroundFlags; }
+
+int Plugin::CanYouHandleThisFile(const char* path) const noexcept {
   try {
-    state_.baseName.clear();
-    state_.extension.clear();
-    state_.lookupResult.clear();
-    state_.currentEntry = 0;
-    SetArchive(path);
-    Lookup();
-    return state_.lookupResult == kNotFound ? 0 : 1;
+    return Lookup(path) != nullptr ? 1 : 0;
   } catch (...) {
-    state_.entryTable.Clear();
     return 0;
   }
+}
+
+std::shared_ptr<const Session> Plugin::SessionOf(ArchiveHandle handle) {
+  return sessions_.Find(ValueOf(handle));
 }
 
 }  // namespace quendrix

@@ -1,13 +1,16 @@
-// The logic behind the eight exports, on one PluginState.
+// The logic behind the exports: the sessions of the archives a host has
+// open, and the lookups that make them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/platform.h"
-#include "plugin/state.h"
+#include "plugin/session.h"
+#include "plugin/session_table.h"
 #include "interface/wcx.h"
 #include "extract/extraction.h"
 #include "rules/expand.h"
@@ -38,31 +41,58 @@ struct PluginServices {
 inline constexpr std::string_view kRulesFileName = "quendrix.ini";
 inline constexpr int kPackerCaps =
     PK_CAPS_BY_CONTENT | PK_CAPS_SEARCHTEXT | PK_CAPS_HIDE;
-// The handle of an archive opened for listing.
-inline constexpr std::intptr_t kListHandle = 10;
+// Every export may be called from several threads at once, and sessions keep
+// archives apart, so hosts may copy members out in the background and several
+// at a time.
+inline constexpr int kBackgroundFlags = BACKGROUND_UNPACK;
 
+// The handle value INVALID_HANDLE_VALUE, which some hosts give to the
+// callback setters to mean every archive rather than one.
+inline const ArchiveHandle kEveryHandle =
+    reinterpret_cast<ArchiveHandle>(~std::uintptr_t{0});
+
+// The plug-in of one loaded module: the sessions of the archives its host
+// has open, each found by its handle. Only the plug-in's directory and the
+// services are shared by all sessions, and neither changes after load.
 class Plugin {
  public:
   Plugin(std::string pluginDir, PluginServices services);
 
-  // The exports. None of them lets an exception out, and none dereferences a
-  // null pointer that the host passes.
+  // The exports. None of them lets an exception out, none dereferences a
+  // null pointer that the host passes, and none trusts a handle: one that
+  // names no open session gets E_BAD_ARCHIVE (E_ECLOSE from CloseArchive),
+  // with nothing listed, run or read.
   ArchiveHandle OpenArchive(tOpenArchiveData* data) noexcept;
-  int ReadHeader(tHeaderData* header) noexcept;
-  int ProcessFile(int operation, const char* destPath,
+  int ReadHeader(ArchiveHandle handle, tHeaderData* header) noexcept;
+  int ProcessFile(ArchiveHandle handle, int operation, const char* destPath,
                   const char* destName) noexcept;
-  int CloseArchive() noexcept;
+  int CloseArchive(ArchiveHandle handle) noexcept;
+  void SetProcessDataProc(ArchiveHandle handle,
+                          ProcessDataProc callback) noexcept;
+  void SetChangeVolProc(ArchiveHandle handle, ChangeVolProc callback) noexcept;
   int GetPackerCaps() const noexcept;
-  int CanYouHandleThisFile(const char* path) noexcept;
+  int GetBackgroundFlags() const noexcept;
+  // Answers from a lookup of its own; no session changes.
+  int CanYouHandleThisFile(const char* path) const noexcept;
 
-  const PluginState& state() const { return state_; }
+  // The session of an open handle, or null: for tests that look at what a
+  // lookup stored before anything runs.
+  std::shared_ptr<const Session> SessionOf(ArchiveHandle handle);
+
+  // The progress callback a session reports to: its own, else the one given
+  // for every handle.
+  ProcessDataProc ProcessDataCallbackOf(const Session& session) const;
 
  private:
-  void SetArchive(const char* path);
-  void Lookup();
+  // A session for the archive at `path`, with the rules looked up; null when
+  // the rules refuse the file.
+  std::shared_ptr<Session> Lookup(const char* path) const;
 
-  PluginState state_;
-  PluginServices services_;
+  const std::string pluginDir_;
+  const PluginServices services_;
+  SessionTable sessions_;
+  std::atomic<ProcessDataProc> everyProcessData_{nullptr};
+  std::atomic<ChangeVolProc> everyChangeVolume_{nullptr};
 };
 
 }  // namespace quendrix

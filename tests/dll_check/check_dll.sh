@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Examines a built Windows plug-in without running it: machine type, exactly
-# the eight exports under undecorated names, the callee-pops calling
+# the eight exports of the interface and GetBackgroundFlags under undecorated
+# names, the callee-pops calling
 # convention of 32-bit exports, imports from system DLLs only, and the
 # version resource.
 # Usage: check_dll.sh DLL OBJDUMP ARCH(i386|x86-64) FILE-NAME
@@ -18,9 +19,9 @@ esac
 
 # Export names, from the [Ordinal/Name Pointer] Table.
 exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^[ \t]*\[/{print $NF; next} on && NF==0{on=0}' <<<"$headers" | sort)
-expected=$(printf '%s\n' CanYouHandleThisFile CloseArchive GetPackerCaps OpenArchive ProcessFile ReadHeader SetChangeVolProc SetProcessDataProc | sort)
+expected=$(printf '%s\n' CanYouHandleThisFile CloseArchive GetBackgroundFlags GetPackerCaps OpenArchive ProcessFile ReadHeader SetChangeVolProc SetProcessDataProc | sort)
 if [[ "$exports" != "$expected" ]]; then
-  fail "exports differ from the eight of the interface:"; diff <(echo "$expected") <(echo "$exports")
+  fail "exports differ from the eight of the interface and GetBackgroundFlags:"; diff <(echo "$expected") <(echo "$exports")
 fi
 
 # Imports: system DLLs only (no MinGW runtime DLLs).
@@ -36,7 +37,8 @@ grep -Eqi 'libstdc|libgcc|libwinpthread' <<<"$imports" && fail "imports a MinGW 
 if [[ $arch == i386 ]]; then
   disassembly=$("$objdump" -d --no-show-raw-insn "$dll")
   for pair in OpenArchive:0x4 ReadHeader:0x8 ProcessFile:0x10 CloseArchive:0x4 \
-              SetChangeVolProc:0x8 SetProcessDataProc:0x8 CanYouHandleThisFile:0x4 GetPackerCaps:none; do
+              SetChangeVolProc:0x8 SetProcessDataProc:0x8 CanYouHandleThisFile:0x4 GetPackerCaps:none \
+              GetBackgroundFlags:none; do
     name=${pair%%:*} bytes=${pair#*:}
     body=$(awk -v n="$name" '$0 ~ "<_?"n"(@[0-9]+)?>:$"{on=1; next} on && /^[0-9a-f]+ <.*>:$/{exit} on{print}' <<<"$disassembly")
     [[ -n $body ]] || { fail "$name: function not found in the disassembly"; continue; }

@@ -28,13 +28,20 @@ std::string AsInserted(const std::string& path) {
   return kWindows ? path : QuoteFor(QuoteState::kUnquoted, path);
 }
 
-// The command stored for member `n` after the plug-in in `pluginDir` has
-// been asked about `archive`.
+// The command stored for member `n` when the plug-in in `pluginDir` has
+// opened `archive`.
 std::string StoredCommand(const TempDir& pluginDir, const std::string& archive,
                           std::int32_t n = 1) {
   Plugin plugin(pluginDir.str(), PluginServices::Platform());
-  EXPECT_EQ(plugin.CanYouHandleThisFile(archive.c_str()), 1) << archive;
-  const Entry* entry = plugin.state().entryTable.Find(n);
+  std::string name = archive;
+  tOpenArchiveData data{};
+  data.ArcName = name.data();
+  data.OpenMode = PK_OM_LIST;
+  const std::shared_ptr<const Session> session =
+      plugin.SessionOf(plugin.OpenArchive(&data));
+  EXPECT_NE(session, nullptr) << archive;
+  const Entry* entry =
+      session != nullptr ? session->entryTable.Find(n) : nullptr;
   return entry != nullptr ? entry->command : std::string("(no entry)");
 }
 

@@ -45,6 +45,8 @@ LoadedPlugin::LoadedPlugin(std::string_view rules) {
   getPackerCaps = Resolve<GetPackerCapsFn>(library_, "GetPackerCaps");
   canYouHandleThisFile =
       Resolve<CanYouHandleThisFileFn>(library_, "CanYouHandleThisFile");
+  getBackgroundFlags = reinterpret_cast<GetBackgroundFlagsFn>(
+      library_.Symbol("GetBackgroundFlags"));
 }
 
 void LoadedPlugin::WriteRules(std::string_view rules) const {
@@ -62,13 +64,14 @@ OpenOutcome LoadedPlugin::Open(const std::string& archive, std::int32_t mode,
   OpenOutcome outcome;
   outcome.handle = openArchive(&data);
   outcome.openResult = data.OpenResult;
+  last_ = outcome.handle;
   return outcome;
 }
 
-int LoadedPlugin::Read(Header& header) const {
+int LoadedPlugin::Read(ArchiveHandle handle, Header& header) const {
   tHeaderData data;
   std::memset(&data, 0x5A, sizeof data);  // shows which fields are written
-  const int result = readHeader(nullptr, &data);
+  const int result = readHeader(handle, &data);
   if (result == 0) {
     header.name.assign(data.FileName,
                        strnlen(data.FileName, sizeof data.FileName));
@@ -79,13 +82,15 @@ int LoadedPlugin::Read(Header& header) const {
   return result;
 }
 
-int LoadedPlugin::Process(int operation, const char* destName,
-                          const char* destPath) const {
-  return processFile(nullptr, operation, const_cast<char*>(destPath),
+int LoadedPlugin::ProcessOn(ArchiveHandle handle, int operation,
+                            const char* destName, const char* destPath) const {
+  return processFile(handle, operation, const_cast<char*>(destPath),
                      const_cast<char*>(destName));
 }
 
-int LoadedPlugin::Close() const { return closeArchive(nullptr); }
+int LoadedPlugin::Close(ArchiveHandle handle) const {
+  return closeArchive(handle);
+}
 
 int LoadedPlugin::Caps() const { return getPackerCaps(); }
 
@@ -101,8 +106,10 @@ std::vector<std::string> LoadedPlugin::List(const std::string& archive,
   const OpenOutcome opened = Open(archive);
   if (opened.handle == nullptr) return names;
   Header header;
-  while (names.size() < limit && Read(header) == 0) names.push_back(header.name);
-  Close();
+  while (names.size() < limit && Read(opened.handle, header) == 0) {
+    names.push_back(header.name);
+  }
+  Close(opened.handle);
   return names;
 }
 

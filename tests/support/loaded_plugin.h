@@ -2,6 +2,7 @@
 // file and loaded from there, as a file manager loads it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,13 +41,21 @@ class LoadedPlugin {
   std::string file(std::string_view name) const { return dir_.file(name); }
   void WriteRules(std::string_view rules) const;
 
-  // The eight exports, with the host's view of the records.
+  // The exports, with the host's view of the records. The calls without a
+  // handle act on the handle that the last Open returned (null after a
+  // failed open), as a host does with one archive at a time.
   OpenOutcome Open(const std::string& archive, std::int32_t mode = PK_OM_LIST,
                    std::int32_t initialResult = -1) const;
-  int Read(Header& header) const;
+  int Read(Header& header) const { return Read(last_.load(), header); }
+  int Read(ArchiveHandle handle, Header& header) const;
   int Process(int operation, const char* destName,
-              const char* destPath = nullptr) const;
-  int Close() const;
+              const char* destPath = nullptr) const {
+    return ProcessOn(last_.load(), operation, destName, destPath);
+  }
+  int ProcessOn(ArchiveHandle handle, int operation, const char* destName,
+                const char* destPath = nullptr) const;
+  int Close() const { return Close(last_.load()); }
+  int Close(ArchiveHandle handle) const;
   int Caps() const;
   int CanHandle(const std::string& path) const;
 
@@ -63,10 +72,13 @@ class LoadedPlugin {
   SetProcessDataProcFn setProcessDataProc = nullptr;
   GetPackerCapsFn getPackerCaps = nullptr;
   CanYouHandleThisFileFn canYouHandleThisFile = nullptr;
+  GetBackgroundFlagsFn getBackgroundFlags = nullptr;  // null when not exported
 
  private:
   TempDir dir_;
   platform::Library library_;
+  // Atomic, so that tests may share one loaded plug-in between threads.
+  mutable std::atomic<ArchiveHandle> last_{nullptr};
 };
 
 }  // namespace quendrix::testing

@@ -1,0 +1,40 @@
+// One archive opened by a host: everything OpenArchive found out about the
+// file, and where the host stands in its list.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "interface/wcx.h"
+#include "rules/entry.h"
+#include "rules/lookup.h"
+
+namespace quendrix {
+
+// A file manager lists one archive on its main thread while another is being
+// copied out on a worker thread, so nothing of one opened file may live
+// outside its session. What OpenArchive fills in is fixed from then on and
+// may be read without a lock by whoever holds the session; the list position
+// and the callbacks change with the host's calls and are kept under `mutex`.
+struct Session {
+  // Fixed when the archive is opened.
+  std::string archivePath;  // exactly as the host gave it
+  std::string baseName;
+  std::string extension;
+  RuleSettings settings;  // logFlag, shortFileNameFlag, showConsole
+  // The member stamp, in the form this platform's hosts read FileTime.
+  std::uint32_t ArcDosTime = 0;
+  EntryTable entryTable;
+
+  // Changed by the host's calls on this session's handle.
+  mutable std::mutex mutex;
+  // Number of the entry the last ReadHeader moved to; 0 before the first.
+  // Entry numbers fit in 16 bits, but the position one past a list of 32767
+  // members does not, so it is kept in 32 bits and never wraps.
+  std::int32_t currentEntry = 0;
+  ProcessDataProc processData = nullptr;
+  ChangeVolProc changeVolume = nullptr;
+};
+
+}  // namespace quendrix
