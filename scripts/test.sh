@@ -11,12 +11,12 @@ scripts/setup.sh
 trap wine_stop EXIT
 
 status=0
-for preset in linux win64 win32 linux-asan; do
+for preset in linux win64 win32 linux-asan linux-tsan; do
   echo "=== $preset: configure and build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
-for preset in linux win64 win32 linux-asan; do
+for preset in linux win64 win32 linux-asan linux-tsan; do
   echo "=== $preset: test"
   [[ $preset == win64 ]] && wine_start
   ctest --preset "$preset" || status=1
