@@ -3,12 +3,12 @@
 // GetPrivateProfileStringA under Wine: rules files mean the same on both.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
 #include <ostream>
 #include <string>
 
 #include "platform/platform.h"
+#include "support/case_name.h"
 #include "support/temp_dir.h"
 
 namespace quendrix::testing {
@@ -164,13 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"Ctrl-Z after value", "[txt]\nkey=value\x1a\n", "txt", "key", 1024, "value"},
         ReadCase{"Ctrl-Z before equals", "[txt]\nkey\x1a=value\n", "txt", "key", 1024, "value"},
         ReadCase{"Ctrl-Z inside value kept", "[txt]\nkey=a\x1a b\n", "txt", "key", 1024, "a\x1a b"}),
-    [](const auto& info) {
-      std::string name = info.param.label;
-      for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      }
-      return name;
-    });
+    CaseName());
 
 TEST(ProfileReaderFileTest, MissingFileReadsAsMissingEverywhere) {
   TempDir dir;

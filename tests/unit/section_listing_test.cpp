@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <optional>
 #include <string>
+
+#include "support/case_name.h"
 
 namespace quendrix {
 namespace {
@@ -52,13 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         ListingCase{"ends at the empty string", "a=1\0\0b=2\0"s, "b",
                     std::nullopt, false},
         ListingCase{"last string without NUL", "a=1\0b=2"s, "b", "2"}),
-    [](const auto& info) {
-      std::string name = info.param.label;
-      for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      }
-      return name;
-    });
+    testing::CaseName());
 
 TEST(SectionListingNamesTest, TellsNamesOutsideAscii) {
   EXPECT_FALSE(SectionListing("a=\xE9\0"s).HasNamesOutsideAscii());
