@@ -35,12 +35,25 @@
 namespace quendrix::platform {
 namespace {
 
-// The first listing buffer holds any ordinary rules section; a larger one is
-// listed again into a buffer four times the size, so that the calls for a
-// huge section cost about a third more than the last one alone.
+// The first listing buffer holds any ordinary rules section. A section that
+// does not fit is listed again into a buffer as large as the whole file plus
+// a little, which holds its listing: every line is listed at most once,
+// trimmed, with one NUL byte in place of its line end. Only a listing that
+// still does not fit (a file that grew in between) is listed into buffers
+// four times larger each, up to kLargestListing.
 constexpr std::size_t kFirstListing = std::size_t{64} << 10;
+constexpr std::size_t kListingSlack = 16;
 constexpr std::size_t kLargestListing = std::size_t{32} << 20;
 constexpr std::size_t kListingGrowth = 4;
+
+std::size_t FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) == 0) {
+    return 0;
+  }
+  return (static_cast<std::size_t>(data.nFileSizeHigh) << 16 << 16) |
+         data.nFileSizeLow;
+}
 
 // The section's listing, or null when the section is too large to list or
 // the system failed to list it whole.
@@ -49,19 +62,22 @@ std::unique_ptr<const SectionListing> ListSection(const std::string& path,
   std::size_t size = kFirstListing;
   DWORD cut = 0;  // the length of the last listing that did not fit
   for (;;) {
-    std::vector<char> buffer(size);
+    // Left uninitialized: the system writes what is read of it.
+    const std::unique_ptr<char[]> buffer(new char[size]);
     const DWORD length = GetPrivateProfileSectionA(
-        section.c_str(), buffer.data(), static_cast<DWORD>(size), path.c_str());
+        section.c_str(), buffer.get(), static_cast<DWORD>(size), path.c_str());
     // A listing that does not fit comes back as size - 2 characters, and so
     // does one that fits exactly; only a shorter one is known to be whole.
     if (length < cut) return nullptr;  // the system ran out of memory
     if (length + 2 < size) {
       return std::make_unique<const SectionListing>(
-          std::string(buffer.data(), length));
+          std::string(buffer.get(), length));
     }
     if (size >= kLargestListing) return nullptr;
+    const std::size_t whole = cut == 0 ? FileSize(path) + kListingSlack : 0;
+    size = std::min(whole > size ? whole : size * kListingGrowth,
+                    kLargestListing);
     cut = length;
-    size *= kListingGrowth;
   }
 }
 
