@@ -10,7 +10,8 @@
 install(TARGETS quendrix_plugin
   LIBRARY DESTINATION .
   RUNTIME DESTINATION .)
-if(TARGET quendrix)
+# The Windows package carries the 64-bit host only.
+if(NOT QUENDRIX_WIN32_X86)
   install(TARGETS quendrix RUNTIME DESTINATION .)
 endif()
 if(WIN32)

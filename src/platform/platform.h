@@ -52,12 +52,14 @@ std::string ExecutableDirectory();
 // ---------------------------------------------------------------------------
 // Profile (INI) files.
 
-// One view of a profile file for the span of one rules lookup. On Windows each
-// Read goes to GetPrivateProfileStringA, as the Windows profile functions are
-// the reference for how rules files are read. Elsewhere the file is read once,
-// when the object is made, so that a lookup never mixes two versions of a file
-// that is being saved, and every Read answers from that snapshot with the same
-// rules as the Windows reader.
+// One view of a profile file for the span of one rules lookup, used on one
+// thread. The Windows profile functions are the reference for how rules files
+// are read. On Windows the system lists each section the first time a key of
+// it is asked for, and the keys of that section are answered from the
+// listing, so that a lookup sees one version of each section. Elsewhere the
+// file is read once, when the object is made, so that a lookup never mixes two
+// versions of a file that is being saved, and every Read answers from that
+// snapshot with the same rules as the Windows reader.
 class Profile {
  public:
   explicit Profile(const std::string& path);
