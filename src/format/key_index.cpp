@@ -41,9 +41,9 @@ std::size_t KeyIndex::SlotOf(std::string_view name, std::uint32_t hash) const {
   }
 }
 
-void KeyIndex::Grow() {
+void KeyIndex::Rehash(std::size_t slotCount) {
   std::vector<Slot> old = std::move(slots_);
-  slots_.assign(std::max(kFirstSlotCount, old.size() * 2), Slot{});
+  slots_.assign(slotCount, Slot{});
   const std::size_t mask = slots_.size() - 1;
   for (const Slot& slot : old) {
     if (slot.keyPlusOne == 0) continue;
@@ -53,9 +53,18 @@ void KeyIndex::Grow() {
   }
 }
 
+void KeyIndex::Reserve(std::size_t keys) {
+  keys_.reserve(keys);
+  std::size_t slotCount = std::max(kFirstSlotCount, slots_.size());
+  while (slotCount < keys * 2) slotCount *= 2;
+  if (slotCount > slots_.size()) Rehash(slotCount);
+}
+
 void KeyIndex::Add(std::string_view name,
                    std::optional<std::string_view> value) {
-  if ((keys_.size() + 1) * 2 > slots_.size()) Grow();
+  if ((keys_.size() + 1) * 2 > slots_.size()) {
+    Rehash(std::max(kFirstSlotCount, slots_.size() * 2));
+  }
   const std::uint32_t hash = FoldedHash(name);
   Slot& slot = slots_[SlotOf(name, hash)];
   if (slot.keyPlusOne != 0) return;

@@ -27,6 +27,12 @@ class KeyIndex {
   // of a name counts. The views must outlive the index.
   void Add(std::string_view name, std::optional<std::string_view> value);
 
+  // Makes room for `keys` keys at once, so that an index whose size is known
+  // beforehand is built without moving its keys and slots as it grows: every
+  // block it outgrew would be fresh memory, which costs a page fault per
+  // 4 KiB, more than the work done in it.
+  void Reserve(std::size_t keys);
+
   // The first key named `name`, or null.
   const Key* Find(std::string_view name) const;
 
@@ -41,7 +47,8 @@ class KeyIndex {
 
   // The slot that holds `name`, or the free slot where it would go.
   std::size_t SlotOf(std::string_view name, std::uint32_t hash) const;
-  void Grow();
+  // Spreads the keys over `slotCount` slots, a power of two.
+  void Rehash(std::size_t slotCount);
 
   std::vector<Key> keys_;
   std::vector<Slot> slots_;  // a power of two in size, at most half full

@@ -10,9 +10,27 @@ bool IsAscii(std::string_view text) {
   });
 }
 
+namespace {
+
+// How many strings the listing holds before its empty string or its end.
+std::size_t EntryCount(std::string_view text) {
+  std::size_t count = 0;
+  std::size_t pos = 0;
+  while (pos < text.size() && text[pos] != '\0') {
+    ++count;
+    const std::size_t end = text.find('\0', pos);
+    if (end == std::string_view::npos) break;
+    pos = end + 1;
+  }
+  return count;
+}
+
+}  // namespace
+
 SectionListing::SectionListing(std::string listing)
     : listing_(std::move(listing)) {
   const std::string_view text = listing_;
+  keys_.Reserve(EntryCount(text));
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::size_t end = text.find('\0', pos);

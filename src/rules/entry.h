@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
+#include <deque>
 
 namespace quendrix {
 
@@ -28,7 +28,11 @@ struct Entry {
 
 // Entries indexed from 0 to an upper bound. Entry 0 is never listed; the
 // members are entries 1 to UpperBound(). Entries hold their text, so a table
-// costs what its members' names and commands cost, not fixed buffers.
+// costs what its members' names and commands cost, not fixed buffers. They
+// are kept in small blocks that never move: a table of tens of thousands of
+// members grown in one block would move into a block twice as large again
+// and again, and every block it outgrew would be fresh memory, which costs a
+// page fault per 4 KiB.
 class EntryTable {
  public:
   // At load the table has bounds 0 to 1: entry 0 and one blank entry.
@@ -58,7 +62,7 @@ class EntryTable {
   }
 
  private:
-  std::vector<Entry> entries_;
+  std::deque<Entry> entries_;
 };
 
 }  // namespace quendrix

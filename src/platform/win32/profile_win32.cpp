@@ -1,9 +1,13 @@
 // Windows: the profile reader is the system's own. Each section is listed
-// once per Profile object by GetPrivateProfileSectionA, and every key of it
-// is answered from that listing exactly as GetPrivateProfileStringA would
-// answer it. The system searches the whole file for every call, so one call
-// per section instead of one per key is what keeps a lookup of a large
-// section from growing with the square of its keys.
+// once per Profile object, and every key of it is answered from that listing
+// exactly as GetPrivateProfileStringA would answer it. The listing is what
+// GetPrivateProfileSectionA gives: for a path and a section name of ASCII
+// only, it is taken from GetPrivateProfileSectionW and converted as that
+// function converts it, into a buffer kept between listings, which spares a
+// large section the fresh memory that the ANSI function takes on every call.
+// The system searches the whole file for every call, so one call per section
+// instead of one per key is what keeps a lookup of a large section from
+// growing with the square of its keys.
 //
 // A few answers cannot be told from a listing, and those keys are asked of
 // GetPrivateProfileStringA one by one:
@@ -25,6 +29,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,12 +40,12 @@
 namespace quendrix::platform {
 namespace {
 
-// The first listing buffer holds any ordinary rules section. A section that
-// does not fit is listed again into a buffer as large as the whole file plus
-// a little, which holds its listing: every line is listed at most once,
-// trimmed, with one NUL byte in place of its line end. Only a listing that
-// still does not fit (a file that grew in between) is listed into buffers
-// four times larger each, up to kLargestListing.
+// A listing buffer starts as large as the whole file plus a little, which
+// holds the listing of any of its sections: every line is listed at most
+// once, trimmed, with one NUL in place of its line end, and a section cut
+// short by a missing line end gains at most its final NUL. Only a listing
+// that still does not fit (a file that grew in between) is listed into
+// buffers four times larger each, up to kLargestListing characters.
 constexpr std::size_t kFirstListing = std::size_t{64} << 10;
 constexpr std::size_t kListingSlack = 16;
 constexpr std::size_t kLargestListing = std::size_t{32} << 20;
@@ -55,30 +60,154 @@ std::size_t FileSize(const std::string& path) {
          data.nFileSizeLow;
 }
 
-// The section's listing, or null when the section is too large to list or
-// the system failed to list it whole.
-std::unique_ptr<const SectionListing> ListSection(const std::string& path,
-                                                  const std::string& section) {
-  std::size_t size = kFirstListing;
-  DWORD cut = 0;  // the length of the last listing that did not fit
+std::size_t FirstListingSize(const std::string& path) {
+  return std::max(kFirstListing, FileSize(path) + kListingSlack);
+}
+
+// The next buffer size after a listing of `length` characters did not fit
+// into `size`, or 0 when the listing is to be given up: the system ran out of
+// memory (a listing shorter than the last cut one) or the section is too
+// large.
+std::size_t NextListingSize(std::size_t size, std::size_t length,
+                            std::size_t lastCut) {
+  if (length < lastCut || size >= kLargestListing) return 0;
+  return std::min(size * kListingGrowth, kLargestListing);
+}
+
+// A listing that does not fit comes back as size - 2 characters, and so does
+// one that fits exactly; only a shorter one is known to be whole.
+bool ListingIsWhole(std::size_t length, std::size_t size) {
+  return length + 2 < size;
+}
+
+// The section's listing through the ANSI function, which converts the
+// file's text to the ANSI code page itself; null when the section is too
+// large to list or the system failed to list it whole.
+std::unique_ptr<const SectionListing> ListSectionAnsi(
+    const std::string& path, const std::string& section) {
+  std::size_t size = FirstListingSize(path);
+  std::size_t cut = 0;  // the length of the last listing that did not fit
   for (;;) {
     // Left uninitialized: the system writes what is read of it.
     const std::unique_ptr<char[]> buffer(new char[size]);
     const DWORD length = GetPrivateProfileSectionA(
         section.c_str(), buffer.get(), static_cast<DWORD>(size), path.c_str());
-    // A listing that does not fit comes back as size - 2 characters, and so
-    // does one that fits exactly; only a shorter one is known to be whole.
-    if (length < cut) return nullptr;  // the system ran out of memory
-    if (length + 2 < size) {
+    if (length >= cut && ListingIsWhole(length, size)) {
       return std::make_unique<const SectionListing>(
           std::string(buffer.get(), length));
     }
-    if (size >= kLargestListing) return nullptr;
-    const std::size_t whole = cut == 0 ? FileSize(path) + kListingSlack : 0;
-    size = std::min(whole > size ? whole : size * kListingGrowth,
-                    kLargestListing);
+    size = NextListingSize(size, length, cut);
+    if (size == 0) return nullptr;
     cut = length;
   }
+}
+
+// The UTF-16 listing buffer, kept from one listing to the next. The heap
+// hands a block as large as the listing of a big section back to the system
+// when it is freed, and writing a fresh block costs a page fault per 4 KiB,
+// which for a section of tens of thousands of keys costs more than listing
+// it; the buffer kept here is written in place instead. It holds as many
+// characters as the largest section listed lately (while the plug-in stays
+// loaded), and a listing on another thread meanwhile uses a buffer of its
+// own.
+struct WideBuffer {
+  std::unique_ptr<wchar_t[]> characters;
+  std::size_t size = 0;
+};
+
+class SpareWideBuffer {
+ public:
+  WideBuffer Take(std::size_t size) {
+    WideBuffer buffer;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      buffer = std::move(spare_);
+    }
+    if (buffer.size < size) {
+      // Left uninitialized: the system writes what is read of it.
+      buffer.characters.reset(new wchar_t[size]);
+      buffer.size = size;
+    }
+    return buffer;
+  }
+
+  void GiveBack(WideBuffer buffer) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (buffer.size >= spare_.size) spare_ = std::move(buffer);
+  }
+
+ private:
+  std::mutex mutex_;
+  WideBuffer spare_;
+};
+
+SpareWideBuffer& SpareListingBuffer() {
+  static SpareWideBuffer spare;
+  return spare;
+}
+
+// The ANSI text as UTF-16, for a text of ASCII only, where every code page
+// the system uses for ANSI agrees.
+std::wstring WidenAscii(std::string_view text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+// The listing in the ANSI code page, converted as GetPrivateProfileSectionA
+// converts it: ASCII stays as it is in every such code page, and the rest
+// is the system's conversion.
+std::string NarrowListing(const wchar_t* characters, std::size_t length) {
+  std::string listing(length, '\0');
+  std::size_t i = 0;
+  for (; i < length && characters[i] < 0x80; ++i) {
+    listing[i] = static_cast<char>(characters[i]);
+  }
+  if (i == length) return listing;
+  const int needed = WideCharToMultiByte(CP_ACP, 0, characters,
+                                         static_cast<int>(length), nullptr, 0,
+                                         nullptr, nullptr);
+  if (needed <= 0) return {};
+  listing.resize(static_cast<std::size_t>(needed));
+  WideCharToMultiByte(CP_ACP, 0, characters, static_cast<int>(length),
+                      listing.data(), needed, nullptr, nullptr);
+  return listing;
+}
+
+// The section's listing through the UTF-16 function into the kept buffer,
+// converted to the ANSI code page as the ANSI function converts it. For a
+// path and a section name of ASCII only, which every code page spells
+// alike; null when the section is too large to list or the system failed
+// to list it whole.
+std::unique_ptr<const SectionListing> ListSectionWide(
+    const std::string& path, const std::string& section) {
+  const std::wstring widePath = WidenAscii(path);
+  const std::wstring wideSection = WidenAscii(section);
+  std::size_t size = FirstListingSize(path);
+  std::size_t cut = 0;  // the length of the last listing that did not fit
+  SpareWideBuffer& spare = SpareListingBuffer();
+  for (;;) {
+    WideBuffer buffer = spare.Take(size);
+    const std::size_t length = GetPrivateProfileSectionW(
+        wideSection.c_str(), buffer.characters.get(), static_cast<DWORD>(size),
+        widePath.c_str());
+    if (length >= cut && ListingIsWhole(length, size)) {
+      std::string listing = NarrowListing(buffer.characters.get(), length);
+      spare.GiveBack(std::move(buffer));
+      if (length > 0 && listing.empty()) return nullptr;
+      return std::make_unique<const SectionListing>(std::move(listing));
+    }
+    spare.GiveBack(std::move(buffer));
+    size = NextListingSize(size, length, cut);
+    if (size == 0) return nullptr;
+    cut = length;
+  }
+}
+
+// The section's listing, or null when the section is too large to list or
+// the system failed to list it whole.
+std::unique_ptr<const SectionListing> ListSection(const std::string& path,
+                                                  const std::string& section) {
+  if (IsAscii(path) && IsAscii(section)) return ListSectionWide(path, section);
+  return ListSectionAnsi(path, section);
 }
 
 bool MultiByteCodePage() {
