@@ -13,6 +13,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/plugin_heap.h"
 #define QUENDRIX_EXPORT extern "C"
 #else
 #define QUENDRIX_EXPORT extern "C" __attribute__((visibility("default")))
@@ -36,12 +38,23 @@ void Attach(const void* module) noexcept {
 }  // namespace
 
 #ifdef _WIN32
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason,
+                               LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       Attach(instance);
       return TRUE;
     case DLL_PROCESS_DETACH:
+      // Unloaded by the host (not at the end of the process, when the
+      // system takes back everything at once): the sessions are freed and
+      // the module's heap goes back to the system, so that a host that
+      // loads and unloads the plug-in again and again does not collect
+      // heaps.
+      if (reserved == nullptr) {
+        g_plugin.reset();
+        quendrix::platform::ReleasePluginHeap();
+      }
+      return TRUE;
     case DLL_THREAD_ATTACH:
     case DLL_THREAD_DETACH:
       return TRUE;
