@@ -31,6 +31,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "format/profile_value.h"
@@ -121,7 +122,7 @@ class SpareWideBuffer {
     WideBuffer buffer;
     {
       const std::lock_guard<std::mutex> lock(mutex_);
-      buffer = std::move(spare_);
+      buffer = std::exchange(spare_, WideBuffer{});
     }
     if (buffer.size < size) {
       // Left uninitialized: the system writes what is read of it.
