@@ -7,9 +7,11 @@ RunStyle DecodeRunStyle(std::uint32_t style) {
 }
 
 platform::ProcessOutcome RunCommand(const std::string& commandLine,
-                                    std::uint32_t style) {
+                                    std::uint32_t style,
+                                    platform::TextEncoding encoding) {
   const RunStyle decoded = DecodeRunStyle(style);
-  return platform::RunProcess(commandLine, decoded.showState, decoded.wait);
+  return platform::RunProcess(commandLine, decoded.showState, decoded.wait,
+                              encoding);
 }
 
 }  // namespace quendrix

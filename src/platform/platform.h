@@ -38,16 +38,40 @@ inline constexpr std::string_view kPluginFileName = "quendrix.wcx";
 #endif
 
 // ---------------------------------------------------------------------------
+// Text encodings.
+
+// How the text given to and taken from the functions below is written.
+// kSystem is the system's own: the ANSI code page on Windows, the bytes of
+// file names elsewhere. kUtf8 is UTF-8 as format/utf16_text.h writes UTF-16
+// (unpaired surrogates included): on Windows it reaches the wide (W) system
+// functions, so that a name no code page can write still names its file;
+// elsewhere it is the system's own text as well.
+enum class TextEncoding { kSystem, kUtf8 };
+
+// `utf8` in the system's encoding when every character of it has an exact
+// form there (on Windows: no best-fit character and no default character
+// needed); nothing otherwise.
+std::optional<std::string> SystemTextIfExact(std::string_view utf8);
+
+// `utf8` in the system's encoding; a character without a form there becomes
+// the system's default character ("?" on Windows).
+std::string SystemTextFromUtf8(std::string_view utf8);
+
+// Text in the system's encoding as UTF-8.
+std::string Utf8FromSystemText(std::string_view text);
+
+// ---------------------------------------------------------------------------
 // The module's own directory.
 
 // Directory of the loaded module that `module` identifies, ending in the path
 // separator; empty when it cannot be had. On Windows `module` is the module
 // handle the loader passed to the entry routine; elsewhere it is any address
 // inside the module.
-std::string ModuleDirectory(const void* module);
+std::string ModuleDirectory(const void* module,
+                            TextEncoding encoding = TextEncoding::kSystem);
 
 // Directory of the running executable, ending in the path separator.
-std::string ExecutableDirectory();
+std::string ExecutableDirectory(TextEncoding encoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
 // Profile (INI) files.
@@ -60,7 +84,10 @@ std::string ExecutableDirectory();
 // rules as the Windows reader.
 class Profile {
  public:
-  explicit Profile(const std::string& path);
+  // The file at `path`, written in `encoding`; on Windows, a profile opened
+  // with UTF-8 text is read by the wide profile functions and gives UTF-8.
+  explicit Profile(const std::string& path,
+                   TextEncoding encoding = TextEncoding::kSystem);
   ~Profile();
   Profile(const Profile&) = delete;
   Profile& operator=(const Profile&) = delete;
@@ -94,7 +121,8 @@ struct CalendarTime {
 // leaves `time` untouched when the path is empty, holds a wildcard or cannot
 // be opened for reading. The file is opened for reading only and shared for
 // reading and writing, and is closed before the call returns.
-void GetArchiveFileTime(const std::string& path, CalendarTime& time);
+void GetArchiveFileTime(const std::string& path, CalendarTime& time,
+                        TextEncoding encoding = TextEncoding::kSystem);
 
 // The file's last-write time as seconds since 1970-01-01 UTC; nothing when the
 // file cannot be examined.
@@ -132,12 +160,14 @@ struct ProcessOutcome {
 // Starts the program that `commandLine` names, with the window show state
 // `showState`, no inherited handle, the host's environment and current
 // directory; with `wait`, blocks without a time limit until it has ended.
-// On Windows the command line goes to CreateProcessA as it is. On POSIX it is
+// On Windows the command line goes to CreateProcessA as it is (CreateProcessW
+// for UTF-8 text). On POSIX it is
 // split by SplitCommandLine (format/shell_words.h) and the first word is the
 // program, searched in PATH when it holds no "/"; standard input is
 // /dev/null, and show state 0 sends standard output and error there too.
 ProcessOutcome RunProcess(const std::string& commandLine,
-                          std::uint32_t showState, bool wait);
+                          std::uint32_t showState, bool wait,
+                          TextEncoding encoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
 // Appending to a shared text file.
@@ -151,16 +181,19 @@ enum class AppendOutcome {
 // Appends `text` and then CR LF to the file at `path`, creating it when it is
 // missing and never truncating it. The file is held exclusively from the open
 // to the close, so that the lines of two writers never mix. A write that
-// fails loses what it did not write; the line end is still attempted.
-AppendOutcome AppendLine(const std::string& path, std::string_view text);
+// fails loses what it did not write; the line end is still attempted. The
+// text is written as its bytes stand; `pathEncoding` is that of the path.
+AppendOutcome AppendLine(const std::string& path, std::string_view text,
+                         TextEncoding pathEncoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
 // Environment variables and short paths.
 
 // The value of the process environment variable `name`; empty when it is not
 // set. The Windows environment ignores the case of names; the Linux one does
-// not.
-std::string EnvironmentValue(const std::string& name);
+// not. Name and value are written in `encoding`.
+std::string EnvironmentValue(const std::string& name,
+                             TextEncoding encoding = TextEncoding::kSystem);
 
 // Sets the process environment variable `name` to `value`, or removes it when
 // there is no value, so that EnvironmentValue sees the change (in every module
@@ -169,13 +202,14 @@ bool SetEnvironmentValue(const std::string& name,
                          const std::optional<std::string>& value);
 
 // The longest short path in characters: the system's result buffer holds 260
-// bytes.
+// of them (bytes, or UTF-16 units for UTF-8 text).
 inline constexpr std::size_t kShortPathLimit = 259;
 
 // The short (8.3) form of `path`; empty when the system gives none or when it
 // would not fit in kShortPathLimit characters. Linux has no short names: there
 // an existing file or directory is its own short form.
-std::string ShortPathOf(const std::string& path);
+std::string ShortPathOf(const std::string& path,
+                        TextEncoding encoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
 // The console (used by the host, never by the plug-in).
@@ -198,7 +232,8 @@ class Library {
 
   // Loads the library at `path`; on failure returns an empty Library and puts
   // the system's reason into `error`.
-  static Library Open(const std::string& path, std::string& error);
+  static Library Open(const std::string& path, std::string& error,
+                      TextEncoding encoding = TextEncoding::kSystem);
 
   bool IsOpen() const { return handle_ != nullptr; }
   void* Symbol(const char* name) const;

@@ -92,7 +92,8 @@ std::uint32_t ExitValueOf(int status) {
 }  // namespace
 
 ProcessOutcome RunProcess(const std::string& commandLine,
-                          std::uint32_t showState, bool wait) {
+                          std::uint32_t showState, bool wait,
+                          TextEncoding /*encoding*/) {
   std::vector<std::string> words = SplitCommandLine(commandLine);
   if (words.empty()) return {};
   std::vector<char*> argv;

@@ -1,16 +1,17 @@
-// Windows: starting a program with CreateProcessA and waiting for it.
+// Windows: starting a program with CreateProcessA or CreateProcessW and
+// waiting for it.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/win32/quiet_errors.h"
+#include "platform/win32/process_start.h"
 
 namespace quendrix::platform {
 namespace {
 
-// The two handles CreateProcessA gives back, closed process first, then
+// The two handles CreateProcess gives back, closed process first, then
 // thread, on every path that got them.
 class ProcessHandles {
  public:
@@ -32,32 +33,11 @@ class ProcessHandles {
 }  // namespace
 
 ProcessOutcome RunProcess(const std::string& commandLine,
-                          std::uint32_t showState, bool wait) {
-  // CreateProcessA may write into the command line, so it gets a copy of its
-  // own, zero-terminated.
-  std::vector<char> buffer(commandLine.begin(), commandLine.end());
-  buffer.push_back('\0');
-
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(showState);
-
-  // Default security, and neither handle inheritable by the program's own
-  // children.
-  SECURITY_ATTRIBUTES security{};
-  security.nLength = sizeof security;
-  security.lpSecurityDescriptor = nullptr;
-  security.bInheritHandle = FALSE;
-
+                          std::uint32_t showState, bool wait,
+                          TextEncoding encoding) {
   PROCESS_INFORMATION info{};
-  // The program takes over the quiet error mode at its creation, so a
-  // converter that touches an empty drive shows no dialog either.
-  const BOOL created = win32::WithQuietErrors([&] {
-    return CreateProcessA(nullptr, buffer.data(), &security, &security,
-                          FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                          &startup, &info);
-  });
+  const bool created =
+      win32::StartProcess(commandLine, showState, encoding, info);
   if (!created) return {};
   const ProcessHandles handles(info);
 

@@ -13,7 +13,7 @@ struct Profile::Impl {
   std::string path;
 };
 
-Profile::Profile(const std::string& path)
+Profile::Profile(const std::string& path, TextEncoding /*encoding*/)
     : impl_(std::make_unique<Impl>(Impl{path})) {}
 
 Profile::~Profile() = default;
