@@ -19,6 +19,7 @@
 // The record has one item a line. Values are written as LENGTH:BYTES, so a
 // value may hold any byte, newlines included:
 //   cmdline LENGTH:BYTES     the raw command line (Windows only)
+//   wcmdline LENGTH:BYTES    the raw wide command line in UTF-8 (Windows only)
 //   arg LENGTH:BYTES         each remaining word, in order
 //   cwd LENGTH:BYTES         the current directory
 //   env NAME LENGTH:BYTES    or: env NAME unset
@@ -51,7 +52,8 @@ struct Options {
   int sleepMilliseconds = 0;
   std::optional<int> signalNumber;
   int exitCode = 0;
-  std::vector<std::pair<std::string, std::string>> copies;
+  // Positions in argv of the two paths of each copy.
+  std::vector<std::pair<int, int>> copies;
   std::vector<std::string> words;
 };
 
@@ -83,10 +85,9 @@ std::optional<Options> Parse(int argc, char** argv) {
       options.sleepMilliseconds = std::atoi(text.c_str());
     } else if (option == "--signal" && value(text)) {
       options.signalNumber = std::atoi(text.c_str());
-    } else if (option == "--copy" && value(text)) {
-      std::string to;
-      if (!value(to)) return std::nullopt;
-      options.copies.emplace_back(text, to);
+    } else if (option == "--copy" && i + 2 < argc) {
+      options.copies.emplace_back(i + 1, i + 2);
+      i += 2;
     } else if (option == "--exit" && value(text)) {
       options.exitCode = std::atoi(text.c_str());
     } else if (option.substr(0, 2) == "--") {
@@ -108,6 +109,9 @@ std::string MakeRecord(const Options& options,
   std::string record;
   if (std::optional<std::string> raw = RawCommandLine()) {
     record += "cmdline " + Counted(*raw) + "\n";
+  }
+  if (std::optional<std::string> wide = WideCommandLine()) {
+    record += "wcmdline " + Counted(*wide) + "\n";
   }
   for (const std::string& word : options.words) {
     record += "arg " + Counted(word) + "\n";
@@ -150,7 +154,9 @@ int Run(int argc, char** argv) {
   }
   for (const auto& [from, to] : options->copies) {
     std::error_code error;
-    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error);
+    std::filesystem::copy_file(PathArgument(argc, argv, from),
+                               PathArgument(argc, argv, to),
+                               std::filesystem::copy_options::overwrite_existing, error);
     if (error) return 124;
   }
   if (options->sleepMilliseconds > 0) {

@@ -21,6 +21,12 @@ constexpr std::size_t kProbeBytes = 64;
 
 std::optional<std::string> RawCommandLine() { return std::nullopt; }
 
+std::optional<std::string> WideCommandLine() { return std::nullopt; }
+
+std::filesystem::path PathArgument(int /*argc*/, char** argv, int index) {
+  return std::filesystem::path(argv[index]);
+}
+
 std::vector<std::string> OpenDescriptors() {
   std::vector<int> numbers;
   DIR* dir = opendir("/proc/self/fd");

@@ -1,5 +1,6 @@
 // Windows: the test helper's view of its command line and handles.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +15,29 @@ constexpr DWORD kProbeBytes = 64;
 }  // namespace
 
 std::optional<std::string> RawCommandLine() { return std::string(GetCommandLineA()); }
+
+std::optional<std::string> WideCommandLine() {
+  const wchar_t* line = GetCommandLineW();
+  const int length = static_cast<int>(wcslen(line));
+  if (length == 0) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, line, length, nullptr, 0,
+                                       nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, line, length, text.data(), size, nullptr,
+                      nullptr);
+  return text;
+}
+
+std::filesystem::path PathArgument(int argc, char** argv, int index) {
+  // The wide split agrees with the runtime's for the words the tests pass;
+  // should the counts differ, the ANSI word is the better guess.
+  int count = 0;
+  wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::filesystem::path path(argv[index]);
+  if (words != nullptr && count == argc) path = std::filesystem::path(words[index]);
+  LocalFree(words);
+  return path;
+}
 
 std::vector<std::string> OpenDescriptors() { return {}; }
 

@@ -52,6 +52,27 @@ std::string TempDir::file(std::string_view name) const {
   return str() + std::string(name);
 }
 
+std::string TempDir::utf8() const {
+  std::string text = Utf8Of(path_);
+  if (text.empty() || text.back() != platform::kPathSeparator) {
+    text += platform::kPathSeparator;
+  }
+  return text;
+}
+
+std::string TempDir::utf8File(std::string_view name) const {
+  return utf8() + std::string(name);
+}
+
+fs::path PathOfUtf8(std::string_view utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Of(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 void WriteFile(const fs::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
