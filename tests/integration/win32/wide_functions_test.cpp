@@ -179,5 +179,157 @@ INSTANTIATE_TEST_SUITE_P(Names, WideFunctionsTest, ::testing::ValuesIn(kNameCase
                            return label;
                          });
 
+
+// UTF-16 little-endian bytes of `utf8`, with the byte-order mark.
+std::string Utf16File(std::string_view utf8) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t unit : Utf16FromUtf8(utf8)) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+// Rules files in UTF-16 and in the ANSI code page, read by the wide profile
+// functions: sections and values outside ASCII reach the member names intact.
+TEST(WideRulesTest, RulesFilesInUtf16AndAnsiGiveFullNames) {
+  struct Case {
+    const char* label;
+    std::string rules;       // the file's bytes
+    const char* archive;     // UTF-8
+    Names members;           // UTF-8
+    bool windows1252 = false;  // the file is written for that code page
+  };
+  const std::string cyrillicSection =
+      "[\xD0\xBE\xD1\x82\xD1\x87]\n";  // [отч]
+  const Case cases[] = {
+      {"UTF-16 file, Cyrillic section, CJK and non-BMP values",
+       Utf16File(cyrillicSection +
+                 "command1=c\nfileout1=[N] \xE5\xA0\xB1\xE5\x91\x8A.txt\n"
+                 "command2=c\nfileout2=\xF0\x9F\x8E\xB5 [E]\n"),
+       "\xD0\x94\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5.\xD0\xBE\xD1\x82\xD1\x87",
+       {"\xD0\x94\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5 \xE5\xA0\xB1\xE5\x91\x8A.txt",
+        "\xF0\x9F\x8E\xB5 \xD0\xBE\xD1\x82\xD1\x87"}},
+      {"UTF-16 file, synonym to a CJK section",
+       Utf16File("[txt]\nsynonym=\xE6\x96\x87\n[\xE6\x96\x87]\ncommand1=c\n"
+                 "fileout1=\xE6\x96\x87 [N]\n"),
+       "a.txt", {"\xE6\x96\x87 a"}},
+      {"ANSI file (Windows-1252), Latin-1 value",
+       "[txt]\ncommand1=c\nfileout1=caf\xE9 [N]\n", "a.txt", {"caf\xC3\xA9 a"}, true},
+  };
+  TempDir data;
+  for (const Case& c : cases) {
+    if (c.windows1252 && platform::SystemTextIfExact("\xC3\xA9") != "\xE9") continue;
+    const LoadedPlugin plugin(c.rules, kPluginFolder);
+    EXPECT_EQ(plugin.ListW(data.utf8File(c.archive)), c.members) << c.label;
+  }
+}
+
+// The header record: only FileName up to its zero, FileTime, PackSize and
+// UnpSize with their high parts are written; the rest, and everything past
+// FileAttr, keeps the pattern the host put there.
+TEST(WideRulesTest, HeaderRecordIsWrittenOnlyInTheNamedFields) {
+  const LoadedPlugin plugin(Utf16File("[txt]\ncommand1=c\nfileout1=\xD0\xB8\xD0\xBC\xD1\x8F\n"));
+  TempDir data;
+  const OpenOutcome opened = plugin.OpenW(data.utf8File("a.txt"));
+  ASSERT_NE(opened.handle, nullptr);
+  constexpr std::size_t kGuard = 256;
+  std::vector<unsigned char> bytes(sizeof(tHeaderDataExW) + kGuard, 0x5A);
+  auto* header = reinterpret_cast<tHeaderDataExW*>(bytes.data());
+  ASSERT_EQ(plugin.readHeaderExW(opened.handle, header), 0);
+  EXPECT_EQ(header->FileName[0], u'\u0438');
+  EXPECT_EQ(header->FileName[2], u'\u044F');
+  EXPECT_EQ(header->FileName[3], u'\0');
+  EXPECT_EQ(header->PackSize, 1);
+  EXPECT_EQ(header->PackSizeHigh, 0);
+  EXPECT_EQ(header->UnpSize, 1);
+  EXPECT_EQ(header->UnpSizeHigh, 0);
+  const auto untouched = [&](std::size_t from, std::size_t to) {
+    return std::all_of(bytes.begin() + from, bytes.begin() + to,
+                       [](unsigned char b) { return b == 0x5A; });
+  };
+  EXPECT_TRUE(untouched(0, offsetof(tHeaderDataExW, FileName))) << "ArcName";
+  EXPECT_TRUE(untouched(offsetof(tHeaderDataExW, FileName) + 8,
+                        offsetof(tHeaderDataExW, PackSize)))
+      << "FileName past its zero, and Flags";
+  EXPECT_TRUE(untouched(offsetof(tHeaderDataExW, HostOS),
+                        offsetof(tHeaderDataExW, FileTime)))
+      << "HostOS and FileCRC";
+  EXPECT_TRUE(untouched(offsetof(tHeaderDataExW, UnpVer), bytes.size()))
+      << "UnpVer, Method, FileAttr and all that follows";
+  EXPECT_EQ(plugin.Close(opened.handle), 0);
+}
+
+// Names that are no valid UTF-16, and names longer than the limits, have a
+// defined result: an unpaired surrogate of the archive's name reaches the
+// member name unchanged, and a cut never leaves half a character.
+TEST(WideRulesTest, UnpairedSurrogatesSurviveAndCutsKeepWholeCharacters) {
+  const std::string cyrillic600 = [] {
+    std::string text;
+    for (int i = 0; i < 600; ++i) text += "\xD0\xB6";  // ж, two bytes each
+    return text;
+  }();
+  const LoadedPlugin plugin(Utf16File("[txt]\ncommand1=c\nfileout1=[N]!\n"
+                                      "command2=c\nfileout2=" + cyrillic600 + "\n"));
+  TempDir data;
+  // "a", a lone lead surrogate, "b": the UTF-8 form that keeps it.
+  const std::string lone = "a\xED\xA0\xBD" "b";
+  const Names names = plugin.ListW(data.utf8File(lone + ".txt"));
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(names[0], lone + "!");
+  // The rules value is cut to 1023 bytes of UTF-8: 511 whole characters.
+  EXPECT_TRUE(names[1] == cyrillic600.substr(0, 511 * 2)) << names[1].size();
+}
+
+// A session opened through a wide function answers the ANSI functions too,
+// in the ANSI code page, and the other way round.
+TEST(WideRulesTest, EitherKindOfFunctionWorksOnEitherKindOfSession) {
+  if (platform::SystemTextIfExact("\xC3\xA9") != "\xE9") {
+    GTEST_SKIP() << "written for Windows-1252 as the ANSI code page";
+  }
+  const LoadedPlugin plugin("[txt]\ncommand1=c\nfileout1=[N] caf\xE9\n");
+  TempDir data;
+  ASSERT_NE(plugin.OpenW(data.utf8File("\xC3\xA0.txt")).handle, nullptr);
+  Header header;
+  ASSERT_EQ(plugin.Read(header), 0);
+  EXPECT_EQ(header.name, "\xE0 caf\xE9");
+  plugin.Close();
+  const OpenOutcome ansi = plugin.Open(data.file("\xE0.txt"));
+  ASSERT_NE(ansi.handle, nullptr);
+  ASSERT_EQ(plugin.ReadW(ansi.handle, header), 0);
+  EXPECT_EQ(header.name, "\xC3\xA0 caf\xC3\xA9");
+  plugin.Close(ansi.handle);
+}
+
+// The log keeps one file: a line whose every character has an ANSI form is
+// written in the ANSI code page, as the lines of ANSI sessions are.
+TEST(WideRulesTest, LogLineIsAnsiWhenEveryCharacterHasAnAnsiForm) {
+  if (platform::SystemTextIfExact("\xC3\xA9") != "\xE9") {
+    GTEST_SKIP() << "written for Windows-1252 as the ANSI code page";
+  }
+  TempDir data, out;
+  const LoadedPlugin plugin("[txt]\nlog=1\ncommand1=" + HelperPath() +
+                                " --exit 0 \"filein\" \"fileout\"\nfileout1=[N]\n",
+                            kPluginFolder);
+  const std::string archive = data.utf8File("caf\xC3\xA9.txt");
+  WriteFile(PathOfUtf8(archive), "");
+  const auto extractTo = [&](const std::string& dest) {
+    const OpenOutcome opened = plugin.OpenW(archive, PK_OM_EXTRACT);
+    ASSERT_NE(opened.handle, nullptr);
+    Header header;
+    ASSERT_EQ(plugin.ReadW(opened.handle, header), 0);
+    EXPECT_EQ(plugin.ProcessW(opened.handle, PK_EXTRACT, dest), 0);
+    plugin.Close(opened.handle);
+  };
+  const std::string latin = out.utf8File("\xC3\xA9t\xC3\xA9");               // été
+  const std::string cyrillic = out.utf8File("\xD0\xBB\xD0\xB5\xD1\x82\xD0\xBE");  // лето
+  extractTo(latin);
+  extractTo(cyrillic);
+  const std::string start = "command1 = " + HelperPath() + " --exit 0 \"";
+  EXPECT_EQ(ReadFile(PathOfUtf8(plugin.dirUtf8() + "quendrix.log")),
+            start + data.file("caf\xE9.txt") + "\" \"" + out.file("\xE9t\xE9") + "\"\r\n" +
+            start + archive + "\" \"" + cyrillic + "\"\r\n");
+}
+
 }  // namespace
 }  // namespace quendrix::testing
