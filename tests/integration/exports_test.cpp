@@ -31,6 +31,23 @@ TEST_F(ExportsTest, AnswersCapabilities) {
   EXPECT_EQ(plugin.Caps(), 448);
 }
 
+// Windows hosts get the wide functions; Linux hosts would switch to UTF-16
+// for nothing, as the ANSI functions already get UTF-8 there.
+TEST_F(ExportsTest, OnlyTheWindowsPlugInHasTheWideFunctions) {
+  const LoadedPlugin plugin("");
+  EXPECT_EQ(plugin.HasWideFunctions(),
+            platform::kPathStyle == platform::PathStyle::kWindows);
+  for (const auto* function :
+       {reinterpret_cast<const void*>(plugin.openArchiveW),
+        reinterpret_cast<const void*>(plugin.readHeaderExW),
+        reinterpret_cast<const void*>(plugin.processFileW),
+        reinterpret_cast<const void*>(plugin.setChangeVolProcW),
+        reinterpret_cast<const void*>(plugin.setProcessDataProcW),
+        reinterpret_cast<const void*>(plugin.canYouHandleThisFileW)}) {
+    EXPECT_EQ(function != nullptr, plugin.HasWideFunctions());
+  }
+}
+
 TEST_F(ExportsTest, ListsOneMemberPerPairThenEndsForGood) {
   const LoadedPlugin plugin(kThreeMembers);
   const OpenOutcome opened = plugin.Open(data_.file("a.txt"));
