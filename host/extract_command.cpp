@@ -9,6 +9,7 @@
 #include "member_path.h"
 #include "member_pattern.h"
 #include "progress.h"
+#include "utf8_path.h"
 
 namespace quendrix::host {
 namespace {
@@ -98,11 +99,11 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
 
   std::error_code fsError;
   const fs::path directory = fs::absolute(
-      request.directory.empty() ? fs::path(".") : fs::path(request.directory),
+      request.directory.empty() ? fs::path(".") : PathOf(request.directory),
       fsError);
   fs::create_directories(directory, fsError);
   if (fsError || !fs::is_directory(directory)) {
-    err << "quendrix: cannot use " << directory.string()
+    err << "quendrix: cannot use " << TextOf(directory)
         << " as the destination directory\n";
     return kExitRefused;
   }
@@ -161,7 +162,7 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
       ++tally.failed;
       continue;
     }
-    const fs::path destination = (directory / *relative).make_preferred();
+    const fs::path destination = (directory / PathOf(*relative)).make_preferred();
     bool kept = false;
     if (const auto refusal =
             PrepareDestination(destination, request.overwrite, kept)) {
@@ -172,7 +173,7 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
     }
 
     progress.Show(number, header.name);
-    const int code = archive->Process(PK_EXTRACT, destination.string());
+    const int code = archive->Process(PK_EXTRACT, TextOf(destination));
     if (code != 0) {
       report("failed    ", header.name,
              ResultCodeText(code) + " (code " + std::to_string(code) + ")");
@@ -182,7 +183,7 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
       ++tally.made;
     } else {
       report("not made  ", header.name,
-             "the member's program left no file at " + destination.string());
+             "the member's program left no file at " + TextOf(destination));
       ++tally.notMade;
     }
   }

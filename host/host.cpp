@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "plugin_client.h"
 #include "probe_command.h"
+#include "utf8_path.h"
 
 namespace quendrix::host {
 namespace {
@@ -27,9 +28,9 @@ constexpr const char* kPluginVariable = "QUENDRIX_PLUGIN";
 std::string Absolute(const std::string& path) {
   if (path.empty()) return path;
   std::error_code error;
-  const fs::path absolute = fs::absolute(fs::path(path), error);
+  const fs::path absolute = fs::absolute(PathOf(path), error);
   return error ? path
-               : absolute.lexically_normal().make_preferred().string();
+               : TextOf(absolute.lexically_normal().make_preferred());
 }
 
 std::optional<PluginClient> LoadPlugin(const std::string& path,
@@ -52,9 +53,9 @@ std::string ChoosePluginPath(const std::string& named,
   const std::string beside =
       executableDirectory + std::string(platform::kPluginFileName);
   std::error_code error;
-  if (fs::exists(fs::path(beside), error)) return beside;
+  if (fs::exists(PathOf(beside), error)) return beside;
   const std::string fromEnvironment =
-      platform::EnvironmentValue(kPluginVariable);
+      platform::EnvironmentValue(kPluginVariable, platform::TextEncoding::kUtf8);
   return fromEnvironment.empty() ? beside : fromEnvironment;
 }
 

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quendrix::platform {
 
@@ -217,6 +218,18 @@ std::string ShortPathOf(const std::string& path,
 // True when standard error is a terminal (a console on Windows), where a
 // person watches, rather than a file or a pipe read by a program.
 bool StandardErrorIsTerminal();
+
+// The program's arguments after its name, in UTF-8: on Windows split from the
+// wide command line (CommandLineToArgvW), so that no character of a name is
+// lost to the ANSI code page; elsewhere `argv` as it stands.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+enum class StandardStream { kOutput, kError };
+
+// Writes the UTF-8 `text` to standard output or error: to a Windows console
+// through WriteConsoleW, so that every character shows as itself; anywhere
+// else as its UTF-8 bytes.
+void WriteStandardText(StandardStream stream, std::string_view text);
 
 // ---------------------------------------------------------------------------
 // Loading a plug-in (used by the host and the tests, never by the plug-in).

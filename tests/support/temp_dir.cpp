@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 
+#include "format/utf16_text.h"
 #include "platform/platform.h"
 
 namespace quendrix::testing {
@@ -71,6 +72,15 @@ fs::path PathOfUtf8(std::string_view utf8) {
 std::string Utf8Of(const fs::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
+}
+
+std::string Utf16FileBytes(std::string_view utf8) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t unit : Utf16FromUtf8(utf8)) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
 }
 
 void WriteFile(const fs::path& path, std::string_view bytes) {

@@ -32,6 +32,11 @@ class TempDir {
 std::filesystem::path PathOfUtf8(std::string_view utf8);
 std::string Utf8Of(const std::filesystem::path& path);
 
+// The bytes of a UTF-16 little-endian text file, with its byte-order mark,
+// holding `utf8`: the form in which a Windows rules file holds characters
+// that no ANSI code page writes.
+std::string Utf16FileBytes(std::string_view utf8);
+
 // Writes `bytes` to `path` exactly, replacing what was there.
 void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 // The whole content of `path`; empty when it cannot be read.

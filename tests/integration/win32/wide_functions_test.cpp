@@ -179,17 +179,6 @@ INSTANTIATE_TEST_SUITE_P(Names, WideFunctionsTest, ::testing::ValuesIn(kNameCase
                            return label;
                          });
 
-
-// UTF-16 little-endian bytes of `utf8`, with the byte-order mark.
-std::string Utf16File(std::string_view utf8) {
-  std::string bytes = "\xFF\xFE";
-  for (const char16_t unit : Utf16FromUtf8(utf8)) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
-}
-
 // Rules files in UTF-16 and in the ANSI code page, read by the wide profile
 // functions: sections and values outside ASCII reach the member names intact.
 TEST(WideRulesTest, RulesFilesInUtf16AndAnsiGiveFullNames) {
@@ -204,14 +193,14 @@ TEST(WideRulesTest, RulesFilesInUtf16AndAnsiGiveFullNames) {
       "[\xD0\xBE\xD1\x82\xD1\x87]\n";  // [отч]
   const Case cases[] = {
       {"UTF-16 file, Cyrillic section, CJK and non-BMP values",
-       Utf16File(cyrillicSection +
+       Utf16FileBytes(cyrillicSection +
                  "command1=c\nfileout1=[N] \xE5\xA0\xB1\xE5\x91\x8A.txt\n"
                  "command2=c\nfileout2=\xF0\x9F\x8E\xB5 [E]\n"),
        "\xD0\x94\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5.\xD0\xBE\xD1\x82\xD1\x87",
        {"\xD0\x94\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5 \xE5\xA0\xB1\xE5\x91\x8A.txt",
         "\xF0\x9F\x8E\xB5 \xD0\xBE\xD1\x82\xD1\x87"}},
       {"UTF-16 file, synonym to a CJK section",
-       Utf16File("[txt]\nsynonym=\xE6\x96\x87\n[\xE6\x96\x87]\ncommand1=c\n"
+       Utf16FileBytes("[txt]\nsynonym=\xE6\x96\x87\n[\xE6\x96\x87]\ncommand1=c\n"
                  "fileout1=\xE6\x96\x87 [N]\n"),
        "a.txt", {"\xE6\x96\x87 a"}},
       {"ANSI file (Windows-1252), Latin-1 value",
@@ -229,7 +218,7 @@ TEST(WideRulesTest, RulesFilesInUtf16AndAnsiGiveFullNames) {
 // UnpSize with their high parts are written; the rest, and everything past
 // FileAttr, keeps the pattern the host put there.
 TEST(WideRulesTest, HeaderRecordIsWrittenOnlyInTheNamedFields) {
-  const LoadedPlugin plugin(Utf16File("[txt]\ncommand1=c\nfileout1=\xD0\xB8\xD0\xBC\xD1\x8F\n"));
+  const LoadedPlugin plugin(Utf16FileBytes("[txt]\ncommand1=c\nfileout1=\xD0\xB8\xD0\xBC\xD1\x8F\n"));
   TempDir data;
   const OpenOutcome opened = plugin.OpenW(data.utf8File("a.txt"));
   ASSERT_NE(opened.handle, nullptr);
@@ -269,7 +258,7 @@ TEST(WideRulesTest, UnpairedSurrogatesSurviveAndCutsKeepWholeCharacters) {
     for (int i = 0; i < 600; ++i) text += "\xD0\xB6";  // ж, two bytes each
     return text;
   }();
-  const LoadedPlugin plugin(Utf16File("[txt]\ncommand1=c\nfileout1=[N]!\n"
+  const LoadedPlugin plugin(Utf16FileBytes("[txt]\ncommand1=c\nfileout1=[N]!\n"
                                       "command2=c\nfileout2=" + cyrillic600 + "\n"));
   TempDir data;
   // "a", a lone lead surrogate, "b": the UTF-8 form that keeps it.
