@@ -11,11 +11,12 @@
 namespace quendrix {
 namespace {
 
-// Every section lists one member whose command holds the destination.
+// Section [txt] lists one member whose command holds the destination.
 class OneMemberRules final : public RulesSource {
  public:
-  std::string Read(std::string_view, std::string_view key,
+  std::string Read(std::string_view section, std::string_view key,
                    std::string_view defaultValue, std::size_t) const override {
+    if (section != "txt") return std::string(defaultValue);
     if (key == "command1") return "/bin/conv fileout";
     if (key == "fileout1") return "[N].out";
     return std::string(defaultValue);
