@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -10,6 +12,7 @@
 #include "explain_command.h"
 #include "extract_command.h"
 #include "list_command.h"
+#include "member_watch.h"
 #include "platform/platform.h"
 #include "plugin_client.h"
 #include "probe_command.h"
@@ -63,7 +66,7 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   CLI::App app{
       "quendrix: drives a WCX packer plug-in from the command line.\n"
       "Exit codes: 0 done, 1 some member failed, 2 usage error or the file "
-      "refused.",
+      "refused, 130 stopped by Ctrl+C.",
       "quendrix"};
   app.require_subcommand(1);
   app.fallthrough();
@@ -97,6 +100,12 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
                              "where the members go (default: here)");
   extractCommand->add_flag("--overwrite", extract.overwrite,
                            "replace files that exist (default: keep them)");
+  double timeoutSeconds = 0;
+  extractCommand
+      ->add_option("--timeout", timeoutSeconds,
+                   "stop a member whose program runs longer than SECONDS, "
+                   "report it as timed out and go on with the next")
+      ->check(CLI::PositiveNumber);
 
   std::string explainFile;
   CLI::App* explain = app.add_subcommand(
@@ -133,6 +142,9 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   }
   extract.file = Absolute(extract.file);
   extract.progress = settings.errIsTerminal;
+  extract.timeout = std::chrono::milliseconds(
+      static_cast<std::int64_t>(std::min(timeoutSeconds, 1e9) * 1000));
+  MemberWatch::Instance().SetInterruptSource(settings.interruptRequested);
   return ExtractMembers(*plugin, extract, out, err);
 }
 

@@ -12,5 +12,8 @@ int main(int argc, char** argv) {
   host::HostSettings settings;
   settings.executableDirectory = platform::ExecutableDirectory();
   settings.errIsTerminal = platform::StandardErrorIsTerminal();
+  // Ctrl+C stops the member being made through the plug-in's progress
+  // callback, and the host ends in order, with its summary.
+  platform::CatchInterrupt();
   return host::RunHost(args, std::cout, std::cerr, settings);
 }

@@ -24,6 +24,7 @@ RunStyle DecodeRunStyle(std::uint32_t style);
 // Runs the whole command line: a long line is never cut, so the program runs
 // exactly the command line that the log shows.
 platform::ProcessOutcome RunCommand(const std::string& commandLine,
-                                    std::uint32_t style);
+                                    std::uint32_t style,
+                                    const platform::ProcessWatch* watch = nullptr);
 
 }  // namespace quendrix

@@ -1,6 +1,7 @@
 #include "plugin/plugin.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -153,6 +154,17 @@ int Plugin::ProcessFile(ArchiveHandle handle, int operation,
     services.shortPathOf = services_.shortPathOf;
     services.runCommand = services_.runCommand;
     services.writeLog = services_.writeLog;
+    // The callback is called with no lock of the plug-in held: a host that
+    // handles its window messages inside it may call the plug-in again.
+    if (const ProcessDataProc callback = ProcessDataCallbackOf(*session)) {
+      services.progress = [callback, &request](std::int64_t grown) {
+        // The host gets a copy of the name it may write into, and a size
+        // that fits its int.
+        std::string name(request.destName);
+        const int size = static_cast<int>(std::min<std::int64_t>(grown, INT_MAX));
+        return callback(name.data(), size) != 0;
+      };
+    }
     return ExtractEntry(request, services);
   } catch (...) {
     // Without memory for the command line the member cannot be made.
