@@ -9,6 +9,8 @@ packages=(
   wine64
   googletest libcli11-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm
+  mc tmux
+  hyperfine zip unzip
 )
 
 missing=()
