@@ -110,7 +110,9 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
       "serve Midnight Commander as an extfs helper: mc list FILE, "
       "mc copyout FILE MEMBER DEST");
   // Everything after the verb is a name as mc hands it over, so none of it
-  // may be taken for an option, not even a member called "--help".
+  // may be taken for an option, not even a member called "--help", nor be
+  // passed up to the main command, which would take a member called "list"
+  // for its own subcommand.
   mc->prefix_command();
   mc->fallthrough(false);
 
