@@ -151,7 +151,7 @@ class McCopyOutTest : public McTest {
     McTest::SetUp();
     std::string rules = "[txt]\n";
     const char* names[] = {"plain", "with blanks and 'quotes'", "-dash",
-                           "--help", "größe €"};
+                           "--help", "größe €", "list"};
     int number = 0;
     for (const char* name : names) {
       ++number;
@@ -160,9 +160,9 @@ class McCopyOutTest : public McTest {
                " > \"$1\"' sh fileout\nfileout" + std::to_string(number) +
                "=" + name + "\n";
     }
-    rules += "command6=/bin/true fileout\nfileout6=writes nothing\n"
-             "command7=" + work_.file("no-such-program") + " fileout\n"
-             "fileout7=cannot start\n";
+    rules += "command7=/bin/true fileout\nfileout7=writes nothing\n"
+             "command8=" + work_.file("no-such-program") + " fileout\n"
+             "fileout8=cannot start\n";
     WriteRules(rules);
     archive_ = Archive("notes.txt");
     // mc names a file in a folder of its own and makes it, empty, before it
@@ -191,6 +191,7 @@ TEST_F(McCopyOutTest, MakesExactlyTheMemberAskedForAtTheDestination) {
       {"-dash", "member 3\n"},
       {"--help", "member 4\n"},
       {"größe €", "member 5\n"},
+      {"list", "member 6\n"},  // not the host's own command
   };
   for (const Case& c : cases) {
     const HostRun run = CopyOut(c.member);
