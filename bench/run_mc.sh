@@ -57,13 +57,17 @@ for round in $(seq "$rounds"); do
   if ((round % 2 == 0)); then first="${uzip_list[*]}"; second="${quendrix_list[*]}"; fi
   hyperfine -N --warmup 10 --runs "$runs" --export-csv "$dir/round.csv" \
     "$first" "$second" >/dev/null 2>&1
-  # command,mean,stddev,median,... in seconds
-  q=$(awk -F, -v c="${quendrix_list[*]}" '$1 == c { print $4 * 1000 }' "$dir/round.csv")
-  u=$(awk -F, -v c="${uzip_list[*]}" '$1 == c { print $4 * 1000 }' "$dir/round.csv")
+  # command,mean,stddev,median,user,system,min,max in seconds; the mean
+  # processor time (user + system) is shown too, as the load of other
+  # programs inflates it less than the real time.
+  field() { awk -F, -v c="$1" -v f="$2" '$1 == c { print (f == "cpu" ? $5 + $6 : $f) * 1000 }' "$dir/round.csv"; }
+  q=$(field "${quendrix_list[*]}" 4)
+  u=$(field "${uzip_list[*]}" 4)
   quendrix_medians+=("$q")
   uzip_medians+=("$u")
-  printf 'round %d: quendrix mc list %.2f ms, uzip list %.2f ms, ratio %.3f\n' \
-    "$round" "$q" "$u" "$(awk -v q="$q" -v u="$u" 'BEGIN { print q / u }')" >>"$report"
+  printf 'round %d: quendrix mc list %.2f ms, uzip list %.2f ms, ratio %.3f (processor time %.2f ms vs %.2f ms)\n' \
+    "$round" "$q" "$u" "$(awk -v q="$q" -v u="$u" 'BEGIN { print q / u }')" \
+    "$(field "${quendrix_list[*]}" cpu)" "$(field "${uzip_list[*]}" cpu)" >>"$report"
 done
 q=$(printf '%s\n' "${quendrix_medians[@]}" | median)
 u=$(printf '%s\n' "${uzip_medians[@]}" | median)
