@@ -7,12 +7,17 @@
 # Everything lives in a fresh directory with a HOME and XDG folders of its
 # own, and tmux runs on a socket there, so the user's mc settings and tmux
 # server are never touched. Whatever the outcome, the tmux server and mc are
-# ended before the script exits, and every wait for the screen has a limit.
+# ended before the script exits; every wait for the screen has a limit, and
+# so has the whole run. Should the script itself be killed, mc still ends
+# after mc_limit seconds, and the tmux server with its last session.
 set -uo pipefail
 quendrix=$1
 plugin=$2
 source_dir=$(cd "$3" && pwd)
 wait_limit=${MC_TEST_WAIT:-20}  # seconds for one thing to show
+run_limit=${MC_TEST_RUN_LIMIT:-100}  # seconds for the whole run
+mc_limit=$((run_limit + 20))    # seconds mc may live at all
+run_deadline=$((SECONDS + run_limit))
 
 for program in mc tmux; do
   if ! command -v "$program" >/dev/null; then
@@ -23,16 +28,17 @@ done
 
 dir=$(mktemp -d)
 socket=$dir/tmux.socket
-mc_pid=
+pane_pids=()  # the pane's process (timeout) and mc, its child
 finish() {
   tmux -S "$socket" kill-server 2>/dev/null
-  if [[ -n $mc_pid ]]; then
+  local pid
+  for pid in "${pane_pids[@]}"; do
     for _ in $(seq 50); do
-      kill -0 "$mc_pid" 2>/dev/null || break
+      kill -0 "$pid" 2>/dev/null || break
       sleep 0.1
     done
-    if kill -0 "$mc_pid" 2>/dev/null; then kill -KILL "$mc_pid"; fi
-  fi
+    if kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid"; fi
+  done
   rm -rf "$dir"
 }
 trap finish EXIT
@@ -58,6 +64,7 @@ keys() { tmux -S "$socket" send-keys -t mc "$@"; }
 # wait_for TEXT WHAT: waits until TEXT is on the screen.
 wait_for() {
   local deadline=$((SECONDS + wait_limit))
+  ((deadline > run_deadline)) && deadline=$run_deadline
   while ((SECONDS < deadline)); do
     screen | grep -qF -- "$1" && return 0
     sleep 0.2
@@ -72,10 +79,13 @@ tmux -S "$socket" -f /dev/null new-session -d -s mc -x 200 -y 40 \
   XDG_CONFIG_HOME="$dir/home/.config" XDG_DATA_HOME="$dir/home/.local/share" \
   XDG_CACHE_HOME="$dir/home/.cache" XDG_STATE_HOME="$dir/home/.local/state" \
   TMPDIR="$dir/tmp" TERM=screen LANG=C.UTF-8 \
+  timeout --foreground "$mc_limit" \
   mc --nosubshell --nomouse --stickchars "$dir/samples" "$dir/copies"
-mc_pid=$(tmux -S "$socket" display-message -p -t mc '#{pane_pid}')
+pane_pid=$(tmux -S "$socket" display-message -p -t mc '#{pane_pid}')
+pane_pids=("$pane_pid")
 
 wait_for "fruit.txt" "mc's panel of the samples"
+pane_pids+=($(pgrep -P "$pane_pid"))
 
 # Into the text sample through uquendrix:// from mc's command line.
 keys "cd fruit.txt/uquendrix://" Enter
@@ -91,6 +101,7 @@ keys F5
 wait_for "Copy file" "the copy dialog"
 keys Enter
 deadline=$((SECONDS + wait_limit))
+((deadline > run_deadline)) && deadline=$run_deadline
 while [[ ! -s $dir/copies/fruit.sorted.txt ]] && ((SECONDS < deadline)); do
   sleep 0.2
 done
