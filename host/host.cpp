@@ -13,6 +13,7 @@
 #include "extract_command.h"
 #include "list_command.h"
 #include "member_watch.h"
+#include "mc_command.h"
 #include "platform/platform.h"
 #include "plugin_client.h"
 #include "probe_command.h"
@@ -113,6 +114,17 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
       "show what quendrix's rules make of FILE, without running anything");
   explain->add_option("FILE", explainFile, "the file to explain")->required();
 
+  CLI::App* mc = app.add_subcommand(
+      "mc",
+      "serve Midnight Commander as an extfs helper: mc list FILE, "
+      "mc copyout FILE MEMBER DEST");
+  // Everything after the verb is a name as mc hands it over, so none of it
+  // may be taken for an option, not even a member called "--help", nor be
+  // passed up to the main command, which would take a member called "list"
+  // for its own subcommand.
+  mc->prefix_command();
+  mc->fallthrough(false);
+
   try {
     // CLI11 takes the arguments from the last to the first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -128,8 +140,17 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
     return ExplainRules(pluginPath, Absolute(explainFile), out, err);
   }
 
+  std::optional<McRequest> mcRequest;
+  if (mc->parsed()) {
+    mcRequest = ParseMcRequest(mc->remaining(), err);
+    if (!mcRequest) return kExitRefused;
+    mcRequest->file = Absolute(mcRequest->file);
+    mcRequest->destination = Absolute(mcRequest->destination);
+  }
+
   const std::optional<PluginClient> plugin = LoadPlugin(pluginPath, err);
   if (!plugin) return kExitRefused;
+  if (mcRequest) return RunMcRequest(*plugin, *mcRequest, out, err);
   if (probe->parsed()) {
     std::vector<std::string> files;
     std::transform(probeFiles.begin(), probeFiles.end(),

@@ -41,6 +41,16 @@ if [[ $(cat "$dir/out.d/notes.sorted" 2>/dev/null) != $'a\nb' ]]; then
   echo "FAILED: notes.sorted does not hold the sorted lines"
   failures=$((failures + 1))
 fi
+expect 0 out " ./notes.sorted" -- --plugin "$dir/quendrix.wcx" mc list "$dir/notes.txt"
+# mc reads nothing from copyout but its exit code; it stays silent.
+"$quendrix" --plugin "$dir/quendrix.wcx" mc copyout "$dir/notes.txt" \
+  notes.sorted "$dir/mc copy" >"$dir/out" 2>"$dir/err" </dev/null
+if [[ $? != 0 || -s $dir/out || -s $dir/err ||
+      $(cat "$dir/mc copy" 2>/dev/null) != $'a\nb' ]]; then
+  echo "FAILED: mc copyout did not make notes.sorted silently"
+  failures=$((failures + 1))
+fi
+expect 2 err "is read-only" -- --plugin "$dir/quendrix.wcx" mc rm "$dir/notes.txt" notes.sorted
 expect 1 out "kept      notes.sorted" -- --plugin "$dir/quendrix.wcx" extract "$dir/notes.txt" -C "$dir/out.d"
 
 # Ctrl+C, as the terminal sends it to the host: the member under way is
