@@ -134,6 +134,12 @@ int ArchiveSession::Process(int operation,
                               operation == PK_EXTRACT ? name.data() : nullptr);
 }
 
+void ArchiveSession::WatchProgress(ProcessDataProc callback) const {
+  if (plugin_->SetProcessDataProc != nullptr) {
+    plugin_->SetProcessDataProc(handle_, callback);
+  }
+}
+
 std::optional<Listing> ListArchive(const PluginClient& plugin,
                                    const std::string& path,
                                    std::string& error) {

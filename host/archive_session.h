@@ -43,6 +43,9 @@ class ArchiveSession {
   int ReadHeader(MemberHeader& header) const;
   // Asks the plug-in to act on the member last read; its result code.
   int Process(int operation, const std::string& destination) const;
+  // Gives the plug-in, when it takes one, the callback that it reports the
+  // progress of this archive's extractions to.
+  void WatchProgress(ProcessDataProc callback) const;
 
  private:
   ArchiveSession(const PluginClient& plugin, ArchiveHandle handle)

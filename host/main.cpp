@@ -15,6 +15,9 @@ int main(int argc, char** argv) {
   settings.executableDirectory =
       platform::ExecutableDirectory(platform::TextEncoding::kUtf8);
   settings.errIsTerminal = platform::StandardErrorIsTerminal();
+  // Ctrl+C stops the member being made through the plug-in's progress
+  // callback, and the host ends in order, with its summary.
+  platform::CatchInterrupt();
   host::StandardTextStream out(platform::StandardStream::kOutput);
   host::StandardTextStream err(platform::StandardStream::kError);
   return host::RunHost(args, out.stream(), err.stream(), settings);

@@ -1,6 +1,8 @@
 // The probe and listing benchmarks without Google Benchmark, for builds that
-// lack it (the Windows build, run under Wine): each comparison alternates
-// batches of its two sides in one run and compares their medians.
+// lack it (the Windows builds, run under Wine): each comparison alternates
+// batches of its two sides in one run and compares their medians. The bounds
+// are those of the Windows plug-in, whose system profile functions search
+// the file on every call; the Linux promises are checked by quendrix_bench.
 //
 //   quendrix_bench_timed [repetitions]
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -22,6 +25,12 @@ using Clock = std::chrono::steady_clock;
 using Operation = std::function<void()>;
 
 constexpr double kBatchSeconds = 0.05;
+
+// Wine's profile functions read a file written in the last moments anew on
+// every call, as its time stamp cannot yet tell a later write apart; a rules
+// file at rest, which is what a file manager meets, is measured after this
+// pause.
+constexpr std::chrono::seconds kRulesAtRest{3};
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -91,6 +100,7 @@ int Run(int repetitions) {
     const PluginCopy plugin(RulesText(500, 10));
     const std::string file = plugin.PathOf("report." + LastSectionName(500));
     const std::string rules = plugin.RulesPath();
+    std::this_thread::sleep_for(kRulesAtRest);
     const std::vector<double> medians = MediansSideBySide(
         {[&] { lost = lost || !plugin.CanHandle(file); },
          [&] { sink += ReadWholeFilePlainly(rules).size(); }},
@@ -99,12 +109,13 @@ int Run(int repetitions) {
                 "plain read of the file: %.1f us\n",
                 medians[0] * 1e6, medians[1] * 1e6);
     kept = Report("probe / plain read of the rules file",
-                  medians[0] / medians[1], 1.0, "") && kept;
+                  medians[0] / medians[1], 2.0, "") && kept;
   }
   {
     const PluginCopy small(RulesText(1, 1000));
     const PluginCopy large(RulesText(1, 10000));
     const PluginCopy largest(RulesText(1, 32767));
+    std::this_thread::sleep_for(kRulesAtRest);
     const std::vector<double> medians = MediansSideBySide(
         {[&] { lost = small.ListAll(small.PathOf("a.ext1")) != 1000 || lost; },
          [&] { lost = large.ListAll(large.PathOf("a.ext1")) != 10000 || lost; },
@@ -117,7 +128,7 @@ int Run(int repetitions) {
                 medians[0] * 1e3, medians[1] * 1e3, medians[2] * 1e3);
     kept = Report("list 10,000 members / 1,000 members",
                   medians[1] / medians[0], 12.0, "") && kept;
-    kept = Report("list 32,767 members", medians[2] * 1e3, 100.0, "ms") &&
+    kept = Report("list 32,767 members", medians[2] * 1e3, 250.0, "ms") &&
            kept;
   }
   if (lost) std::printf("the plug-in refused a file or lost members\n");

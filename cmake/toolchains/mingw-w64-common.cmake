@@ -16,13 +16,3 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 
-# The 64-bit programs run under Wine; the 32-bit ones cannot run on this kernel.
-if(QUENDRIX_MINGW_TRIPLE STREQUAL "x86_64-w64-mingw32")
-  find_program(QUENDRIX_WINE wine64 PATHS /usr/lib/wine /usr/bin NO_DEFAULT_PATH)
-  if(NOT QUENDRIX_WINE)
-    find_program(QUENDRIX_WINE wine64)
-  endif()
-  if(QUENDRIX_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${QUENDRIX_WINE})
-  endif()
-endif()

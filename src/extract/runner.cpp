@@ -8,10 +8,11 @@ RunStyle DecodeRunStyle(std::uint32_t style) {
 
 platform::ProcessOutcome RunCommand(const std::string& commandLine,
                                     std::uint32_t style,
+                                    const platform::ProcessWatch* watch,
                                     platform::TextEncoding encoding) {
   const RunStyle decoded = DecodeRunStyle(style);
   return platform::RunProcess(commandLine, decoded.showState, decoded.wait,
-                              encoding);
+                              watch, encoding);
 }
 
 }  // namespace quendrix

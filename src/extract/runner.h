@@ -25,6 +25,7 @@ RunStyle DecodeRunStyle(std::uint32_t style);
 // cut, so the program runs exactly the command line that the log shows.
 platform::ProcessOutcome RunCommand(
     const std::string& commandLine, std::uint32_t style,
+    const platform::ProcessWatch* watch = nullptr,
     platform::TextEncoding encoding = platform::TextEncoding::kSystem);
 
 }  // namespace quendrix

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "format/profile_value.h"
+
 // The rules below are those of the Windows profile functions as Wine's
 // GetPrivateProfileStringA applies them, which the plug-in's tests compare
 // against line by line. Where they differ from the folklore about INI files:
@@ -29,33 +31,6 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LittleEndianMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BigEndianMark = "\xFE\xFF";
 constexpr std::string_view kLineEnds = "\r\n";
-
-// The Windows reader counts Ctrl-Z, left at the end of files by old editors,
-// as white space along with the ASCII blanks and line ends; nothing outside
-// ASCII is white space to it.
-bool IsProfileSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' ||
-         c == '\f' || c == '\x1a';
-}
-
-std::string_view TrimStart(std::string_view text) {
-  const auto first = std::find_if_not(text.begin(), text.end(), IsProfileSpace);
-  text.remove_prefix(static_cast<std::size_t>(first - text.begin()));
-  return text;
-}
-
-std::string_view TrimEnd(std::string_view text) {
-  while (!text.empty() && IsProfileSpace(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-std::string_view Trim(std::string_view text) { return TrimEnd(TrimStart(text)); }
-
-// The Windows reader keeps names and values as C strings, so a NUL byte ends
-// them; the trim before happens on the whole line, NUL bytes included.
-std::string_view UpToNul(std::string_view text) {
-  return text.substr(0, text.find('\0'));
-}
 
 void AppendUtf8(std::string& out, std::uint32_t codePoint) {
   if (codePoint < 0x80) {
@@ -103,28 +78,6 @@ std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
   return out;
 }
 
-// The default as GetPrivateProfileStringA passes it on: trailing blanks
-// removed, but never its first character.
-std::string_view DefaultAsPassed(std::string_view defaultValue) {
-  while (defaultValue.size() > 1 && defaultValue.back() == ' ') {
-    defaultValue.remove_suffix(1);
-  }
-  return defaultValue;
-}
-
-// Copies `text` into a buffer of `bufferSize` bytes (bufferSize > 0) as the
-// Windows reader does, removing a pair of enclosing quotation marks on the
-// way. The closing mark is dropped by position after the cut, which is what
-// makes a cut that ends on it lose one character more.
-std::string CopyEntry(std::string_view text, std::size_t bufferSize) {
-  const bool quoted = text.size() >= 2 && (text[0] == '"' || text[0] == '\'') &&
-                      text.back() == text.front();
-  if (quoted) text.remove_prefix(1);
-  std::string copy(text.substr(0, bufferSize - 1));
-  if (quoted && bufferSize >= text.size() && !copy.empty()) copy.pop_back();
-  return copy;
-}
-
 }  // namespace
 
 ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
@@ -150,7 +103,7 @@ void ProfileText::Index(std::string_view text) {
   while (pos < text.size()) {
     std::size_t end = text.find_first_of(kLineEnds, pos);
     if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = Trim(text.substr(pos, end - pos));
+    const std::string_view line = TrimProfileName(text.substr(pos, end - pos));
     pos = end + 1;
     if (line.empty()) continue;
 
@@ -158,7 +111,8 @@ void ProfileText::Index(std::string_view text) {
     if (line.front() == '[') {
       const std::size_t close = line.rfind(']');
       if (close != std::string_view::npos) {
-        const std::string_view name = UpToNul(Trim(line.substr(1, close - 1)));
+        const std::string_view name =
+            UpToNul(TrimProfileName(line.substr(1, close - 1)));
         if (firstSection_.try_emplace(name, sections_.size()).second) {
           sections_.emplace_back();
           current = &sections_.back();
@@ -174,24 +128,25 @@ void ProfileText::Index(std::string_view text) {
     if (equals == std::string_view::npos) {
       current->Add(UpToNul(line), std::nullopt);
     } else {
-      current->Add(UpToNul(TrimEnd(line.substr(0, equals))),
-                   UpToNul(TrimStart(line.substr(equals + 1))));
+      current->Add(UpToNul(TrimProfileEnd(line.substr(0, equals))),
+                   UpToNul(TrimProfileStart(line.substr(equals + 1))));
     }
   }
 }
 
 std::optional<std::string_view> ProfileText::Find(std::string_view section,
                                                   std::string_view key) const {
-  const auto s = firstSection_.find(Trim(section));
+  const auto s = firstSection_.find(TrimProfileName(section));
   if (s == firstSection_.end()) return std::nullopt;
-  const KeyIndex::Key* found = sections_[s->second].Find(Trim(key));
+  const KeyIndex::Key* found =
+      sections_[s->second].Find(TrimProfileName(key));
   if (found == nullptr) return std::nullopt;
   return found->value;
 }
 
 std::optional<std::vector<std::string_view>> ProfileText::KeyNames(
     std::string_view section) const {
-  const auto s = firstSection_.find(Trim(section));
+  const auto s = firstSection_.find(TrimProfileName(section));
   if (s == firstSection_.end()) return std::nullopt;
   std::vector<std::string_view> names;
   for (const KeyIndex::Key& k : sections_[s->second].keys()) {
@@ -205,10 +160,8 @@ std::string ProfileText::Read(std::string_view section, std::string_view key,
                               std::size_t bufferSize) const {
   if (bufferSize == 0) return {};
   // The caller's texts reach the Windows reader as C strings.
-  const std::optional<std::string_view> value =
-      Find(UpToNul(section), UpToNul(key));
-  return CopyEntry(value ? *value : DefaultAsPassed(UpToNul(defaultValue)),
-                   bufferSize);
+  return ProfileAnswer(Find(UpToNul(section), UpToNul(key)), defaultValue,
+                       bufferSize);
 }
 
 }  // namespace quendrix

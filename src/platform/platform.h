@@ -7,7 +7,9 @@
 // one of the two directories.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -77,12 +79,14 @@ std::string ExecutableDirectory(TextEncoding encoding = TextEncoding::kSystem);
 // ---------------------------------------------------------------------------
 // Profile (INI) files.
 
-// One view of a profile file for the span of one rules lookup. On Windows each
-// Read goes to GetPrivateProfileStringA, as the Windows profile functions are
-// the reference for how rules files are read. Elsewhere the file is read once,
-// when the object is made, so that a lookup never mixes two versions of a file
-// that is being saved, and every Read answers from that snapshot with the same
-// rules as the Windows reader.
+// One view of a profile file for the span of one rules lookup, used on one
+// thread. The Windows profile functions are the reference for how rules files
+// are read. On Windows the system lists each section the first time a key of
+// it is asked for, and the keys of that section are answered from the
+// listing, so that a lookup sees one version of each section. Elsewhere the
+// file is read once, when the object is made, so that a lookup never mixes two
+// versions of a file that is being saved, and every Read answers from that
+// snapshot with the same rules as the Windows reader.
 class Profile {
  public:
   // The file at `path`, written in `encoding`; on Windows, a profile opened
@@ -156,7 +160,23 @@ struct ProcessOutcome {
   // signal ended the program). Without a wait: the process identifier.
   // 0 when nothing was started.
   std::uint32_t value = 0;
+  // The watch asked to stop the program, and it and every process it
+  // started were ended.
+  bool stopped = false;
 };
+
+// Someone who waits for a program and may want it gone before it ends.
+struct ProcessWatch {
+  // How long the runner waits between two calls of keepRunning.
+  std::chrono::milliseconds interval{100};
+  // Called every interval while the program runs; false ends the program
+  // and every process it started.
+  std::function<bool()> keepRunning;
+};
+
+// How long a program asked to stop may take to end by itself before it is
+// ended for good.
+inline constexpr std::chrono::milliseconds kStopGrace{2000};
 
 // Starts the program that `commandLine` names, with the window show state
 // `showState`, no inherited handle, the host's environment and current
@@ -166,9 +186,38 @@ struct ProcessOutcome {
 // split by SplitCommandLine (format/shell_words.h) and the first word is the
 // program, searched in PATH when it holds no "/"; standard input is
 // /dev/null, and show state 0 sends standard output and error there too.
+//
+// With a `watch` (which implies a wait), the program starts as the head of
+// a group of its own (a POSIX process group; a Windows job object), so that
+// everything it starts can be ended with it: when the watch says stop, the
+// group is asked to end (SIGTERM), ended for good after kStopGrace
+// (SIGKILL; Windows ends the job at once), and waited for.
 ProcessOutcome RunProcess(const std::string& commandLine,
                           std::uint32_t showState, bool wait,
+                          const ProcessWatch* watch = nullptr,
                           TextEncoding encoding = TextEncoding::kSystem);
+
+// ---------------------------------------------------------------------------
+// The state of a file, to tell whether a program wrote it.
+
+struct FileState {
+  std::int64_t size = 0;
+  // The last write, in the system's own units; only compared.
+  std::int64_t modified = 0;
+  // Which file this is (device and inode; volume and file index), so that a
+  // file replaced by another of the same size and time still shows.
+  std::uint64_t identity = 0;
+
+  bool operator==(const FileState&) const = default;
+};
+
+// The state of the regular file at `path`; nothing when there is none.
+std::optional<FileState> StateOfFile(
+    const std::string& path, TextEncoding encoding = TextEncoding::kSystem);
+
+// Removes the file at `path`; false when it cannot be removed.
+bool RemoveFile(const std::string& path,
+                TextEncoding encoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
 // Appending to a shared text file.
@@ -230,6 +279,15 @@ enum class StandardStream { kOutput, kError };
 // through WriteConsoleW, so that every character shows as itself; anywhere
 // else as its UTF-8 bytes.
 void WriteStandardText(StandardStream stream, std::string_view text);
+
+// From now on, the first Ctrl+C (SIGINT; on a Windows console Ctrl+C or
+// Ctrl+Break) only sets a flag that InterruptRequested reads, so that the
+// host can wind down in order; a second one ends the process as usual, for
+// a plug-in that never gives the host a chance to stop.
+void CatchInterrupt();
+
+// Whether a Ctrl+C came since CatchInterrupt.
+bool InterruptRequested();
 
 // ---------------------------------------------------------------------------
 // Loading a plug-in (used by the host and the tests, never by the plug-in).

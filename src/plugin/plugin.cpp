@@ -1,6 +1,7 @@
 #include "plugin/plugin.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -46,8 +47,9 @@ PluginServices PluginServices::Platform(platform::TextEncoding encoding) {
   services.shortPathOf = [encoding](std::string_view path) {
     return platform::ShortPathOf(std::string(path), encoding);
   };
-  services.runCommand = [encoding](const std::string& line, std::uint32_t style) {
-    return RunCommand(line, style, encoding);
+  services.runCommand = [encoding](const std::string& line, std::uint32_t style,
+                                   const platform::ProcessWatch* watch) {
+    return RunCommand(line, style, watch, encoding);
   };
   services.writeLog = [encoding](std::int16_t entryNumber,
                                  std::string_view commandLine,
@@ -207,15 +209,44 @@ int Plugin::Process(const Session& session, int operation,
     request.settings = &session.settings;
     request.pluginDir = side.pluginDir;
     request.pathStyle = side.services.pathStyle;
+    request.encoding = session.encoding;
     ExtractionServices services;
     services.shortPathOf = side.services.shortPathOf;
     services.runCommand = side.services.runCommand;
     services.writeLog = side.services.writeLog;
+    services.progress = ProgressReporter(session, destName);
     return ExtractEntry(request, services);
   } catch (...) {
     // Without memory for the command line the member cannot be made.
     return E_ECREATE;
   }
+}
+
+std::function<bool(std::int64_t)> Plugin::ProgressReporter(
+    const Session& session, std::string_view destName) const {
+  // The callback is called with no lock of the plug-in held: a host that
+  // handles its window messages inside it may call the plug-in again. Each
+  // call gets a copy of the name that the host may write into, in the text
+  // of the callback's kind, and a size that fits its int.
+  const auto sizeOf = [](std::int64_t grown) {
+    return static_cast<int>(std::min<std::int64_t>(grown, INT_MAX));
+  };
+  const ProgressCallback callback = ProgressCallbackOf(session);
+  if (callback.wide != nullptr) {
+    return [wide = callback.wide, sizeOf,
+            name = Utf16TextOfSession(destName, session.encoding)](std::int64_t grown) {
+      std::u16string copy = name;
+      return wide(copy.data(), sizeOf(grown)) != 0;
+    };
+  }
+  if (callback.ansi != nullptr) {
+    return [ansi = callback.ansi, sizeOf,
+            name = SystemTextOfSession(destName, session.encoding)](std::int64_t grown) {
+      std::string copy = name;
+      return ansi(copy.data(), sizeOf(grown)) != 0;
+    };
+  }
+  return nullptr;
 }
 
 int Plugin::CloseArchive(ArchiveHandle handle) noexcept {

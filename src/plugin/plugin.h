@@ -140,6 +140,11 @@ class Plugin {
   // Moves the session's list on by one: the member now current, or null at
   // the end of the list.
   static const Entry* Advance(Session& session);
+  // What the extraction of a member at `destName` (in the session's
+  // encoding) reports its progress to: the session's callback, in its kind
+  // of text; nothing when the session has none.
+  std::function<bool(std::int64_t)> ProgressReporter(
+      const Session& session, std::string_view destName) const;
   // Makes the current member at `destName` (in the session's encoding) when
   // `operation` asks for it.
   int Process(const Session& session, int operation,

@@ -39,4 +39,11 @@ std::string StandardInputState();
 // Ends the process as a signal would (POSIX), or abnormally (Windows).
 [[noreturn]] void EndBySignal(int signalNumber);
 
+// This process's identifier.
+long CurrentProcessId();
+
+// Starts this program again with `args` and does not wait for it; false
+// when it cannot be started.
+bool StartSelf(const std::vector<std::string>& args);
+
 }  // namespace quendrix::helper

@@ -65,4 +65,25 @@ void EndBySignal(int signalNumber) {
   std::_Exit(1);
 }
 
+long CurrentProcessId() { return static_cast<long>(GetCurrentProcessId()); }
+
+bool StartSelf(const std::vector<std::string>& args) {
+  char self[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  // The words the helper is given hold no blanks or quotes.
+  std::string commandLine = std::string("\"") + self + "\"";
+  for (const std::string& arg : args) commandLine += " " + arg;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &info)) {
+    return false;
+  }
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return true;
+}
+
 }  // namespace quendrix::helper

@@ -3,12 +3,12 @@
 // GetPrivateProfileStringA under Wine: rules files mean the same on both.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
 #include <ostream>
 #include <string>
 
 #include "platform/platform.h"
+#include "support/case_name.h"
 #include "support/temp_dir.h"
 
 namespace quendrix::testing {
@@ -68,6 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"default of blanks only", "[txt]\n", "txt", "key", 1024, " ", "   "},
         ReadCase{"quoted default", "[txt]\n", "txt", "key", 1024, "dflt", "'dflt'"},
         ReadCase{"quoted default cut", "[txt]\n", "txt", "key", 3, "df", "'dflt'"},
+        ReadCase{"default outside ASCII", "[txt]\n", "txt", "key", 1024, "d\xE9" "faut", "d\xE9" "faut"},
+        ReadCase{"default after NUL ignored", "[txt]\n", "txt", "key", 1024, "dflt", "dflt\0more"s},
         // Duplicates: the first section of a name and its first key win.
         ReadCase{"duplicate section first wins", "[a]\nk=1\n[b]\nk=2\n[A]\nk=3\nj=4\n", "a", "k", 1024, "1"},
         ReadCase{"duplicate section not merged", "[a]\nk=1\n[b]\nk=2\n[A]\nk=3\nj=4\n", "a", "j", 1024, "not found"},
@@ -75,6 +77,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"key without equals shadows later key", "[a]\nk\nk=2\n", "a", "k", 1024, "not found"},
         ReadCase{"empty first key wins", "[a]\nk=\nk=2\n", "a", "k", 1024, ""},
         ReadCase{"case outside ASCII is not folded", "[a]\nk\xC9y=value\n", "a", "k\xE9y", 1024, "not found"},
+        ReadCase{"name outside ASCII before the key", "[a]\nk\xC9y=1\nkey=2\n", "a", "key", 1024, "2"},
+        ReadCase{"name outside ASCII asked", "[a]\nk\xC9y=1\nkey=2\n", "a", "k\xC9y", 1024, "1"},
+        ReadCase{"section name outside ASCII", "[\xE9t\xE9]\nkey=value\n", "\xE9t\xE9", "key", 1024, "value"},
+        ReadCase{"section name ending outside ASCII", "[t\xE9]\nkey=value\n", "t\xE9 ", "key", 1024, "value"},
         // Quotation marks.
         ReadCase{"double quotes", "[a]\nk=\"quoted value\"\n", "a", "k", 1024, "quoted value"},
         ReadCase{"single quotes", "[a]\nk='single'\n", "a", "k", 1024, "single"},
@@ -116,6 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Comments.
         ReadCase{"commented key", "[txt]\n;key=commented\nkey=value\n", "txt", "key", 1024, "value"},
         ReadCase{"comment line is a key", "[txt]\n; a=b\n", "txt", "; a", 1024, "b"},
+        ReadCase{"comment line asked with blanks", "[txt]\n;a=b\nc=d\n", "txt", " ;a", 1024, "b"},
         ReadCase{"comment hides its key", "[txt]\n; a=b\n", "txt", "a", 1024, "not found"},
         ReadCase{"commented section", "[txt]\n;[doc]\nk=1\n", "doc", "k", 1024, "not found"},
         ReadCase{"commented section keeps keys", "[txt]\n;[doc]\nk=1\n", "txt", "k", 1024, "1"},
@@ -157,13 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"Ctrl-Z after value", "[txt]\nkey=value\x1a\n", "txt", "key", 1024, "value"},
         ReadCase{"Ctrl-Z before equals", "[txt]\nkey\x1a=value\n", "txt", "key", 1024, "value"},
         ReadCase{"Ctrl-Z inside value kept", "[txt]\nkey=a\x1a b\n", "txt", "key", 1024, "a\x1a b"}),
-    [](const auto& info) {
-      std::string name = info.param.label;
-      for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      }
-      return name;
-    });
+    CaseName());
 
 TEST(ProfileReaderFileTest, MissingFileReadsAsMissingEverywhere) {
   TempDir dir;
@@ -192,12 +193,12 @@ TEST(ProfileReaderFileTest, ProfilesOfTwoFilesWithTheSameBytesAgree) {
   EXPECT_EQ(platform::Profile(first).Read("txt", "key", "gone", 1024), "gone");
 }
 
-// Our own reader takes one snapshot per Profile, so that one lookup never
-// mixes two versions of a file being saved; the system's reader on Windows
-// reads every key afresh by design.
+// Our own reader takes one snapshot of the whole file per Profile; the
+// Windows reader takes one of each section when a key of it is first asked
+// for (see SectionIsReadOnceForAllItsKeys).
 TEST(ProfileReaderFileTest, ProfileAnswersFromTheFileAsItWasWhenMade) {
   if (platform::kPathStyle == platform::PathStyle::kWindows) {
-    GTEST_SKIP() << "the Windows reader reads every key from the file";
+    GTEST_SKIP() << "the Windows reader takes each section when first asked";
   }
   TempDir dir;
   const std::string path = dir.file("rules.ini");
@@ -209,6 +210,46 @@ TEST(ProfileReaderFileTest, ProfileAnswersFromTheFileAsItWasWhenMade) {
   EXPECT_EQ(after.Read("txt", "key", "", 1024), "new");
   std::filesystem::remove(path);
   EXPECT_EQ(before.Read("txt", "key", "", 1024), "old");
+}
+
+// A lookup asks for many keys of one or two sections while the rules file
+// may be saved: every key of a section must come from one version of it, on
+// every platform, and a new Profile must see the new version.
+TEST(ProfileReaderFileTest, SectionIsReadOnceForAllItsKeys) {
+  TempDir dir;
+  const std::string path = dir.file("rules.ini");
+  WriteFile(path, "[txt]\nkey=old\nother=old\n[doc]\nkey=old\n");
+  const platform::Profile profile(path);
+  ASSERT_EQ(profile.Read("txt", "key", "", 1024), "old");
+  WriteFile(path, "[txt]\nkey=new\nother=new\n[doc]\nkey=new\n");
+  EXPECT_EQ(profile.Read("TXT", " other", "", 1024), "old");
+  EXPECT_EQ(profile.Read("txt", "key", "", 1024), "old");
+  EXPECT_EQ(platform::Profile(path).Read("txt", "other", "", 1024), "new");
+  EXPECT_EQ(platform::Profile(path).Read("doc", "key", "", 1024), "new");
+}
+
+// The Windows reader lists a section into a buffer that it enlarges until
+// the listing fits; the system reports a listing that fits exactly like one
+// that is cut. Sections whose listing ends just before, at and just after
+// each power of two must still yield their last key whole.
+TEST(ProfileReaderFileTest, SectionsOfEverySizeReadWhole) {
+  TempDir dir;
+  const std::string path = dir.file("rules.ini");
+  for (std::size_t power = 12; power <= 20; ++power) {
+    for (int offset = -4; offset <= 4; ++offset) {
+      // The listing: "a=1", "k=" and the filler, "z=" and the last value, each
+      // with a NUL byte, and a NUL after them.
+      const std::size_t listing = (std::size_t{1} << power) + offset;
+      const std::string last = "end" + std::to_string(listing);
+      const std::size_t filler = listing - 4 - 3 - (3 + last.size()) - 1;
+      WriteFile(path, "[big]\r\na=1\r\nk=" + std::string(filler, 'x') +
+                          "\r\nz=" + last + "\r\n");
+      const platform::Profile profile(path);
+      EXPECT_EQ(profile.Read("big", "z", "missing", 64), last);
+      EXPECT_EQ(profile.Read("big", "k", "", filler + 1).size(), filler)
+          << "listing of " << listing << " bytes";
+    }
+  }
 }
 
 }  // namespace

@@ -37,7 +37,8 @@ PluginSide RecordingSide(std::string pluginDir, Calls& calls) {
     return std::make_unique<OneMemberRules>();
   };
   services.archiveTime = [](const std::string&) { return 7u; };
-  services.runCommand = [&calls](const std::string& line, std::uint32_t) {
+  services.runCommand = [&calls](const std::string& line, std::uint32_t,
+                                 const platform::ProcessWatch*) {
     calls.commands.push_back(line);
     return platform::ProcessOutcome{true, 0};
   };

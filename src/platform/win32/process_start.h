@@ -12,10 +12,11 @@
 namespace quendrix::platform::win32 {
 
 // Starts the program that `commandLine` names, with the window show state
-// `showState`, no inherited handle, the caller's environment and current
-// directory, under the quiet error mode. Fills `info` and returns true when
-// the program was created; the caller closes both handles.
+// `showState`, the creation flags `flags`, no inherited handle, the caller's
+// environment and current directory, under the quiet error mode. Fills
+// `info` and returns true when the program was created; the caller closes
+// both handles.
 bool StartProcess(const std::string& commandLine, std::uint32_t showState,
-                  TextEncoding encoding, PROCESS_INFORMATION& info);
+                  DWORD flags, TextEncoding encoding, PROCESS_INFORMATION& info);
 
 }  // namespace quendrix::platform::win32

@@ -172,6 +172,37 @@ TEST_P(WideFunctionsTest, ShortNamesStandForTheArchiveAndTheDestinationFolder) {
       << "only the folder is shortened: " << line;
 }
 
+// The names a wide progress callback was given, in UTF-8.
+std::vector<std::string> g_wideProgressNames;
+
+int QUENDRIX_WCX_CALL RecordWideProgress(char16_t* name, int) {
+  g_wideProgressNames.push_back(Utf8FromUtf16(Utf16Terminated(name)));
+  return 1;
+}
+
+int QUENDRIX_WCX_CALL FailAnsiProgress(char*, int) {
+  ADD_FAILURE() << "a wide session called its ANSI callback";
+  return 1;
+}
+
+// A session opened through a wide function reports to its wide callback,
+// with the destination's full name, even when the host set an ANSI one too.
+TEST_P(WideFunctionsTest, ProgressReachesTheWideCallbackWithTheFullName) {
+  const LoadedPlugin plugin(CopyingRules(records_, ""), kPluginFolder);
+  g_wideProgressNames.clear();
+  const OpenOutcome opened = plugin.OpenW(archive_, PK_OM_EXTRACT);
+  ASSERT_NE(opened.handle, nullptr);
+  plugin.setProcessDataProcW(opened.handle, RecordWideProgress);
+  plugin.setProcessDataProc(opened.handle, FailAnsiProgress);
+  Header header;
+  ASSERT_EQ(plugin.ReadW(opened.handle, header), 0);
+  const std::string dest = outDir_ + header.name;
+  EXPECT_EQ(plugin.ProcessW(opened.handle, PK_EXTRACT, dest), 0);
+  plugin.Close(opened.handle);
+  ASSERT_FALSE(g_wideProgressNames.empty());
+  for (const std::string& name : g_wideProgressNames) EXPECT_EQ(name, dest);
+}
+
 INSTANTIATE_TEST_SUITE_P(Names, WideFunctionsTest, ::testing::ValuesIn(kNameCases),
                          [](const auto& info) {
                            std::string label = info.param.label;

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# CTest's emulator for the Windows builds (cmake/wine.cmake):
+#
+#   wine_emulator.sh LOADER PREFIX PROGRAM [ARGUMENT...]
+#
+# runs PROGRAM with LOADER in the build tree's own Wine PREFIX. When this
+# machine's kernel cannot start LOADER (a 32-bit loader on a kernel without
+# 32-bit support) it says so and exits with the code that CTest counts as a
+# skipped test, so that such a run never passes for one that ran.
+source "$(dirname "$0")/wine.sh"
+loader=$1
+export WINEPREFIX=$2
+shift 2
+if ! kernel_runs "$loader"; then
+  echo "skipped: this machine's kernel cannot run $loader (32-bit programs)"
+  exit "$QUENDRIX_WINE_SKIP_CODE"
+fi
+exec "$loader" "$@"
