@@ -136,54 +136,63 @@ ArchiveHandle Plugin::OpenArchive(tOpenArchiveData* data) noexcept {
   }
 }
 
-const Entry* Plugin::Advance(Session& session) {
-  // The position stops one past the last member, so a finished list stays
-  // finished however often it is asked, and never reads outside the table.
-  if (session.currentEntry <= session.entryTable.UpperBound()) {
-    ++session.currentEntry;
-  }
-  return session.entryTable.Find(session.currentEntry);
-}
-
-int Plugin::ReadHeader(ArchiveHandle handle, tHeaderData* header) noexcept {
+int Plugin::ReadNext(
+    ArchiveHandle handle,
+    const std::function<void(const Session&, const Entry&)>& fill) {
   const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
   if (session == nullptr) return E_BAD_ARCHIVE;
   const std::lock_guard<std::mutex> lock(session->mutex);
-  const Entry* entry = Advance(*session);
+  // The position stops one past the last member, so a finished list stays
+  // finished however often it is asked, and never reads outside the table.
+  if (session->currentEntry <= session->entryTable.UpperBound()) {
+    ++session->currentEntry;
+  }
+  const Entry* entry = session->entryTable.Find(session->currentEntry);
   if (entry == nullptr) return E_END_ARCHIVE;
-  if (header != nullptr) {
+  if (fill) fill(*session, *entry);
+  return 0;
+}
+
+int Plugin::ReadHeader(ArchiveHandle handle, tHeaderData* header) noexcept {
+  if (header == nullptr) return ReadNext(handle, nullptr);
+  return ReadNext(handle, [header](const Session& session, const Entry& entry) {
     // Only a session opened through a wide function needs its name written
     // anew, and without memory for that the name stays empty.
     std::string converted;
-    if (session->encoding != platform::TextEncoding::kSystem) {
+    if (session.encoding != platform::TextEncoding::kSystem) {
       try {
-        converted = SystemTextOfSession(entry->fileout, session->encoding);
+        converted = SystemTextOfSession(entry.fileout, session.encoding);
       } catch (...) {
       }
     }
     const std::string& name =
-        session->encoding == platform::TextEncoding::kSystem ? entry->fileout
-                                                             : converted;
+        session.encoding == platform::TextEncoding::kSystem ? entry.fileout
+                                                            : converted;
     const std::size_t length = std::min(name.size(), kMemberNameLimit);
     std::memcpy(header->FileName, name.data(), length);
     header->FileName[length] = '\0';
-    header->FileTime = static_cast<std::int32_t>(session->ArcDosTime);
+    header->FileTime = static_cast<std::int32_t>(session.ArcDosTime);
     header->UnpSize = 1;
     header->PackSize = 1;
-  }
-  return 0;
+  });
 }
 
 int Plugin::ProcessFile(ArchiveHandle handle, int operation,
                         const char* /*destPath*/,
                         const char* destName) noexcept {
+  return ProcessNamed(handle, operation, [destName](platform::TextEncoding session) {
+    return SessionTextFromSystem(destName != nullptr ? destName : "", session);
+  });
+}
+
+int Plugin::ProcessNamed(
+    ArchiveHandle handle, int operation,
+    const std::function<std::string(platform::TextEncoding)>& destinationOf) noexcept {
   const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
   if (session == nullptr) return E_BAD_ARCHIVE;
   if (operation != PK_EXTRACT) return 0;
   try {
-    return Process(*session, operation,
-                   SessionTextFromSystem(destName != nullptr ? destName : "",
-                                         session->encoding));
+    return Process(*session, operation, destinationOf(session->encoding));
   } catch (...) {
     // Without memory for the destination the member cannot be made.
     return E_ECREATE;

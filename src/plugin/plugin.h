@@ -137,9 +137,16 @@ class Plugin {
   // and result fields.
   ArchiveHandle Open(std::string path, platform::TextEncoding encoding,
                      std::int32_t openMode, std::int32_t& openResult) noexcept;
-  // Moves the session's list on by one: the member now current, or null at
-  // the end of the list.
-  static const Entry* Advance(Session& session);
+  // Moves the list of the session that `handle` names on by one and, when a
+  // member is current and `fill` is set, calls it under the session's lock:
+  // 0, E_END_ARCHIVE at the end of the list or E_BAD_ARCHIVE.
+  int ReadNext(ArchiveHandle handle,
+               const std::function<void(const Session&, const Entry&)>& fill);
+  // ProcessFile for the session that `handle` names, whose destination
+  // `destinationOf` gives in the session's encoding.
+  int ProcessNamed(
+      ArchiveHandle handle, int operation,
+      const std::function<std::string(platform::TextEncoding)>& destinationOf) noexcept;
   // What the extraction of a member at `destName` (in the session's
   // encoding) reports its progress to: the session's callback, in its kind
   // of text; nothing when the session has none.

@@ -1,7 +1,6 @@
 // The wide functions of the plug-in: a session they open carries its text as
 // UTF-8, and every other function converts its own text to and from it.
 #include <algorithm>
-#include <cstring>
 
 #include "format/utf16_text.h"
 #include "plugin/handles.h"
@@ -33,44 +32,31 @@ ArchiveHandle Plugin::OpenArchiveW(tOpenArchiveDataW* data) noexcept {
 
 int Plugin::ReadHeaderExW(ArchiveHandle handle,
                           tHeaderDataExW* header) noexcept {
-  const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
-  if (session == nullptr) return E_BAD_ARCHIVE;
-  const std::lock_guard<std::mutex> lock(session->mutex);
-  const Entry* entry = Advance(*session);
-  if (entry == nullptr) return E_END_ARCHIVE;
-  if (header != nullptr) {
+  if (header == nullptr) return ReadNext(handle, nullptr);
+  return ReadNext(handle, [header](const Session& session, const Entry& entry) {
     // Without memory for the converted name the name stays empty.
     std::u16string name;
     try {
-      name = Utf16TextOfSession(entry->fileout, session->encoding);
+      name = Utf16TextOfSession(entry.fileout, session.encoding);
     } catch (...) {
     }
     const std::u16string_view cut = CutUtf16(name, kWideMemberNameLimit);
     std::copy(cut.begin(), cut.end(), header->FileName);
     header->FileName[cut.size()] = u'\0';
-    header->FileTime = static_cast<std::int32_t>(session->ArcDosTime);
+    header->FileTime = static_cast<std::int32_t>(session.ArcDosTime);
     header->PackSize = 1;
     header->PackSizeHigh = 0;
     header->UnpSize = 1;
     header->UnpSizeHigh = 0;
-  }
-  return 0;
+  });
 }
 
 int Plugin::ProcessFileW(ArchiveHandle handle, int operation,
                          const char16_t* /*destPath*/,
                          const char16_t* destName) noexcept {
-  const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
-  if (session == nullptr) return E_BAD_ARCHIVE;
-  if (operation != PK_EXTRACT) return 0;
-  try {
-    return Process(*session, operation,
-                   SessionTextFromUtf16(Utf16Terminated(destName),
-                                        session->encoding));
-  } catch (...) {
-    // Without memory for the destination the member cannot be made.
-    return E_ECREATE;
-  }
+  return ProcessNamed(handle, operation, [destName](TextEncoding session) {
+    return SessionTextFromUtf16(Utf16Terminated(destName), session);
+  });
 }
 
 void Plugin::SetProcessDataProcW(ArchiveHandle handle,

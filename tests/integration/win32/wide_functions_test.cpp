@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "support/helper_record.h"
 #include "support/loaded_plugin.h"
+#include "support/local_stamp.h"
 
 namespace quendrix::testing {
 namespace {
@@ -55,19 +56,6 @@ std::string CopyingRules(const TempDir& records, std::string_view settings) {
          " --copy \"filein\" \"fileout\" \"[N]\" [E]\nfileout1=[N].copy.[E]\n";
 }
 
-// 2024-03-15 13:45:59 local time, whose DOS stamp is 0x586F6DBD.
-std::int64_t StampSeconds() {
-  std::tm local{};
-  local.tm_year = 2024 - 1900;
-  local.tm_mon = 3 - 1;
-  local.tm_mday = 15;
-  local.tm_hour = 13;
-  local.tm_min = 45;
-  local.tm_sec = 59;
-  local.tm_isdst = -1;
-  return std::mktime(&local);
-}
-
 class WideFunctionsTest : public ::testing::TestWithParam<NameCase> {
  protected:
   void SetUp() override {
@@ -83,7 +71,7 @@ class WideFunctionsTest : public ::testing::TestWithParam<NameCase> {
     // The stamp is set on a file with a plain name, then copied over.
     const std::string plain = data_.file("plain.txt");
     WriteFile(plain, "");
-    ASSERT_TRUE(platform::SetFileModifiedUnixSeconds(plain, StampSeconds()));
+    ASSERT_TRUE(platform::SetFileModifiedUnixSeconds(plain, LocalStampSeconds()));
     fs::last_write_time(PathOfUtf8(archive_), fs::last_write_time(plain));
     outDir_ = out_.utf8File(GetParam().outFolder) + "\\";
     fs::create_directory(PathOfUtf8(outDir_));
@@ -128,7 +116,7 @@ TEST_P(WideFunctionsTest, ProbesListsAndStampsUnderTheFullName) {
   EXPECT_EQ(header.name, MemberName());
   EXPECT_EQ(header.packSize, 1);
   EXPECT_EQ(header.unpSize, 1);
-  EXPECT_EQ(header.fileTime, static_cast<std::int32_t>(0x586F6DBDu))
+  EXPECT_EQ(header.fileTime, static_cast<std::int32_t>(kLocalStampDos))
       << "the archive's own stamp, read through its wide name";
   EXPECT_EQ(plugin.ReadW(opened.handle, header), E_END_ARCHIVE);
   EXPECT_EQ(plugin.Close(opened.handle), 0);
