@@ -1,7 +1,9 @@
 # The release folder: `cmake --install BUILD --prefix DIR` fills DIR with
 # everything a user copies into place, and CPack zips the same folder.
 #
-# Linux:   quendrix.wcx (the plug-in), quendrix (the host), quendrix.ini.
+# Linux:   quendrix.wcx (the plug-in), quendrix (the host), quendrix.ini,
+#          samples/, and mc/ with the Midnight Commander helper uquendrix and
+#          the mc.ext.ini section that opens the samples' extensions with it.
 # Windows: quendrix.wcx64 and quendrix.exe (64-bit build) or quendrix.wcx
 #          (32-bit build), with quendrix.ini. The two DLLs come from two build
 #          trees; scripts/package-windows.sh installs both into one folder.
@@ -19,6 +21,8 @@ if(WIN32)
 else()
   set(sample_rules ${PROJECT_SOURCE_DIR}/examples/quendrix.ini)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/samples DESTINATION .)
+  install(PROGRAMS ${PROJECT_SOURCE_DIR}/examples/mc/uquendrix DESTINATION mc)
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/mc/mc.ext.ini DESTINATION mc)
 endif()
 install(FILES ${sample_rules} DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)

@@ -126,7 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return found == variables.end() ? std::string() : found->second;
   };
   services.shortPathOf = [&](std::string_view) { return shortForm; };
-  services.runCommand = [&](const std::string& line, std::uint32_t style) {
+  services.runCommand = [&](const std::string& line, std::uint32_t style,
+                            const platform::ProcessWatch*) {
     // An extraction always waits for its program, whose show state is one
     // digit of the rules file.
     QUENDRIX_FUZZ_CHECK((style & kWaitFlag) != 0 && (style & kShowStateMask) <= 9);

@@ -1,6 +1,9 @@
 #include "archive_session.h"
 
+#include <algorithm>
 #include <utility>
+
+#include "format/utf16_text.h"
 
 namespace quendrix::host {
 namespace {
@@ -42,21 +45,44 @@ std::string ResultCodeText(int code) {
   }
 }
 
-std::optional<ArchiveSession> ArchiveSession::Open(const PluginClient& plugin,
-                                                   const std::string& path,
-                                                   int mode,
-                                                   std::string& error) {
-  std::string name = path;
+namespace {
+
+// Opens `path` (UTF-8) through the wide or the ANSI function; puts the
+// plug-in's result into `openResult`.
+ArchiveHandle OpenThrough(const PluginClient& plugin, const std::string& path,
+                          int mode, std::int32_t& openResult) {
+  if (plugin.UsesWideFunctions()) {
+    std::u16string name = Utf16FromUtf8(path);
+    tOpenArchiveDataW data{};
+    data.ArcName = name.data();
+    data.OpenMode = mode;
+    const ArchiveHandle handle = plugin.OpenArchiveW(&data);
+    openResult = data.OpenResult;
+    return handle;
+  }
+  std::string name = platform::SystemTextFromUtf8(path);
   tOpenArchiveData data{};
   data.ArcName = name.data();
   data.OpenMode = mode;
   const ArchiveHandle handle = plugin.OpenArchive(&data);
+  openResult = data.OpenResult;
+  return handle;
+}
+
+}  // namespace
+
+std::optional<ArchiveSession> ArchiveSession::Open(const PluginClient& plugin,
+                                                   const std::string& path,
+                                                   int mode,
+                                                   std::string& error) {
+  std::int32_t openResult = 0;
+  const ArchiveHandle handle = OpenThrough(plugin, path, mode, openResult);
   if (handle == nullptr) {
-    error = data.OpenResult == E_NOT_SUPPORTED
+    const std::int32_t code = openResult;
+    error = code == E_NOT_SUPPORTED
                 ? "the plug-in does not support this file"
-                : "the plug-in refused the file: " +
-                      ResultCodeText(data.OpenResult) + " (code " +
-                      std::to_string(data.OpenResult) + ")";
+                : "the plug-in refused the file: " + ResultCodeText(code) +
+                      " (code " + std::to_string(code) + ")";
     return std::nullopt;
   }
   return ArchiveSession(plugin, handle);
@@ -70,12 +96,26 @@ ArchiveSession::~ArchiveSession() {
 }
 
 int ArchiveSession::ReadHeader(MemberHeader& header) const {
+  if (plugin_->UsesWideFunctions()) {
+    tHeaderDataExW data{};
+    const int result = plugin_->ReadHeaderExW(handle_, &data);
+    if (result != 0) return result;
+    // A plug-in that fills the whole field leaves no terminating zero.
+    const char16_t* end =
+        std::find(data.FileName, data.FileName + kWideNameUnits - 1, u'\0');
+    header.name = Utf8FromUtf16(std::u16string_view(
+        data.FileName, static_cast<std::size_t>(end - data.FileName)));
+    header.size = data.UnpSize;
+    header.packedSize = data.PackSize;
+    header.fileTime = data.FileTime;
+    return 0;
+  }
   tHeaderData data{};
   const int result = plugin_->ReadHeader(handle_, &data);
   if (result != 0) return result;
   // A plug-in that fills the whole field leaves no terminating zero.
   data.FileName[sizeof data.FileName - 1] = '\0';
-  header.name = data.FileName;
+  header.name = platform::Utf8FromSystemText(data.FileName);
   header.size = data.UnpSize;
   header.packedSize = data.PackSize;
   header.fileTime = data.FileTime;
@@ -84,9 +124,20 @@ int ArchiveSession::ReadHeader(MemberHeader& header) const {
 
 int ArchiveSession::Process(int operation,
                             const std::string& destination) const {
-  std::string name = destination;
+  if (plugin_->UsesWideFunctions()) {
+    std::u16string name = Utf16FromUtf8(destination);
+    return plugin_->ProcessFileW(handle_, operation, nullptr,
+                                 operation == PK_EXTRACT ? name.data() : nullptr);
+  }
+  std::string name = platform::SystemTextFromUtf8(destination);
   return plugin_->ProcessFile(handle_, operation, nullptr,
                               operation == PK_EXTRACT ? name.data() : nullptr);
+}
+
+void ArchiveSession::WatchProgress(ProcessDataProc callback) const {
+  if (plugin_->SetProcessDataProc != nullptr) {
+    plugin_->SetProcessDataProc(handle_, callback);
+  }
 }
 
 std::optional<Listing> ListArchive(const PluginClient& plugin,

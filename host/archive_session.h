@@ -17,7 +17,7 @@ inline constexpr std::size_t kMaxHeaders = std::size_t{1} << 20;
 
 // One member as its header reports it.
 struct MemberHeader {
-  std::string name;
+  std::string name;  // in UTF-8
   std::int32_t size = 0;
   std::int32_t packedSize = 0;
   std::int32_t fileTime = 0;
@@ -26,8 +26,9 @@ struct MemberHeader {
 // An archive held open by a plug-in; closed when the object goes.
 class ArchiveSession {
  public:
-  // Opens `path` in `mode`; nothing, with the reason in `error`, when the
-  // plug-in refuses it.
+  // Opens `path` (UTF-8, as every text of the host) in `mode`, through the
+  // wide functions when the plug-in has them; nothing, with the reason in
+  // `error`, when the plug-in refuses it.
   static std::optional<ArchiveSession> Open(const PluginClient& plugin,
                                             const std::string& path, int mode,
                                             std::string& error);
@@ -42,6 +43,9 @@ class ArchiveSession {
   int ReadHeader(MemberHeader& header) const;
   // Asks the plug-in to act on the member last read; its result code.
   int Process(int operation, const std::string& destination) const;
+  // Gives the plug-in, when it takes one, the callback that it reports the
+  // progress of this archive's extractions to.
+  void WatchProgress(ProcessDataProc callback) const;
 
  private:
   ArchiveSession(const PluginClient& plugin, ArchiveHandle handle)

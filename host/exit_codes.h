@@ -9,5 +9,7 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitMemberFailed = 1;
 // A usage error, a plug-in that cannot be loaded, or a file it refuses.
 inline constexpr int kExitRefused = 2;
+// Ctrl+C stopped the work, as a shell reports a program that SIGINT ended.
+inline constexpr int kExitInterrupted = 130;
 
 }  // namespace quendrix::host

@@ -12,6 +12,7 @@
 #include "plugin/archive_name.h"
 #include "plugin/plugin.h"
 #include "rule_problems.h"
+#include "utf8_path.h"
 #include "rules/lookup.h"
 #include "rules/placeholder.h"
 #include "format/profile_text.h"
@@ -22,17 +23,16 @@ namespace {
 namespace fs = std::filesystem;
 
 std::optional<std::string> ReadBytes(const std::string& path) {
-  std::ifstream in(fs::path(path), std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   if (!in) return std::nullopt;
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string DirectoryOf(const std::string& pluginPath) {
   std::error_code error;
-  std::string dir = fs::absolute(fs::path(pluginPath), error)
-                        .make_preferred()
-                        .parent_path()
-                        .string();
+  std::string dir = TextOf(fs::absolute(PathOf(pluginPath), error)
+                               .make_preferred()
+                               .parent_path());
   if (dir.empty() || dir.back() != platform::kPathSeparator) {
     dir += platform::kPathSeparator;
   }
@@ -104,7 +104,8 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
 
   const ArchiveName name = SplitArchiveName(file, platform::kPathStyle);
   // The same reader and lookups as the plug-in's own.
-  const PluginServices services = PluginServices::Platform();
+  const PluginServices services =
+      PluginServices::Platform(platform::TextEncoding::kUtf8);
   const std::unique_ptr<RulesSource> rules = services.openRules(rulesPath);
   ExpansionContext context;
   context.pluginDir = pluginDir;

@@ -1,14 +1,17 @@
 #include "extract_command.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <ostream>
 #include <system_error>
 
 #include "archive_session.h"
+#include "member_watch.h"
 #include "member_path.h"
 #include "member_pattern.h"
 #include "progress.h"
+#include "utf8_path.h"
 
 namespace quendrix::host {
 namespace {
@@ -20,7 +23,15 @@ struct Tally {
   std::size_t notMade = 0;
   std::size_t failed = 0;
   std::size_t kept = 0;
+  std::size_t timedOut = 0;
+  std::size_t cancelled = 0;
 };
+
+std::string SecondsText(std::chrono::milliseconds duration) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g s", static_cast<double>(duration.count()) / 1000);
+  return text;
+}
 
 // For each member in list order, whether the patterns select it; every
 // member is selected when there are none. Reports each pattern that selects
@@ -98,11 +109,11 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
 
   std::error_code fsError;
   const fs::path directory = fs::absolute(
-      request.directory.empty() ? fs::path(".") : fs::path(request.directory),
+      request.directory.empty() ? fs::path(".") : PathOf(request.directory),
       fsError);
   fs::create_directories(directory, fsError);
   if (fsError || !fs::is_directory(directory)) {
-    err << "quendrix: cannot use " << directory.string()
+    err << "quendrix: cannot use " << TextOf(directory)
         << " as the destination directory\n";
     return kExitRefused;
   }
@@ -114,6 +125,9 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
     return kExitRefused;
   }
 
+  archive->WatchProgress(&MemberWatch::Report);
+  MemberWatch& watch = MemberWatch::Instance();
+  bool interrupted = false;
   Tally tally;
   std::size_t number = 0;  // of the selected members reached so far
   std::string fault;
@@ -151,6 +165,11 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
       continue;
     }
 
+    // A Ctrl+C between two members: the next one never starts.
+    if (watch.Interrupted()) {
+      interrupted = true;
+      break;
+    }
     ++number;
     const std::optional<std::string> relative =
         RelativeMemberPath(header.name, platform::kPathStyle);
@@ -161,7 +180,7 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
       ++tally.failed;
       continue;
     }
-    const fs::path destination = (directory / *relative).make_preferred();
+    const fs::path destination = (directory / PathOf(*relative)).make_preferred();
     bool kept = false;
     if (const auto refusal =
             PrepareDestination(destination, request.overwrite, kept)) {
@@ -172,7 +191,23 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
     }
 
     progress.Show(number, header.name);
-    const int code = archive->Process(PK_EXTRACT, destination.string());
+    watch.Begin(request.timeout,
+                [&progress](std::int64_t bytes) { progress.ShowBytes(bytes); });
+    const int code = archive->Process(PK_EXTRACT, TextOf(destination));
+    watch.End();
+    if (code == E_EABORTED && watch.stopReason() == StopReason::kInterrupted) {
+      report("cancelled ", header.name, "stopped by Ctrl+C");
+      ++tally.cancelled;
+      interrupted = true;
+      break;
+    }
+    if (code == E_EABORTED && watch.stopReason() == StopReason::kTimedOut) {
+      report("timed out ", header.name,
+             "its program ran longer than " + SecondsText(request.timeout) +
+                 " and was stopped");
+      ++tally.timedOut;
+      continue;
+    }
     if (code != 0) {
       report("failed    ", header.name,
              ResultCodeText(code) + " (code " + std::to_string(code) + ")");
@@ -182,15 +217,21 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
       ++tally.made;
     } else {
       report("not made  ", header.name,
-             "the member's program left no file at " + destination.string());
+             "the member's program left no file at " + TextOf(destination));
       ++tally.notMade;
+    }
+    // A plug-in that finished the member although asked to stop.
+    if (watch.stopReason() == StopReason::kInterrupted) {
+      interrupted = true;
+      break;
     }
   }
   progress.Clear();
   archive.reset();
 
-  const std::size_t reached = tally.made + tally.notMade + tally.failed + tally.kept;
-  if (fault.empty() && reached < total) {
+  const std::size_t reached = tally.made + tally.notMade + tally.failed +
+                              tally.kept + tally.timedOut + tally.cancelled;
+  if (fault.empty() && !interrupted && reached < total) {
     fault = "the plug-in's list ended after " + std::to_string(index) +
             " of " + std::to_string(members.size()) + " members";
   }
@@ -199,11 +240,17 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
   out << total << (total == 1 ? " member: " : " members: ") << tally.made
       << " made, " << tally.notMade << " not made, " << tally.failed
       << " failed, " << tally.kept << " kept";
+  if (tally.timedOut > 0) out << ", " << tally.timedOut << " timed out";
+  if (tally.cancelled > 0) out << ", " << tally.cancelled << " cancelled";
   if (missed > 0) out << ", " << missed << " not reached";
   out << "\n";
-
-  const bool clean = tally.failed == 0 && tally.kept == 0 && missed == 0 &&
-                     fault.empty() && !unmatched;
+  if (interrupted) {
+    err << "quendrix: interrupted\n";
+    return kExitInterrupted;
+  }
+  const bool clean = tally.failed == 0 && tally.kept == 0 &&
+                     tally.timedOut == 0 && missed == 0 && fault.empty() &&
+                     !unmatched;
   return clean ? kExitDone : kExitMemberFailed;
 }
 

@@ -2,6 +2,7 @@
 // manager copies them out of an archive.
 #pragma once
 
+#include <chrono>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -20,8 +21,12 @@ struct ExtractRequest {
   std::string directory;
   // Replace files that exist; without it they are kept and reported.
   bool overwrite = false;
-  // Show member n of m and the time spent on `err` (for a terminal).
+  // Show member n of m, the time spent and the bytes made so far on `err`
+  // (for a terminal).
   bool progress = false;
+  // A member whose program runs longer is stopped and reported as timed
+  // out, and the next member goes on; zero for no limit.
+  std::chrono::milliseconds timeout{0};
 };
 
 // Lists the file, then opens it in extract mode, reads every header and
@@ -32,9 +37,15 @@ struct ExtractRequest {
 // A plug-in whose list changes during the extraction (as one that starts
 // its list over after each extraction does) is stopped at the first header
 // that differs from the listing, so the extraction always ends.
+// While a member is made, the plug-in's progress callback (when it has
+// one) shows the bytes made so far, and stops the member when Ctrl+C comes
+// ("cancelled": no further member starts) or when its time limit passes
+// ("timed out": the next member goes on).
+//
 // kExitDone when every selected member was made or not made as its program
-// chose; kExitMemberFailed when one failed, was kept, or a pattern matched
-// nothing; kExitRefused when the plug-in refuses the file.
+// chose; kExitMemberFailed when one failed, was kept, timed out, or a
+// pattern matched nothing; kExitRefused when the plug-in refuses the file;
+// kExitInterrupted after Ctrl+C.
 int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
                    std::ostream& out, std::ostream& err);
 

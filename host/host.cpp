@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -10,9 +12,12 @@
 #include "explain_command.h"
 #include "extract_command.h"
 #include "list_command.h"
+#include "member_watch.h"
+#include "mc_command.h"
 #include "platform/platform.h"
 #include "plugin_client.h"
 #include "probe_command.h"
+#include "utf8_path.h"
 
 namespace quendrix::host {
 namespace {
@@ -27,9 +32,9 @@ constexpr const char* kPluginVariable = "QUENDRIX_PLUGIN";
 std::string Absolute(const std::string& path) {
   if (path.empty()) return path;
   std::error_code error;
-  const fs::path absolute = fs::absolute(fs::path(path), error);
+  const fs::path absolute = fs::absolute(PathOf(path), error);
   return error ? path
-               : absolute.lexically_normal().make_preferred().string();
+               : TextOf(absolute.lexically_normal().make_preferred());
 }
 
 std::optional<PluginClient> LoadPlugin(const std::string& path,
@@ -52,9 +57,9 @@ std::string ChoosePluginPath(const std::string& named,
   const std::string beside =
       executableDirectory + std::string(platform::kPluginFileName);
   std::error_code error;
-  if (fs::exists(fs::path(beside), error)) return beside;
+  if (fs::exists(PathOf(beside), error)) return beside;
   const std::string fromEnvironment =
-      platform::EnvironmentValue(kPluginVariable);
+      platform::EnvironmentValue(kPluginVariable, platform::TextEncoding::kUtf8);
   return fromEnvironment.empty() ? beside : fromEnvironment;
 }
 
@@ -63,7 +68,7 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   CLI::App app{
       "quendrix: drives a WCX packer plug-in from the command line.\n"
       "Exit codes: 0 done, 1 some member failed, 2 usage error or the file "
-      "refused.",
+      "refused, 130 stopped by Ctrl+C.",
       "quendrix"};
   app.require_subcommand(1);
   app.fallthrough();
@@ -97,12 +102,29 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
                              "where the members go (default: here)");
   extractCommand->add_flag("--overwrite", extract.overwrite,
                            "replace files that exist (default: keep them)");
+  double timeoutSeconds = 0;
+  extractCommand
+      ->add_option("--timeout", timeoutSeconds,
+                   "stop a member whose program runs longer than SECONDS, "
+                   "report it as timed out and go on with the next")
+      ->check(CLI::PositiveNumber);
 
   std::string explainFile;
   CLI::App* explain = app.add_subcommand(
       "explain",
       "show what quendrix's rules make of FILE, without running anything");
   explain->add_option("FILE", explainFile, "the file to explain")->required();
+
+  CLI::App* mc = app.add_subcommand(
+      "mc",
+      "serve Midnight Commander as an extfs helper: mc list FILE, "
+      "mc copyout FILE MEMBER DEST");
+  // Everything after the verb is a name as mc hands it over, so none of it
+  // may be taken for an option, not even a member called "--help", nor be
+  // passed up to the main command, which would take a member called "list"
+  // for its own subcommand.
+  mc->prefix_command();
+  mc->fallthrough(false);
 
   try {
     // CLI11 takes the arguments from the last to the first.
@@ -119,8 +141,17 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
     return ExplainRules(pluginPath, Absolute(explainFile), out, err);
   }
 
+  std::optional<McRequest> mcRequest;
+  if (mc->parsed()) {
+    mcRequest = ParseMcRequest(mc->remaining(), err);
+    if (!mcRequest) return kExitRefused;
+    mcRequest->file = Absolute(mcRequest->file);
+    mcRequest->destination = Absolute(mcRequest->destination);
+  }
+
   const std::optional<PluginClient> plugin = LoadPlugin(pluginPath, err);
   if (!plugin) return kExitRefused;
+  if (mcRequest) return RunMcRequest(*plugin, *mcRequest, out, err);
   if (probe->parsed()) {
     std::vector<std::string> files;
     std::transform(probeFiles.begin(), probeFiles.end(),
@@ -133,6 +164,9 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   }
   extract.file = Absolute(extract.file);
   extract.progress = settings.errIsTerminal;
+  extract.timeout = std::chrono::milliseconds(
+      static_cast<std::int64_t>(std::min(timeoutSeconds, 1e9) * 1000));
+  MemberWatch::Instance().SetInterruptSource(settings.interruptRequested);
   return ExtractMembers(*plugin, extract, out, err);
 }
 

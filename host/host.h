@@ -2,6 +2,7 @@
 // in-process from the tests, on Linux and under Wine.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@ struct HostSettings {
   std::string executableDirectory;
   // Whether a person watches standard error, so progress is worth showing.
   bool errIsTerminal = false;
+  // Whether Ctrl+C was pressed; the platform's answer when empty.
+  std::function<bool()> interruptRequested;
 };
 
 // Runs the host with `args` (without the program name): the command, its

@@ -33,12 +33,21 @@ bool IsValid(const platform::CalendarTime& time) {
 }  // namespace
 
 bool IsValidMemberTime(std::int32_t fileTime) {
-  return IsValid(CalendarOf(fileTime));
+  return MemberCalendarTime(fileTime).has_value();
+}
+
+std::optional<platform::CalendarTime> MemberCalendarTime(
+    std::int32_t fileTime) {
+  const platform::CalendarTime time = CalendarOf(fileTime);
+  if (!IsValid(time)) return std::nullopt;
+  return time;
 }
 
 std::string FormatMemberTime(std::int32_t fileTime) {
-  const platform::CalendarTime time = CalendarOf(fileTime);
-  if (!IsValid(time)) return "---------- --:--";
+  const std::optional<platform::CalendarTime> calendar =
+      MemberCalendarTime(fileTime);
+  if (!calendar) return "---------- --:--";
+  const platform::CalendarTime& time = *calendar;
   char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d",
                 static_cast<int>(time.year), static_cast<int>(time.month),

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "platform/platform.h"
 
 namespace quendrix::host {
 
@@ -13,5 +16,9 @@ std::string FormatMemberTime(std::int32_t fileTime);
 
 // False when FormatMemberTime would show no date for `fileTime`.
 bool IsValidMemberTime(std::int32_t fileTime);
+
+// The local calendar time that `fileTime` stands for; nothing when it is no
+// valid time.
+std::optional<platform::CalendarTime> MemberCalendarTime(std::int32_t fileTime);
 
 }  // namespace quendrix::host

@@ -13,7 +13,8 @@ Fn Resolve(const platform::Library& library, const char* name) {
 std::optional<PluginClient> PluginClient::Load(const std::string& path,
                                                std::string& error) {
   PluginClient client;
-  client.library_ = platform::Library::Open(path, error);
+  client.library_ =
+      platform::Library::Open(path, error, platform::TextEncoding::kUtf8);
   if (!client.library_.IsOpen()) return std::nullopt;
 
   const platform::Library& lib = client.library_;
@@ -27,6 +28,11 @@ std::optional<PluginClient> PluginClient::Load(const std::string& path,
   client.GetPackerCaps = Resolve<GetPackerCapsFn>(lib, "GetPackerCaps");
   client.CanYouHandleThisFile =
       Resolve<CanYouHandleThisFileFn>(lib, "CanYouHandleThisFile");
+  client.OpenArchiveW = Resolve<OpenArchiveWFn>(lib, "OpenArchiveW");
+  client.ReadHeaderExW = Resolve<ReadHeaderExWFn>(lib, "ReadHeaderExW");
+  client.ProcessFileW = Resolve<ProcessFileWFn>(lib, "ProcessFileW");
+  client.CanYouHandleThisFileW =
+      Resolve<CanYouHandleThisFileWFn>(lib, "CanYouHandleThisFileW");
 
   for (const auto& [present, name] :
        {std::pair{client.OpenArchive != nullptr, "OpenArchive"},
@@ -42,7 +48,7 @@ std::optional<PluginClient> PluginClient::Load(const std::string& path,
 }
 
 std::string DefaultPluginPath() {
-  return platform::ExecutableDirectory() +
+  return platform::ExecutableDirectory(platform::TextEncoding::kUtf8) +
          std::string(platform::kPluginFileName);
 }
 

@@ -1,5 +1,6 @@
 // A loaded packer plug-in, seen only through the eight exports of the
-// interface, so that the host drives any such plug-in.
+// interface and, where it has them, the wide functions, so that the host
+// drives any such plug-in.
 #pragma once
 
 #include <optional>
@@ -25,6 +26,21 @@ class PluginClient {
   SetProcessDataProcFn SetProcessDataProc = nullptr;      // optional
   GetPackerCapsFn GetPackerCaps = nullptr;                // optional
   CanYouHandleThisFileFn CanYouHandleThisFile = nullptr;  // optional
+  // The wide functions, all optional; see UsesWideFunctions.
+  OpenArchiveWFn OpenArchiveW = nullptr;
+  ReadHeaderExWFn ReadHeaderExW = nullptr;
+  ProcessFileWFn ProcessFileW = nullptr;
+  CanYouHandleThisFileWFn CanYouHandleThisFileW = nullptr;
+
+  // Whether archives are opened, read and extracted through the wide
+  // functions: when the plug-in has all three, as hosts prefer them. Names
+  // then travel as UTF-16; otherwise in the system's encoding, into which
+  // the host's UTF-8 is converted (characters without a form there are
+  // lost).
+  bool UsesWideFunctions() const {
+    return OpenArchiveW != nullptr && ReadHeaderExW != nullptr &&
+           ProcessFileW != nullptr;
+  }
 
  private:
   platform::Library library_;

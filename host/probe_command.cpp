@@ -3,13 +3,18 @@
 #include <ostream>
 
 #include "archive_session.h"
+#include "format/utf16_text.h"
 
 namespace quendrix::host {
 namespace {
 
 bool Takes(const PluginClient& plugin, const std::string& file) {
+  if (plugin.UsesWideFunctions() && plugin.CanYouHandleThisFileW != nullptr) {
+    std::u16string name = Utf16FromUtf8(file);
+    return plugin.CanYouHandleThisFileW(name.data()) != 0;
+  }
   if (plugin.CanYouHandleThisFile != nullptr) {
-    std::string name = file;
+    std::string name = platform::SystemTextFromUtf8(file);
     return plugin.CanYouHandleThisFile(name.data()) != 0;
   }
   std::string error;

@@ -14,17 +14,31 @@ Progress::Progress(std::ostream& out, bool enabled, std::size_t total)
 Progress::~Progress() { Clear(); }
 
 void Progress::Show(std::size_t number, std::string_view name) {
+  number_ = number;
+  name_ = name;
+  bytes_ = -1;
+  Render();
+}
+
+void Progress::ShowBytes(std::int64_t bytes) {
+  bytes_ = bytes;
+  Render();
+}
+
+void Progress::Render() {
   if (!enabled_) return;
   const double seconds = std::chrono::duration<double>(
                              std::chrono::steady_clock::now() - start_)
                              .count();
   char elapsed[32];
   std::snprintf(elapsed, sizeof elapsed, "%.1f s", seconds);
-  std::string line = "member " + std::to_string(number) + " of " +
-                     std::to_string(total_) + ", " + elapsed + ": ";
+  std::string line = "member " + std::to_string(number_) + " of " +
+                     std::to_string(total_) + ", " + elapsed;
+  if (bytes_ >= 0) line += ", " + std::to_string(bytes_) + " bytes";
+  line += ": ";
   // A name with a line break or a very long one would break the line that
   // is rewritten in place.
-  for (const char c : name.substr(0, 60)) {
+  for (const char c : std::string_view(name_).substr(0, 60)) {
     line += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
   }
   Clear();

@@ -1,8 +1,10 @@
-// The progress line of a long extraction: member n of m and the time spent.
+// The progress line of a long extraction: member n of m, the time spent and
+// the bytes of the member made so far.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -21,6 +23,8 @@ class Progress {
   // Shows that member `number` (from 1) of the total, named `name`, is
   // being made.
   void Show(std::size_t number, std::string_view name);
+  // Shows the bytes made so far of the member shown.
+  void ShowBytes(std::int64_t bytes);
   // Removes the line, so that other output starts on a clean line.
   void Clear();
 
@@ -29,6 +33,11 @@ class Progress {
   bool enabled_;
   std::size_t total_;
   std::size_t shownLength_ = 0;
+  std::size_t number_ = 0;
+  std::string name_;
+  std::int64_t bytes_ = -1;  // none reported yet
+
+  void Render();
   std::chrono::steady_clock::time_point start_;
 };
 

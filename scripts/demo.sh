@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds the Linux plug-in and host, installs them with the sample
 # rules into build/demo/quendrix/ as a user installs the release folder, and
-# runs `quendrix list` and `quendrix extract` on the samples of examples/.
+# runs `quendrix list` and `quendrix extract` on the samples of examples/,
+# and `quendrix mc list`, the listing Midnight Commander reads, on one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -26,6 +27,8 @@ for sample in samples/fruit.txt samples/poem.txt.gz samples/samples.tar; do
   run list "$sample"
   run extract "$sample" -C members
 done
+# Midnight Commander runs its extfs helper uquendrix, which runs this.
+run mc list samples/fruit.txt
 echo
 echo "The members made, in $PWD/members:"
 for member in members/*; do

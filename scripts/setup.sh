@@ -22,6 +22,8 @@ packages=(
   wine64 wine32:i386
   googletest libcli11-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm
+  mc tmux
+  hyperfine zip unzip
 )
 
 missing=()

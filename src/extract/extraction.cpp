@@ -1,5 +1,6 @@
 #include "extract/extraction.h"
 
+#include "extract/growth_meter.h"
 #include "extract/runner.h"
 #include "interface/wcx.h"
 #include "rules/placeholder.h"
@@ -16,6 +17,15 @@ bool NamesAProgram(std::string_view commandLine, platform::PathStyle style) {
     return !SplitCommandLine(commandLine).empty();
   }
   return commandLine.find_first_not_of(" \t") != std::string_view::npos;
+}
+
+// A stopped program leaves a file that is not the member: whatever it
+// wrote goes, but a file it never touched stays.
+void RemoveIfWritten(const std::string& path, platform::TextEncoding encoding,
+                     const std::optional<platform::FileState>& before) {
+  const std::optional<platform::FileState> now =
+      platform::StateOfFile(path, encoding);
+  if (now && now != before) platform::RemoveFile(path, encoding);
 }
 
 }  // namespace
@@ -47,13 +57,41 @@ int ExtractEntry(const ExtractionRequest& request,
   }
 
   const std::uint32_t style = request.settings->showConsole | kWaitFlag;
-  const platform::ProcessOutcome outcome =
-      services.runCommand ? services.runCommand(commandLine, style)
-                          : platform::ProcessOutcome{};
-  if (!outcome.started && NamesAProgram(commandLine, request.pathStyle)) {
-    return E_ECREATE;
+  if (!services.runCommand) return 0;
+  if (!services.progress) {
+    const platform::ProcessOutcome outcome =
+        services.runCommand(commandLine, style, nullptr);
+    if (!outcome.started && NamesAProgram(commandLine, request.pathStyle)) {
+      return E_ECREATE;
+    }
+    return 0;
   }
-  return 0;
+
+  // The host named the file it expects; the program writes that file, also
+  // when its command line holds the directory's short form.
+  const std::string member(request.destName);
+  const std::optional<platform::FileState> before =
+      platform::StateOfFile(member, request.encoding);
+  GrowthMeter meter(before ? before->size : 0);
+  const auto report = [&] {
+    const std::optional<platform::FileState> now =
+        platform::StateOfFile(member, request.encoding);
+    return services.progress(
+        meter.Grown(now ? std::optional<std::int64_t>(now->size) : std::nullopt));
+  };
+  platform::ProcessWatch watch;
+  watch.interval = kProgressInterval;
+  watch.keepRunning = report;
+  const platform::ProcessOutcome outcome =
+      services.runCommand(commandLine, style, &watch);
+  if (outcome.stopped) {
+    RemoveIfWritten(member, request.encoding, before);
+    return E_EABORTED;
+  }
+  if (!outcome.started) {
+    return NamesAProgram(commandLine, request.pathStyle) ? E_ECREATE : 0;
+  }
+  return report() ? 0 : E_EABORTED;
 }
 
 }  // namespace quendrix

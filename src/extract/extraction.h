@@ -1,6 +1,7 @@
 // Extraction: a member copied out of the archive is made by its command.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -18,14 +19,26 @@ namespace quendrix {
 struct ExtractionServices {
   ShortPathLookup shortPathOf;
   // Starts the command line with the style word and, as extraction always
-  // asks, waits for it.
-  std::function<platform::ProcessOutcome(const std::string&, std::uint32_t)>
+  // asks, waits for it; with a watch, calls it while the program runs.
+  std::function<platform::ProcessOutcome(const std::string&, std::uint32_t,
+                                         const platform::ProcessWatch*)>
       runCommand;
   // Appends the log line for an entry number and a final command line to
   // the log in the plug-in's directory.
   std::function<void(std::int16_t, std::string_view, std::string_view)>
       writeLog;
+  // The host's progress report: called with the bytes the member's file
+  // grew since the previous call, at least every kProgressInterval while
+  // the program runs and once more when it has ended; false asks to stop.
+  // Empty when the host asked for no reports: the program is then simply
+  // waited for.
+  std::function<bool(std::int64_t grown)> progress;
 };
+
+// How often a running program's member is looked at for the progress
+// report. Hosts expect a report at least every quarter of a second, and the
+// report itself takes a moment.
+inline constexpr std::chrono::milliseconds kProgressInterval{100};
 
 struct ExtractionRequest {
   std::int32_t entryNumber = 0;     // the entry the host last read
@@ -34,6 +47,8 @@ struct ExtractionRequest {
   const RuleSettings* settings = nullptr;
   std::string_view pluginDir;
   platform::PathStyle pathStyle = platform::kPathStyle;
+  // How the destination is written: the session's encoding.
+  platform::TextEncoding encoding = platform::TextEncoding::kSystem;
 };
 
 // The entry's command line with every "fileout" replaced by `destination`,
@@ -48,6 +63,13 @@ std::string FinalCommandLine(std::string_view command,
 // Returns 0, or E_ECREATE when a command line that names a program could not
 // start it at all. A program that starts and then fails, or writes no file,
 // still gives 0: a rule may run a program that writes no file.
+//
+// When the progress report asks to stop while the program runs, the program
+// and everything it started are ended, the destination file is removed if
+// it was created or changed since the program started (a file there that
+// the program never touched stays), and the result is E_EABORTED. A stop
+// asked in the report after the program ended keeps the finished file and
+// also gives E_EABORTED, so that the host makes no further member.
 int ExtractEntry(const ExtractionRequest& request,
                  const ExtractionServices& services);
 

@@ -2,8 +2,6 @@
 
 #include <thread>
 
-#include "platform/platform.h"
-
 namespace quendrix {
 
 std::string LogLineText(std::int16_t entryNumber, std::string_view commandLine) {
@@ -20,12 +18,20 @@ std::string LogPath(std::string_view pluginDir) {
   return path;
 }
 
+std::string LogLineBytes(std::string_view text, platform::TextEncoding encoding) {
+  if (encoding == platform::TextEncoding::kSystem) return std::string(text);
+  std::optional<std::string> system = platform::SystemTextIfExact(text);
+  return system ? std::move(*system) : std::string(text);
+}
+
 void WriteLogLine(std::int16_t entryNumber, std::string_view commandLine,
-                  std::string_view pluginDir) {
+                  std::string_view pluginDir, platform::TextEncoding encoding) {
   const std::string path = LogPath(pluginDir);
-  const std::string text = LogLineText(entryNumber, commandLine);
+  const std::string text =
+      LogLineBytes(LogLineText(entryNumber, commandLine), encoding);
   const auto deadline = std::chrono::steady_clock::now() + kLogRetryWindow;
-  while (platform::AppendLine(path, text) == platform::AppendOutcome::kBusy &&
+  while (platform::AppendLine(path, text, encoding) ==
+             platform::AppendOutcome::kBusy &&
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(kLogRetryInterval);
   }

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 namespace quendrix {
 
 inline constexpr std::string_view kLogFileName = "quendrix.log";
@@ -26,11 +28,19 @@ std::string LogLineText(std::int16_t entryNumber, std::string_view commandLine);
 // log's file name.
 std::string LogPath(std::string_view pluginDir);
 
+// The bytes of a log line whose text is written in `encoding`. The log is
+// one file for every session: text in the system's encoding goes in as it
+// is, and so does UTF-8 text that has an exact form there, in that form;
+// UTF-8 text with a character the system's encoding lacks stays UTF-8, so
+// that nothing is lost.
+std::string LogLineBytes(std::string_view text, platform::TextEncoding encoding);
+
 // Appends the line for `entryNumber` and `commandLine` to the log in
-// `pluginDir`. A log held by another writer is tried again until the retry
-// window has passed, then the line is dropped; no failure is reported, as
-// logging never stops an extraction.
+// `pluginDir`, both written in `encoding`. A log held by another writer is
+// tried again until the retry window has passed, then the line is dropped;
+// no failure is reported, as logging never stops an extraction.
 void WriteLogLine(std::int16_t entryNumber, std::string_view commandLine,
-                  std::string_view pluginDir);
+                  std::string_view pluginDir,
+                  platform::TextEncoding encoding = platform::TextEncoding::kSystem);
 
 }  // namespace quendrix

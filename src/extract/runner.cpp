@@ -7,9 +7,12 @@ RunStyle DecodeRunStyle(std::uint32_t style) {
 }
 
 platform::ProcessOutcome RunCommand(const std::string& commandLine,
-                                    std::uint32_t style) {
+                                    std::uint32_t style,
+                                    const platform::ProcessWatch* watch,
+                                    platform::TextEncoding encoding) {
   const RunStyle decoded = DecodeRunStyle(style);
-  return platform::RunProcess(commandLine, decoded.showState, decoded.wait);
+  return platform::RunProcess(commandLine, decoded.showState, decoded.wait,
+                              watch, encoding);
 }
 
 }  // namespace quendrix

@@ -21,9 +21,11 @@ struct RunStyle {
 
 RunStyle DecodeRunStyle(std::uint32_t style);
 
-// Runs the whole command line: a long line is never cut, so the program runs
-// exactly the command line that the log shows.
-platform::ProcessOutcome RunCommand(const std::string& commandLine,
-                                    std::uint32_t style);
+// Runs the whole command line, written in `encoding`: a long line is never
+// cut, so the program runs exactly the command line that the log shows.
+platform::ProcessOutcome RunCommand(
+    const std::string& commandLine, std::uint32_t style,
+    const platform::ProcessWatch* watch = nullptr,
+    platform::TextEncoding encoding = platform::TextEncoding::kSystem);
 
 }  // namespace quendrix

@@ -62,6 +62,34 @@ struct tHeaderData {
   // Version, method, attributes and comment fields follow; never touched.
 };
 
+// The records of the wide functions, which pass every text as UTF-16.
+inline constexpr std::size_t kWideNameUnits = 1024;
+
+struct tOpenArchiveDataW {
+  char16_t* ArcName;
+  std::int32_t OpenMode;
+  std::int32_t OpenResult;
+  // Comment buffer fields follow in the published record; never touched.
+};
+
+struct tHeaderDataExW {
+  char16_t ArcName[kWideNameUnits];
+  char16_t FileName[kWideNameUnits];
+  std::int32_t Flags;
+  std::int32_t PackSize;
+  std::int32_t PackSizeHigh;
+  std::int32_t UnpSize;
+  std::int32_t UnpSizeHigh;
+  std::int32_t HostOS;
+  std::int32_t FileCRC;
+  std::int32_t FileTime;
+  std::int32_t UnpVer;
+  std::int32_t Method;
+  std::int32_t FileAttr;
+  // CmtBuf and further fields follow; hosts pass the record packed or
+  // padded, so nothing past FileAttr is declared or touched.
+};
+
 // The pointer ArcName is 4 bytes in 32-bit builds and 8 in 64-bit ones.
 static_assert(offsetof(tOpenArchiveData, ArcName) == 0);
 static_assert(offsetof(tOpenArchiveData, OpenMode) == sizeof(void*));
@@ -70,10 +98,29 @@ static_assert(offsetof(tHeaderData, FileName) == 260);
 static_assert(offsetof(tHeaderData, PackSize) == 524);
 static_assert(offsetof(tHeaderData, UnpSize) == 528);
 static_assert(offsetof(tHeaderData, FileTime) == 540);
+static_assert(offsetof(tOpenArchiveDataW, ArcName) == 0);
+static_assert(offsetof(tOpenArchiveDataW, OpenMode) == sizeof(void*));
+static_assert(offsetof(tOpenArchiveDataW, OpenResult) == sizeof(void*) + 4);
+static_assert(offsetof(tHeaderDataExW, ArcName) == 0);
+static_assert(offsetof(tHeaderDataExW, FileName) == 2048);
+static_assert(offsetof(tHeaderDataExW, Flags) == 4096);
+static_assert(offsetof(tHeaderDataExW, PackSize) == 4100);
+static_assert(offsetof(tHeaderDataExW, PackSizeHigh) == 4104);
+static_assert(offsetof(tHeaderDataExW, UnpSize) == 4108);
+static_assert(offsetof(tHeaderDataExW, UnpSizeHigh) == 4112);
+static_assert(offsetof(tHeaderDataExW, HostOS) == 4116);
+static_assert(offsetof(tHeaderDataExW, FileCRC) == 4120);
+static_assert(offsetof(tHeaderDataExW, FileTime) == 4124);
+static_assert(offsetof(tHeaderDataExW, UnpVer) == 4128);
+static_assert(offsetof(tHeaderDataExW, Method) == 4132);
+static_assert(offsetof(tHeaderDataExW, FileAttr) == 4136);
+static_assert(sizeof(tHeaderDataExW) == 4140);
 
 using ArchiveHandle = void*;
 using ChangeVolProc = int(QUENDRIX_WCX_CALL*)(char*, int);
 using ProcessDataProc = int(QUENDRIX_WCX_CALL*)(char*, int);
+using ChangeVolProcW = int(QUENDRIX_WCX_CALL*)(char16_t*, int);
+using ProcessDataProcW = int(QUENDRIX_WCX_CALL*)(char16_t*, int);
 
 // Function types of the exports, for hosts that load a plug-in.
 using OpenArchiveFn = ArchiveHandle(QUENDRIX_WCX_CALL*)(tOpenArchiveData*);
@@ -87,5 +134,15 @@ using GetPackerCapsFn = int(QUENDRIX_WCX_CALL*)();
 using CanYouHandleThisFileFn = int(QUENDRIX_WCX_CALL*)(char*);
 // Optional: which operations the host may run in the background.
 using GetBackgroundFlagsFn = int(QUENDRIX_WCX_CALL*)();
+// Optional: the wide functions, which hosts prefer when a plug-in has them.
+using OpenArchiveWFn = ArchiveHandle(QUENDRIX_WCX_CALL*)(tOpenArchiveDataW*);
+using ReadHeaderExWFn = int(QUENDRIX_WCX_CALL*)(ArchiveHandle, tHeaderDataExW*);
+using ProcessFileWFn = int(QUENDRIX_WCX_CALL*)(ArchiveHandle, int, char16_t*,
+                                               char16_t*);
+using SetChangeVolProcWFn = void(QUENDRIX_WCX_CALL*)(ArchiveHandle,
+                                                    ChangeVolProcW);
+using SetProcessDataProcWFn = void(QUENDRIX_WCX_CALL*)(ArchiveHandle,
+                                                      ProcessDataProcW);
+using CanYouHandleThisFileWFn = int(QUENDRIX_WCX_CALL*)(char16_t*);
 
 }  // namespace quendrix

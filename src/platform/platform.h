@@ -7,11 +7,14 @@
 // one of the two directories.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quendrix::platform {
 
@@ -38,16 +41,40 @@ inline constexpr std::string_view kPluginFileName = "quendrix.wcx";
 #endif
 
 // ---------------------------------------------------------------------------
+// Text encodings.
+
+// How the text given to and taken from the functions below is written.
+// kSystem is the system's own: the ANSI code page on Windows, the bytes of
+// file names elsewhere. kUtf8 is UTF-8 as format/utf16_text.h writes UTF-16
+// (unpaired surrogates included): on Windows it reaches the wide (W) system
+// functions, so that a name no code page can write still names its file;
+// elsewhere it is the system's own text as well.
+enum class TextEncoding { kSystem, kUtf8 };
+
+// `utf8` in the system's encoding when every character of it has an exact
+// form there (on Windows: no best-fit character and no default character
+// needed); nothing otherwise.
+std::optional<std::string> SystemTextIfExact(std::string_view utf8);
+
+// `utf8` in the system's encoding; a character without a form there becomes
+// the system's default character ("?" on Windows).
+std::string SystemTextFromUtf8(std::string_view utf8);
+
+// Text in the system's encoding as UTF-8.
+std::string Utf8FromSystemText(std::string_view text);
+
+// ---------------------------------------------------------------------------
 // The module's own directory.
 
 // Directory of the loaded module that `module` identifies, ending in the path
 // separator; empty when it cannot be had. On Windows `module` is the module
 // handle the loader passed to the entry routine; elsewhere it is any address
 // inside the module.
-std::string ModuleDirectory(const void* module);
+std::string ModuleDirectory(const void* module,
+                            TextEncoding encoding = TextEncoding::kSystem);
 
 // Directory of the running executable, ending in the path separator.
-std::string ExecutableDirectory();
+std::string ExecutableDirectory(TextEncoding encoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
 // Profile (INI) files.
@@ -62,7 +89,10 @@ std::string ExecutableDirectory();
 // snapshot with the same rules as the Windows reader.
 class Profile {
  public:
-  explicit Profile(const std::string& path);
+  // The file at `path`, written in `encoding`; on Windows, a profile opened
+  // with UTF-8 text is read by the wide profile functions and gives UTF-8.
+  explicit Profile(const std::string& path,
+                   TextEncoding encoding = TextEncoding::kSystem);
   ~Profile();
   Profile(const Profile&) = delete;
   Profile& operator=(const Profile&) = delete;
@@ -96,7 +126,8 @@ struct CalendarTime {
 // leaves `time` untouched when the path is empty, holds a wildcard or cannot
 // be opened for reading. The file is opened for reading only and shared for
 // reading and writing, and is closed before the call returns.
-void GetArchiveFileTime(const std::string& path, CalendarTime& time);
+void GetArchiveFileTime(const std::string& path, CalendarTime& time,
+                        TextEncoding encoding = TextEncoding::kSystem);
 
 // The file's last-write time as seconds since 1970-01-01 UTC; nothing when the
 // file cannot be examined.
@@ -129,17 +160,64 @@ struct ProcessOutcome {
   // signal ended the program). Without a wait: the process identifier.
   // 0 when nothing was started.
   std::uint32_t value = 0;
+  // The watch asked to stop the program, and it and every process it
+  // started were ended.
+  bool stopped = false;
 };
+
+// Someone who waits for a program and may want it gone before it ends.
+struct ProcessWatch {
+  // How long the runner waits between two calls of keepRunning.
+  std::chrono::milliseconds interval{100};
+  // Called every interval while the program runs; false ends the program
+  // and every process it started.
+  std::function<bool()> keepRunning;
+};
+
+// How long a program asked to stop may take to end by itself before it is
+// ended for good.
+inline constexpr std::chrono::milliseconds kStopGrace{2000};
 
 // Starts the program that `commandLine` names, with the window show state
 // `showState`, no inherited handle, the host's environment and current
 // directory; with `wait`, blocks without a time limit until it has ended.
-// On Windows the command line goes to CreateProcessA as it is. On POSIX it is
+// On Windows the command line goes to CreateProcessA as it is (CreateProcessW
+// for UTF-8 text). On POSIX it is
 // split by SplitCommandLine (format/shell_words.h) and the first word is the
 // program, searched in PATH when it holds no "/"; standard input is
 // /dev/null, and show state 0 sends standard output and error there too.
+//
+// With a `watch` (which implies a wait), the program starts as the head of
+// a group of its own (a POSIX process group; a Windows job object), so that
+// everything it starts can be ended with it: when the watch says stop, the
+// group is asked to end (SIGTERM), ended for good after kStopGrace
+// (SIGKILL; Windows ends the job at once), and waited for.
 ProcessOutcome RunProcess(const std::string& commandLine,
-                          std::uint32_t showState, bool wait);
+                          std::uint32_t showState, bool wait,
+                          const ProcessWatch* watch = nullptr,
+                          TextEncoding encoding = TextEncoding::kSystem);
+
+// ---------------------------------------------------------------------------
+// The state of a file, to tell whether a program wrote it.
+
+struct FileState {
+  std::int64_t size = 0;
+  // The last write, in the system's own units; only compared.
+  std::int64_t modified = 0;
+  // Which file this is (device and inode; volume and file index), so that a
+  // file replaced by another of the same size and time still shows.
+  std::uint64_t identity = 0;
+
+  bool operator==(const FileState&) const = default;
+};
+
+// The state of the regular file at `path`; nothing when there is none.
+std::optional<FileState> StateOfFile(
+    const std::string& path, TextEncoding encoding = TextEncoding::kSystem);
+
+// Removes the file at `path`; false when it cannot be removed.
+bool RemoveFile(const std::string& path,
+                TextEncoding encoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
 // Appending to a shared text file.
@@ -153,16 +231,19 @@ enum class AppendOutcome {
 // Appends `text` and then CR LF to the file at `path`, creating it when it is
 // missing and never truncating it. The file is held exclusively from the open
 // to the close, so that the lines of two writers never mix. A write that
-// fails loses what it did not write; the line end is still attempted.
-AppendOutcome AppendLine(const std::string& path, std::string_view text);
+// fails loses what it did not write; the line end is still attempted. The
+// text is written as its bytes stand; `pathEncoding` is that of the path.
+AppendOutcome AppendLine(const std::string& path, std::string_view text,
+                         TextEncoding pathEncoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
 // Environment variables and short paths.
 
 // The value of the process environment variable `name`; empty when it is not
 // set. The Windows environment ignores the case of names; the Linux one does
-// not.
-std::string EnvironmentValue(const std::string& name);
+// not. Name and value are written in `encoding`.
+std::string EnvironmentValue(const std::string& name,
+                             TextEncoding encoding = TextEncoding::kSystem);
 
 // Sets the process environment variable `name` to `value`, or removes it when
 // there is no value, so that EnvironmentValue sees the change (in every module
@@ -171,13 +252,14 @@ bool SetEnvironmentValue(const std::string& name,
                          const std::optional<std::string>& value);
 
 // The longest short path in characters: the system's result buffer holds 260
-// bytes.
+// of them (bytes, or UTF-16 units for UTF-8 text).
 inline constexpr std::size_t kShortPathLimit = 259;
 
 // The short (8.3) form of `path`; empty when the system gives none or when it
 // would not fit in kShortPathLimit characters. Linux has no short names: there
 // an existing file or directory is its own short form.
-std::string ShortPathOf(const std::string& path);
+std::string ShortPathOf(const std::string& path,
+                        TextEncoding encoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
 // The console (used by the host, never by the plug-in).
@@ -185,6 +267,27 @@ std::string ShortPathOf(const std::string& path);
 // True when standard error is a terminal (a console on Windows), where a
 // person watches, rather than a file or a pipe read by a program.
 bool StandardErrorIsTerminal();
+
+// The program's arguments after its name, in UTF-8: on Windows split from the
+// wide command line (CommandLineToArgvW), so that no character of a name is
+// lost to the ANSI code page; elsewhere `argv` as it stands.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+enum class StandardStream { kOutput, kError };
+
+// Writes the UTF-8 `text` to standard output or error: to a Windows console
+// through WriteConsoleW, so that every character shows as itself; anywhere
+// else as its UTF-8 bytes.
+void WriteStandardText(StandardStream stream, std::string_view text);
+
+// From now on, the first Ctrl+C (SIGINT; on a Windows console Ctrl+C or
+// Ctrl+Break) only sets a flag that InterruptRequested reads, so that the
+// host can wind down in order; a second one ends the process as usual, for
+// a plug-in that never gives the host a chance to stop.
+void CatchInterrupt();
+
+// Whether a Ctrl+C came since CatchInterrupt.
+bool InterruptRequested();
 
 // ---------------------------------------------------------------------------
 // Loading a plug-in (used by the host and the tests, never by the plug-in).
@@ -200,7 +303,8 @@ class Library {
 
   // Loads the library at `path`; on failure returns an empty Library and puts
   // the system's reason into `error`.
-  static Library Open(const std::string& path, std::string& error);
+  static Library Open(const std::string& path, std::string& error,
+                      TextEncoding encoding = TextEncoding::kSystem);
 
   bool IsOpen() const { return handle_ != nullptr; }
   void* Symbol(const char* name) const;

@@ -4,7 +4,9 @@
 //
 // This is the one file besides src/platform/ that knows which system it is
 // built for: Windows calls DllMain when the library is attached, Linux runs a
-// constructor function when the shared object is loaded.
+// constructor function when the shared object is loaded. Only the Windows
+// DLLs export the wide functions: the Linux hosts pass file names to the ANSI
+// ones as the UTF-8 bytes they are, and would switch to UTF-16 for nothing.
 #include <optional>
 
 #include "platform/platform.h"
@@ -27,8 +29,13 @@ std::optional<quendrix::Plugin> g_plugin;
 
 void Attach(const void* module) noexcept {
   try {
-    g_plugin.emplace(quendrix::platform::ModuleDirectory(module),
-                     quendrix::PluginServices::Platform());
+    using quendrix::platform::TextEncoding;
+    g_plugin.emplace(
+        quendrix::PluginSide{quendrix::platform::ModuleDirectory(module),
+                             quendrix::PluginServices::Platform()},
+        quendrix::PluginSide{
+            quendrix::platform::ModuleDirectory(module, TextEncoding::kUtf8),
+            quendrix::PluginServices::Platform(TextEncoding::kUtf8)});
   } catch (...) {
     // Without memory for its state the plug-in refuses every file.
     g_plugin.reset();
@@ -121,3 +128,47 @@ QUENDRIX_EXPORT int QUENDRIX_WCX_CALL GetBackgroundFlags() {
 QUENDRIX_EXPORT int QUENDRIX_WCX_CALL CanYouHandleThisFile(char* fileName) {
   return g_plugin ? g_plugin->CanYouHandleThisFile(fileName) : 0;
 }
+
+#ifdef _WIN32
+// The wide functions, with UTF-16 text (WCHAR is char16_t's size on Windows).
+
+QUENDRIX_EXPORT ArchiveHandle QUENDRIX_WCX_CALL
+OpenArchiveW(quendrix::tOpenArchiveDataW* archiveData) {
+  if (!g_plugin) {
+    if (archiveData != nullptr) {
+      archiveData->OpenResult = quendrix::E_NOT_SUPPORTED;
+    }
+    return nullptr;
+  }
+  return g_plugin->OpenArchiveW(archiveData);
+}
+
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL
+ReadHeaderExW(ArchiveHandle handle, quendrix::tHeaderDataExW* headerData) {
+  return g_plugin ? g_plugin->ReadHeaderExW(handle, headerData)
+                  : quendrix::E_BAD_ARCHIVE;
+}
+
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL ProcessFileW(ArchiveHandle handle,
+                                                   int operation,
+                                                   char16_t* destPath,
+                                                   char16_t* destName) {
+  return g_plugin
+             ? g_plugin->ProcessFileW(handle, operation, destPath, destName)
+             : quendrix::E_BAD_ARCHIVE;
+}
+
+QUENDRIX_EXPORT void QUENDRIX_WCX_CALL
+SetChangeVolProcW(ArchiveHandle handle, quendrix::ChangeVolProcW callback) {
+  if (g_plugin) g_plugin->SetChangeVolProcW(handle, callback);
+}
+
+QUENDRIX_EXPORT void QUENDRIX_WCX_CALL
+SetProcessDataProcW(ArchiveHandle handle, quendrix::ProcessDataProcW callback) {
+  if (g_plugin) g_plugin->SetProcessDataProcW(handle, callback);
+}
+
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL CanYouHandleThisFileW(char16_t* fileName) {
+  return g_plugin ? g_plugin->CanYouHandleThisFileW(fileName) : 0;
+}
+#endif

@@ -1,12 +1,15 @@
 #include "plugin/plugin.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 
 #include "extract/log.h"
 #include "extract/runner.h"
 #include "plugin/archive_name.h"
+#include "plugin/handles.h"
+#include "plugin/session_text.h"
 #include "plugin/timestamp.h"
 #include "rules/lookup.h"
 
@@ -16,7 +19,8 @@ namespace {
 // Reads the rules file through the platform's profile reader.
 class ProfileRulesSource final : public RulesSource {
  public:
-  explicit ProfileRulesSource(const std::string& path) : profile_(path) {}
+  ProfileRulesSource(const std::string& path, platform::TextEncoding encoding)
+      : profile_(path, encoding) {}
   std::string Read(std::string_view section, std::string_view key,
                    std::string_view defaultValue,
                    std::size_t bufferSize) const override {
@@ -27,85 +31,114 @@ class ProfileRulesSource final : public RulesSource {
   platform::Profile profile_;
 };
 
-ArchiveHandle HandleOf(std::uintptr_t value) {
-  return reinterpret_cast<ArchiveHandle>(value);
-}
-
-std::uintptr_t ValueOf(ArchiveHandle handle) {
-  return reinterpret_cast<std::uintptr_t>(handle);
-}
-
 }  // namespace
 
-PluginServices PluginServices::Platform() {
+PluginServices PluginServices::Platform(platform::TextEncoding encoding) {
   PluginServices services;
-  services.openRules = [](const std::string& path) {
-    return std::make_unique<ProfileRulesSource>(path);
+  services.openRules = [encoding](const std::string& path) {
+    return std::make_unique<ProfileRulesSource>(path, encoding);
   };
-  services.archiveTime = ArchiveHeaderTime;
-  services.environment = [](std::string_view name) {
-    return platform::EnvironmentValue(std::string(name));
+  services.archiveTime = [encoding](const std::string& path) {
+    return ArchiveHeaderTime(path, encoding);
   };
-  services.shortPathOf = [](std::string_view path) {
-    return platform::ShortPathOf(std::string(path));
+  services.environment = [encoding](std::string_view name) {
+    return platform::EnvironmentValue(std::string(name), encoding);
   };
-  services.runCommand = RunCommand;
-  services.writeLog = WriteLogLine;
+  services.shortPathOf = [encoding](std::string_view path) {
+    return platform::ShortPathOf(std::string(path), encoding);
+  };
+  services.runCommand = [encoding](const std::string& line, std::uint32_t style,
+                                   const platform::ProcessWatch* watch) {
+    return RunCommand(line, style, watch, encoding);
+  };
+  services.writeLog = [encoding](std::int16_t entryNumber,
+                                 std::string_view commandLine,
+                                 std::string_view pluginDir) {
+    WriteLogLine(entryNumber, commandLine, pluginDir, encoding);
+  };
   return services;
 }
 
-Plugin::Plugin(std::string pluginDir, PluginServices services)
-    : pluginDir_(std::move(pluginDir)), services_(std::move(services)) {}
+Plugin::Plugin(PluginSide system, PluginSide utf8)
+    : system_(std::move(system)), utf8_(std::move(utf8)) {}
 
-std::shared_ptr<Session> Plugin::Lookup(const char* path) const {
+Plugin::Plugin(std::string pluginDir, PluginServices services)
+    : Plugin(PluginSide{pluginDir, services},
+             PluginSide{pluginDir, services}) {}
+
+const PluginSide& Plugin::SideOf(platform::TextEncoding encoding) const {
+  return encoding == platform::TextEncoding::kUtf8 ? utf8_ : system_;
+}
+
+std::shared_ptr<Session> Plugin::Lookup(std::string path,
+                                        platform::TextEncoding encoding) const {
+  const PluginSide& side = SideOf(encoding);
+  const PluginServices& services = side.services;
   auto session = std::make_shared<Session>();
-  session->archivePath = path != nullptr ? path : "";
+  session->encoding = encoding;
+  session->archivePath = std::move(path);
   // A name without a dot has an empty extension, which no section serves.
-  ArchiveName name = SplitArchiveName(session->archivePath, services_.pathStyle);
+  ArchiveName name = SplitArchiveName(session->archivePath, services.pathStyle);
   session->baseName = std::move(name.baseName);
   session->extension = std::move(name.extension);
 
   const std::unique_ptr<RulesSource> rules =
-      services_.openRules(pluginDir_ + std::string(kRulesFileName));
+      services.openRules(side.pluginDir + std::string(kRulesFileName));
   ExpansionContext context;
-  context.pathStyle = services_.pathStyle;
-  context.pluginDir = pluginDir_;
+  context.pathStyle = services.pathStyle;
+  context.pluginDir = side.pluginDir;
   context.archivePath = session->archivePath;
   context.baseName = session->baseName;
   context.extension = session->extension;
-  context.environment = services_.environment;
-  context.shortPathOf = services_.shortPathOf;
+  context.environment = services.environment;
+  context.shortPathOf = services.shortPathOf;
   const LookupResult result = LookupRules(
       session->extension, *rules, context, session->settings, session->entryTable);
   if (result.command1 == kNotFound) return nullptr;
   return session;
 }
 
-ArchiveHandle Plugin::OpenArchive(tOpenArchiveData* data) noexcept {
-  if (data == nullptr) return nullptr;
-  const std::int32_t openMode = data->OpenMode;
+ArchiveHandle Plugin::Open(std::string path, platform::TextEncoding encoding,
+                           std::int32_t openMode,
+                           std::int32_t& openResult) noexcept {
   if (openMode != PK_OM_LIST && openMode != PK_OM_EXTRACT) {
-    data->OpenResult = E_NOT_SUPPORTED;
+    openResult = E_NOT_SUPPORTED;
     return nullptr;
   }
   try {
-    const std::shared_ptr<Session> session = Lookup(data->ArcName);
+    const std::shared_ptr<Session> session = Lookup(std::move(path), encoding);
     if (session == nullptr) {
-      data->OpenResult = E_NOT_SUPPORTED;
+      openResult = E_NOT_SUPPORTED;
       return nullptr;
     }
-    session->ArcDosTime = services_.archiveTime(session->archivePath);
+    session->ArcDosTime =
+        SideOf(encoding).services.archiveTime(session->archivePath);
     return HandleOf(sessions_.Add(session));
   } catch (const std::bad_alloc&) {
-    data->OpenResult = openMode == PK_OM_LIST ? E_EOPEN : E_NOT_SUPPORTED;
+    openResult = openMode == PK_OM_LIST ? E_EOPEN : E_NOT_SUPPORTED;
     return nullptr;
   } catch (...) {
-    data->OpenResult = E_NOT_SUPPORTED;
+    openResult = E_NOT_SUPPORTED;
     return nullptr;
   }
 }
 
-int Plugin::ReadHeader(ArchiveHandle handle, tHeaderData* header) noexcept {
+ArchiveHandle Plugin::OpenArchive(tOpenArchiveData* data) noexcept {
+  if (data == nullptr) return nullptr;
+  try {
+    std::string path = data->ArcName != nullptr ? data->ArcName : "";
+    return Open(std::move(path), platform::TextEncoding::kSystem,
+                data->OpenMode, data->OpenResult);
+  } catch (...) {
+    // Without memory for the name nothing can be opened.
+    data->OpenResult = data->OpenMode == PK_OM_LIST ? E_EOPEN : E_NOT_SUPPORTED;
+    return nullptr;
+  }
+}
+
+int Plugin::ReadNext(
+    ArchiveHandle handle,
+    const std::function<void(const Session&, const Entry&)>& fill) {
   const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
   if (session == nullptr) return E_BAD_ARCHIVE;
   const std::lock_guard<std::mutex> lock(session->mutex);
@@ -116,24 +149,60 @@ int Plugin::ReadHeader(ArchiveHandle handle, tHeaderData* header) noexcept {
   }
   const Entry* entry = session->entryTable.Find(session->currentEntry);
   if (entry == nullptr) return E_END_ARCHIVE;
-  if (header != nullptr) {
-    const std::size_t length =
-        std::min(entry->fileout.size(), kMemberNameLimit);
-    std::memcpy(header->FileName, entry->fileout.data(), length);
+  if (fill) fill(*session, *entry);
+  return 0;
+}
+
+int Plugin::ReadHeader(ArchiveHandle handle, tHeaderData* header) noexcept {
+  if (header == nullptr) return ReadNext(handle, nullptr);
+  return ReadNext(handle, [header](const Session& session, const Entry& entry) {
+    // Only a session opened through a wide function needs its name written
+    // anew, and without memory for that the name stays empty.
+    std::string converted;
+    if (session.encoding != platform::TextEncoding::kSystem) {
+      try {
+        converted = SystemTextOfSession(entry.fileout, session.encoding);
+      } catch (...) {
+      }
+    }
+    const std::string& name =
+        session.encoding == platform::TextEncoding::kSystem ? entry.fileout
+                                                            : converted;
+    const std::size_t length = std::min(name.size(), kMemberNameLimit);
+    std::memcpy(header->FileName, name.data(), length);
     header->FileName[length] = '\0';
-    header->FileTime = static_cast<std::int32_t>(session->ArcDosTime);
+    header->FileTime = static_cast<std::int32_t>(session.ArcDosTime);
     header->UnpSize = 1;
     header->PackSize = 1;
-  }
-  return 0;
+  });
 }
 
 int Plugin::ProcessFile(ArchiveHandle handle, int operation,
                         const char* /*destPath*/,
                         const char* destName) noexcept {
+  return ProcessNamed(handle, operation, [destName](platform::TextEncoding session) {
+    return SessionTextFromSystem(destName != nullptr ? destName : "", session);
+  });
+}
+
+int Plugin::ProcessNamed(
+    ArchiveHandle handle, int operation,
+    const std::function<std::string(platform::TextEncoding)>& destinationOf) noexcept {
   const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
   if (session == nullptr) return E_BAD_ARCHIVE;
   if (operation != PK_EXTRACT) return 0;
+  try {
+    return Process(*session, operation, destinationOf(session->encoding));
+  } catch (...) {
+    // Without memory for the destination the member cannot be made.
+    return E_ECREATE;
+  }
+}
+
+int Plugin::Process(const Session& session, int operation,
+                    const std::string& destName) noexcept {
+  if (operation != PK_EXTRACT) return 0;
+  const PluginSide& side = SideOf(session.encoding);
   try {
     // The position in the list stays where it is: hosts extract each
     // selected member as they pass it and read on until the list ends. The
@@ -141,23 +210,52 @@ int Plugin::ProcessFile(ArchiveHandle handle, int operation,
     // session's lock, and a host may call on this handle meanwhile.
     ExtractionRequest request;
     {
-      const std::lock_guard<std::mutex> lock(session->mutex);
-      request.entryNumber = session->currentEntry;
+      const std::lock_guard<std::mutex> lock(session.mutex);
+      request.entryNumber = session.currentEntry;
     }
-    request.entry = session->entryTable.Find(request.entryNumber);
-    request.destName = destName != nullptr ? destName : "";
-    request.settings = &session->settings;
-    request.pluginDir = pluginDir_;
-    request.pathStyle = services_.pathStyle;
+    request.entry = session.entryTable.Find(request.entryNumber);
+    request.destName = destName;
+    request.settings = &session.settings;
+    request.pluginDir = side.pluginDir;
+    request.pathStyle = side.services.pathStyle;
+    request.encoding = session.encoding;
     ExtractionServices services;
-    services.shortPathOf = services_.shortPathOf;
-    services.runCommand = services_.runCommand;
-    services.writeLog = services_.writeLog;
+    services.shortPathOf = side.services.shortPathOf;
+    services.runCommand = side.services.runCommand;
+    services.writeLog = side.services.writeLog;
+    services.progress = ProgressReporter(session, destName);
     return ExtractEntry(request, services);
   } catch (...) {
     // Without memory for the command line the member cannot be made.
     return E_ECREATE;
   }
+}
+
+std::function<bool(std::int64_t)> Plugin::ProgressReporter(
+    const Session& session, std::string_view destName) const {
+  // The callback is called with no lock of the plug-in held: a host that
+  // handles its window messages inside it may call the plug-in again. Each
+  // call gets a copy of the name that the host may write into, in the text
+  // of the callback's kind, and a size that fits its int.
+  const auto sizeOf = [](std::int64_t grown) {
+    return static_cast<int>(std::min<std::int64_t>(grown, INT_MAX));
+  };
+  const ProgressCallback callback = ProgressCallbackOf(session);
+  if (callback.wide != nullptr) {
+    return [wide = callback.wide, sizeOf,
+            name = Utf16TextOfSession(destName, session.encoding)](std::int64_t grown) {
+      std::u16string copy = name;
+      return wide(copy.data(), sizeOf(grown)) != 0;
+    };
+  }
+  if (callback.ansi != nullptr) {
+    return [ansi = callback.ansi, sizeOf,
+            name = SystemTextOfSession(destName, session.encoding)](std::int64_t grown) {
+      std::string copy = name;
+      return ansi(copy.data(), sizeOf(grown)) != 0;
+    };
+  }
+  return nullptr;
 }
 
 int Plugin::CloseArchive(ArchiveHandle handle) noexcept {
@@ -166,26 +264,14 @@ int Plugin::CloseArchive(ArchiveHandle handle) noexcept {
 
 void Plugin::SetProcessDataProc(ArchiveHandle handle,
                                 ProcessDataProc callback) noexcept {
-  if (handle == kEveryHandle) {
-    everyProcessData_.store(callback);
-    return;
-  }
-  const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
-  if (session == nullptr) return;
-  const std::lock_guard<std::mutex> lock(session->mutex);
-  session->processData = callback;
+  StoreCallback(sessions_, handle, callback, everyProcessData_,
+                &Session::processData);
 }
 
 void Plugin::SetChangeVolProc(ArchiveHandle handle,
                               ChangeVolProc callback) noexcept {
-  if (handle == kEveryHandle) {
-    everyChangeVolume_.store(callback);
-    return;
-  }
-  const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
-  if (session == nullptr) return;
-  const std::lock_guard<std::mutex> lock(session->mutex);
-  session->changeVolume = callback;
+  StoreCallback(sessions_, handle, callback, everyChangeVolume_,
+                &Session::changeVolume);
 }
 
 ProcessDataProc Plugin::ProcessDataCallbackOf(const Session& session) const {
@@ -197,13 +283,34 @@ ProcessDataProc Plugin::ProcessDataCallbackOf(const Session& session) const {
   return own != nullptr ? own : everyProcessData_.load();
 }
 
+ProgressCallback Plugin::ProgressCallbackOf(const Session& session) const {
+  ProgressCallback callback;
+  {
+    const std::lock_guard<std::mutex> lock(session.mutex);
+    callback.ansi = session.processData;
+    callback.wide = session.processDataW;
+  }
+  if (callback.ansi == nullptr) callback.ansi = everyProcessData_.load();
+  if (callback.wide == nullptr) callback.wide = everyProcessDataW_.load();
+  // One kind only: the session's own kind when it has one.
+  if (session.encoding == platform::TextEncoding::kUtf8) {
+    if (callback.wide != nullptr) callback.ansi = nullptr;
+  } else if (callback.ansi != nullptr) {
+    callback.wide = nullptr;
+  }
+  return callback;
+}
+
 int Plugin::GetPackerCaps() const noexcept { return kPackerCaps; }
 
 int Plugin::GetBackgroundFlags() const noexcept { return kBackgroundFlags; }
 
 int Plugin::CanYouHandleThisFile(const char* path) const noexcept {
   try {
-    return Lookup(path) != nullptr ? 1 : 0;
+    return Lookup(path != nullptr ? path : "",
+                  platform::TextEncoding::kSystem) != nullptr
+               ? 1
+               : 0;
   } catch (...) {
     return 0;
   }

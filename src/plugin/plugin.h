@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "plugin/handles.h"
 #include "plugin/session.h"
 #include "plugin/session_table.h"
 #include "interface/wcx.h"
@@ -18,9 +19,9 @@
 
 namespace quendrix {
 
-// Everything the exports need from the operating system. The plug-in uses
-// the platform's own; tests and fuzzers put in their own where the real one
-// would hide a fault or get in the way.
+// Everything the exports need from the operating system, for text in one
+// encoding. The plug-in uses the platform's own; tests and fuzzers put in
+// their own where the real one would hide a fault or get in the way.
 struct PluginServices {
   platform::PathStyle pathStyle = platform::kPathStyle;
   // Opens the rules file at the given path for one lookup.
@@ -35,7 +36,24 @@ struct PluginServices {
   decltype(ExtractionServices::runCommand) runCommand;
   decltype(ExtractionServices::writeLog) writeLog;
 
-  static PluginServices Platform();
+  // The platform's own, taking and giving text in `encoding`.
+  static PluginServices Platform(
+      platform::TextEncoding encoding = platform::TextEncoding::kSystem);
+};
+
+// What the sessions of one text encoding work with: the plug-in's directory
+// written in that encoding, and services that take text in it.
+struct PluginSide {
+  std::string pluginDir;
+  PluginServices services;
+};
+
+// The progress callback a session reports to; at most one of the two is set.
+// A wide one takes the member's name in UTF-16, an ANSI one in the system's
+// encoding.
+struct ProgressCallback {
+  ProcessDataProc ansi = nullptr;
+  ProcessDataProcW wide = nullptr;
 };
 
 inline constexpr std::string_view kRulesFileName = "quendrix.ini";
@@ -46,16 +64,21 @@ inline constexpr int kPackerCaps =
 // at a time.
 inline constexpr int kBackgroundFlags = BACKGROUND_UNPACK;
 
-// The handle value INVALID_HANDLE_VALUE, which some hosts give to the
-// callback setters to mean every archive rather than one.
-inline const ArchiveHandle kEveryHandle =
-    reinterpret_cast<ArchiveHandle>(~std::uintptr_t{0});
 
 // The plug-in of one loaded module: the sessions of the archives its host
 // has open, each found by its handle. Only the plug-in's directory and the
 // services are shared by all sessions, and neither changes after load.
+//
+// A session opened through an ANSI function keeps its text in the system's
+// encoding and uses the `system` side; one opened through a wide function
+// keeps it in UTF-8 and uses the `utf8` side, whose services reach the
+// system's wide functions. Every other function works on a session of
+// either kind, converting its own text to and from the session's.
 class Plugin {
  public:
+  Plugin(PluginSide system, PluginSide utf8);
+  // Both sides alike: where the system's own text is UTF-8 (Linux), and for
+  // tests and fuzzers.
   Plugin(std::string pluginDir, PluginServices services);
 
   // The exports. None of them lets an exception out, none dereferences a
@@ -75,24 +98,72 @@ class Plugin {
   // Answers from a lookup of its own; no session changes.
   int CanYouHandleThisFile(const char* path) const noexcept;
 
+  // The wide functions: as the ones above, with UTF-16 text. The header
+  // record gets FileName (cut to 1023 units, never between the halves of a
+  // surrogate pair), FileTime, and PackSize and UnpSize 1 with high parts 0;
+  // nothing else of it is written.
+  ArchiveHandle OpenArchiveW(tOpenArchiveDataW* data) noexcept;
+  int ReadHeaderExW(ArchiveHandle handle, tHeaderDataExW* header) noexcept;
+  int ProcessFileW(ArchiveHandle handle, int operation,
+                   const char16_t* destPath, const char16_t* destName) noexcept;
+  void SetProcessDataProcW(ArchiveHandle handle,
+                           ProcessDataProcW callback) noexcept;
+  void SetChangeVolProcW(ArchiveHandle handle,
+                         ChangeVolProcW callback) noexcept;
+  int CanYouHandleThisFileW(const char16_t* path) const noexcept;
+
   // The session of an open handle, or null: for tests that look at what a
   // lookup stored before anything runs.
   std::shared_ptr<const Session> SessionOf(ArchiveHandle handle);
 
-  // The progress callback a session reports to: its own, else the one given
+  // The ANSI progress callback of a session: its own, else the one given
   // for every handle.
   ProcessDataProc ProcessDataCallbackOf(const Session& session) const;
 
- private:
-  // A session for the archive at `path`, with the rules looked up; null when
-  // the rules refuse the file.
-  std::shared_ptr<Session> Lookup(const char* path) const;
+  // The progress callback a session reports to. A session prefers the kind
+  // of the function that opened it (a wide callback for one opened through
+  // a wide function), its own before the one given for every handle, and
+  // takes the other kind only when its own kind has none.
+  ProgressCallback ProgressCallbackOf(const Session& session) const;
 
-  const std::string pluginDir_;
-  const PluginServices services_;
+ private:
+  const PluginSide& SideOf(platform::TextEncoding encoding) const;
+
+  // A session for the archive at `path`, written in `encoding`, with the
+  // rules looked up; null when the rules refuse the file.
+  std::shared_ptr<Session> Lookup(std::string path,
+                                  platform::TextEncoding encoding) const;
+  // Opens a session for `path`, as OpenArchive does with the record's mode
+  // and result fields.
+  ArchiveHandle Open(std::string path, platform::TextEncoding encoding,
+                     std::int32_t openMode, std::int32_t& openResult) noexcept;
+  // Moves the list of the session that `handle` names on by one and, when a
+  // member is current and `fill` is set, calls it under the session's lock:
+  // 0, E_END_ARCHIVE at the end of the list or E_BAD_ARCHIVE.
+  int ReadNext(ArchiveHandle handle,
+               const std::function<void(const Session&, const Entry&)>& fill);
+  // ProcessFile for the session that `handle` names, whose destination
+  // `destinationOf` gives in the session's encoding.
+  int ProcessNamed(
+      ArchiveHandle handle, int operation,
+      const std::function<std::string(platform::TextEncoding)>& destinationOf) noexcept;
+  // What the extraction of a member at `destName` (in the session's
+  // encoding) reports its progress to: the session's callback, in its kind
+  // of text; nothing when the session has none.
+  std::function<bool(std::int64_t)> ProgressReporter(
+      const Session& session, std::string_view destName) const;
+  // Makes the current member at `destName` (in the session's encoding) when
+  // `operation` asks for it.
+  int Process(const Session& session, int operation,
+              const std::string& destName) noexcept;
+
+  const PluginSide system_;
+  const PluginSide utf8_;
   SessionTable sessions_;
   std::atomic<ProcessDataProc> everyProcessData_{nullptr};
   std::atomic<ChangeVolProc> everyChangeVolume_{nullptr};
+  std::atomic<ProcessDataProcW> everyProcessDataW_{nullptr};
+  std::atomic<ChangeVolProcW> everyChangeVolumeW_{nullptr};
 };
 
 }  // namespace quendrix

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "interface/wcx.h"
+#include "platform/platform.h"
 #include "rules/entry.h"
 #include "rules/lookup.h"
 
@@ -19,7 +20,11 @@ namespace quendrix {
 // and the callbacks change with the host's calls and are kept under `mutex`.
 struct Session {
   // Fixed when the archive is opened.
-  std::string archivePath;  // exactly as the host gave it
+  // How every text of the session is written: in the system's encoding when
+  // an ANSI function opened it, in UTF-8 when a wide one did, so that no
+  // character of a wide name is lost between the open and the programs run.
+  platform::TextEncoding encoding = platform::TextEncoding::kSystem;
+  std::string archivePath;  // as the host gave it, in the session's encoding
   std::string baseName;
   std::string extension;
   RuleSettings settings;  // logFlag, shortFileNameFlag, showConsole
@@ -35,6 +40,8 @@ struct Session {
   std::int32_t currentEntry = 0;
   ProcessDataProc processData = nullptr;
   ChangeVolProc changeVolume = nullptr;
+  ProcessDataProcW processDataW = nullptr;
+  ChangeVolProcW changeVolumeW = nullptr;
 };
 
 }  // namespace quendrix

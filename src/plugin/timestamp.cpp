@@ -14,11 +14,12 @@ std::uint32_t PackDosDateTime(std::int32_t day, std::int32_t month,
          u(hour) << 11 | u(minute) << 5 | u(second / 2);
 }
 
-std::uint32_t ArchiveHeaderTime(const std::string& archivePath) {
+std::uint32_t ArchiveHeaderTime(const std::string& archivePath,
+                                platform::TextEncoding encoding) {
   if constexpr (platform::kHeaderTimeKind ==
                 platform::HeaderTimeKind::kDosDateTime) {
     platform::CalendarTime time;  // stays all zero when the file is unreadable
-    platform::GetArchiveFileTime(archivePath, time);
+    platform::GetArchiveFileTime(archivePath, time, encoding);
     return PackDosDateTime(time.day, time.month, time.year, time.hour,
                            time.minute, time.second);
   } else {

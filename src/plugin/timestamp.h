@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/platform.h"
+
 namespace quendrix {
 
 // Packs calendar components into the 32-bit MS-DOS date/time: year - 1980 in
@@ -18,7 +20,9 @@ std::uint32_t PackDosDateTime(std::int32_t day, std::int32_t month,
 // archive at `archivePath`: on Windows the packed local last-write time
 // (0x88000000, the packing of all-zero components, when the file cannot be
 // read); elsewhere the last-write time in seconds since 1970 (0 when the
-// file cannot be read).
-std::uint32_t ArchiveHeaderTime(const std::string& archivePath);
+// file cannot be read). The path is written in `encoding`.
+std::uint32_t ArchiveHeaderTime(
+    const std::string& archivePath,
+    platform::TextEncoding encoding = platform::TextEncoding::kSystem);
 
 }  // namespace quendrix

@@ -14,11 +14,21 @@
 //   --signal N      end by signal N (POSIX) or abnormally (Windows)
 //   --copy FROM TO  copy the bytes of FROM into TO, as a converter makes a
 //                   member from its archive
+//   --pid-file FILE write this process's identifier to FILE first
+//   --write-steps FILE COUNT BYTES MS
+//                   append BYTES bytes to FILE COUNT times, waiting MS
+//                   milliseconds after each, as a slow converter grows its
+//                   output
+//   --start-sleeper PIDFILE MS
+//                   start a copy of this program that writes its identifier
+//                   to PIDFILE and sleeps for MS milliseconds, as a
+//                   converter starts a program of its own
 //   --exit N        exit with code N (default 0)
 //
 // The record has one item a line. Values are written as LENGTH:BYTES, so a
 // value may hold any byte, newlines included:
 //   cmdline LENGTH:BYTES     the raw command line (Windows only)
+//   wcmdline LENGTH:BYTES    the raw wide command line in UTF-8 (Windows only)
 //   arg LENGTH:BYTES         each remaining word, in order
 //   cwd LENGTH:BYTES         the current directory
 //   env NAME LENGTH:BYTES    or: env NAME unset
@@ -51,7 +61,17 @@ struct Options {
   int sleepMilliseconds = 0;
   std::optional<int> signalNumber;
   int exitCode = 0;
-  std::vector<std::pair<std::string, std::string>> copies;
+  // Positions in argv of the two paths of each copy.
+  std::vector<std::pair<int, int>> copies;
+  std::optional<std::string> pidFile;
+  struct WriteSteps {
+    std::string file;
+    int count = 0;
+    int bytes = 0;
+    int milliseconds = 0;
+  };
+  std::optional<WriteSteps> writeSteps;
+  std::optional<std::pair<std::string, std::string>> sleeper;
   std::vector<std::string> words;
 };
 
@@ -83,10 +103,21 @@ std::optional<Options> Parse(int argc, char** argv) {
       options.sleepMilliseconds = std::atoi(text.c_str());
     } else if (option == "--signal" && value(text)) {
       options.signalNumber = std::atoi(text.c_str());
-    } else if (option == "--copy" && value(text)) {
-      std::string to;
-      if (!value(to)) return std::nullopt;
-      options.copies.emplace_back(text, to);
+    } else if (option == "--copy" && i + 2 < argc) {
+      options.copies.emplace_back(i + 1, i + 2);
+      i += 2;
+    } else if (option == "--pid-file" && value(text)) {
+      options.pidFile = text;
+    } else if (option == "--write-steps" && value(text)) {
+      std::string count, bytes, milliseconds;
+      if (!value(count) || !value(bytes) || !value(milliseconds)) return std::nullopt;
+      options.writeSteps = Options::WriteSteps{text, std::atoi(count.c_str()),
+                                               std::atoi(bytes.c_str()),
+                                               std::atoi(milliseconds.c_str())};
+    } else if (option == "--start-sleeper" && value(text)) {
+      std::string milliseconds;
+      if (!value(milliseconds)) return std::nullopt;
+      options.sleeper.emplace(text, milliseconds);
     } else if (option == "--exit" && value(text)) {
       options.exitCode = std::atoi(text.c_str());
     } else if (option.substr(0, 2) == "--") {
@@ -108,6 +139,9 @@ std::string MakeRecord(const Options& options,
   std::string record;
   if (std::optional<std::string> raw = RawCommandLine()) {
     record += "cmdline " + Counted(*raw) + "\n";
+  }
+  if (std::optional<std::string> wide = WideCommandLine()) {
+    record += "wcmdline " + Counted(*wide) + "\n";
   }
   for (const std::string& word : options.words) {
     record += "arg " + Counted(word) + "\n";
@@ -135,6 +169,24 @@ bool WriteRecord(const std::string& path, const std::string& record) {
   return std::fclose(file) == 0 && written;
 }
 
+// Written under another name and renamed, so that a reader never sees the
+// file half written.
+bool WriteFileAtOnce(const std::string& path, const std::string& text) {
+  const std::string partial = path + ".partial";
+  if (!WriteRecord(partial, text)) return false;
+  std::error_code error;
+  std::filesystem::rename(partial, path, error);
+  return !error;
+}
+
+bool AppendBytes(const std::string& path, std::size_t count) {
+  std::FILE* file = std::fopen(path.c_str(), "ab");
+  if (file == nullptr) return false;
+  const std::string bytes(count, 'x');
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
 int Run(int argc, char** argv) {
   const std::optional<Options> options = Parse(argc, argv);
   if (!options) {
@@ -144,14 +196,29 @@ int Run(int argc, char** argv) {
   // The descriptors are listed before the record file is opened, so the
   // list shows only what the program was started with.
   const std::vector<std::string> descriptors = OpenDescriptors();
+  if (options->pidFile &&
+      !WriteFileAtOnce(*options->pidFile, std::to_string(CurrentProcessId()))) {
+    return 126;
+  }
   if (options->recordPath &&
       !WriteRecord(*options->recordPath, MakeRecord(*options, descriptors))) {
     return 126;
   }
   for (const auto& [from, to] : options->copies) {
     std::error_code error;
-    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error);
+    std::filesystem::copy_file(PathArgument(argc, argv, from),
+                               PathArgument(argc, argv, to),
+                               std::filesystem::copy_options::overwrite_existing, error);
     if (error) return 124;
+  }
+  if (const auto& steps = options->writeSteps) {
+    for (int i = 0; i < steps->count; ++i) {
+      if (!AppendBytes(steps->file, static_cast<std::size_t>(steps->bytes))) return 124;
+      std::this_thread::sleep_for(std::chrono::milliseconds(steps->milliseconds));
+    }
+  }
+  if (const auto& sleeper = options->sleeper) {
+    if (!StartSelf({"--pid-file", sleeper->first, "--sleep", sleeper->second})) return 123;
   }
   if (options->sleepMilliseconds > 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(options->sleepMilliseconds));

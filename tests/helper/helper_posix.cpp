@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <unistd.h>
+
+extern char** environ;
 
 #include <algorithm>
 #include <cerrno>
@@ -20,6 +23,12 @@ constexpr std::size_t kProbeBytes = 64;
 }  // namespace
 
 std::optional<std::string> RawCommandLine() { return std::nullopt; }
+
+std::optional<std::string> WideCommandLine() { return std::nullopt; }
+
+std::filesystem::path PathArgument(int /*argc*/, char** argv, int index) {
+  return std::filesystem::path(argv[index]);
+}
 
 std::vector<std::string> OpenDescriptors() {
   std::vector<int> numbers;
@@ -64,6 +73,18 @@ void EndBySignal(int signalNumber) {
   raise(signalNumber);
   // A signal that does not end a process (SIGCHLD, say) ends it here.
   std::_Exit(1);
+}
+
+long CurrentProcessId() { return static_cast<long>(getpid()); }
+
+bool StartSelf(const std::vector<std::string>& args) {
+  std::vector<std::string> words{"/proc/self/exe"};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0;
 }
 
 }  // namespace quendrix::helper

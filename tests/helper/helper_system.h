@@ -2,6 +2,7 @@
 // POSIX, one for Windows.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,15 @@ namespace quendrix::helper {
 // The command line exactly as the program received it, where the system
 // hands one over (Windows); nothing where it hands over words (POSIX).
 std::optional<std::string> RawCommandLine();
+
+// The command line as the system's wide function gives it, in UTF-8, where
+// there is one (Windows): it shows every character of the names the program
+// was given, also those the ANSI code page cannot write.
+std::optional<std::string> WideCommandLine();
+
+// Argument `index` of `argv` as a path, in full: on Windows taken from the
+// wide command line, where the ANSI form of a name may have lost characters.
+std::filesystem::path PathArgument(int argc, char** argv, int index);
 
 // The descriptors open in this process, in increasing order; empty where the
 // system offers no list (Windows, whose handles are probed one by one).
@@ -28,5 +38,12 @@ std::string StandardInputState();
 
 // Ends the process as a signal would (POSIX), or abnormally (Windows).
 [[noreturn]] void EndBySignal(int signalNumber);
+
+// This process's identifier.
+long CurrentProcessId();
+
+// Starts this program again with `args` and does not wait for it; false
+// when it cannot be started.
+bool StartSelf(const std::vector<std::string>& args);
 
 }  // namespace quendrix::helper

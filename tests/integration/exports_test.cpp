@@ -9,6 +9,7 @@
 
 #include "platform/platform.h"
 #include "support/loaded_plugin.h"
+#include "support/local_stamp.h"
 
 namespace quendrix::testing {
 namespace {
@@ -29,6 +30,23 @@ class ExportsTest : public ::testing::Test {
 TEST_F(ExportsTest, AnswersCapabilities) {
   const LoadedPlugin plugin("");
   EXPECT_EQ(plugin.Caps(), 448);
+}
+
+// Windows hosts get the wide functions; Linux hosts would switch to UTF-16
+// for nothing, as the ANSI functions already get UTF-8 there.
+TEST_F(ExportsTest, OnlyTheWindowsPlugInHasTheWideFunctions) {
+  const LoadedPlugin plugin("");
+  EXPECT_EQ(plugin.HasWideFunctions(),
+            platform::kPathStyle == platform::PathStyle::kWindows);
+  for (const auto* function :
+       {reinterpret_cast<const void*>(plugin.openArchiveW),
+        reinterpret_cast<const void*>(plugin.readHeaderExW),
+        reinterpret_cast<const void*>(plugin.processFileW),
+        reinterpret_cast<const void*>(plugin.setChangeVolProcW),
+        reinterpret_cast<const void*>(plugin.setProcessDataProcW),
+        reinterpret_cast<const void*>(plugin.canYouHandleThisFileW)}) {
+    EXPECT_EQ(function != nullptr, plugin.HasWideFunctions());
+  }
 }
 
 TEST_F(ExportsTest, ListsOneMemberPerPairThenEndsForGood) {
@@ -194,20 +212,12 @@ TEST_F(ExportsTest, EveryMemberCarriesTheArchiveStamp) {
   const LoadedPlugin plugin(kThreeMembers);
   const std::string archive = data_.file("stamped.txt");
   WriteFile(archive, "content");
-  std::tm local{};
-  local.tm_year = 2024 - 1900;
-  local.tm_mon = 3 - 1;
-  local.tm_mday = 15;
-  local.tm_hour = 13;
-  local.tm_min = 45;
-  local.tm_sec = 59;
-  local.tm_isdst = -1;
-  const std::time_t seconds = std::mktime(&local);
+  const std::int64_t seconds = LocalStampSeconds();
   ASSERT_TRUE(platform::SetFileModifiedUnixSeconds(archive, seconds));
 
   const std::int32_t expected =
       platform::kHeaderTimeKind == platform::HeaderTimeKind::kDosDateTime
-          ? static_cast<std::int32_t>(0x586F6DBDu)
+          ? static_cast<std::int32_t>(kLocalStampDos)
           : static_cast<std::int32_t>(seconds);
   ASSERT_NE(plugin.Open(archive).handle, nullptr);
   Header header;

@@ -41,6 +41,47 @@ if [[ $(cat "$dir/out.d/notes.sorted" 2>/dev/null) != $'a\nb' ]]; then
   echo "FAILED: notes.sorted does not hold the sorted lines"
   failures=$((failures + 1))
 fi
+expect 0 out " ./notes.sorted" -- --plugin "$dir/quendrix.wcx" mc list "$dir/notes.txt"
+# mc reads nothing from copyout but its exit code; it stays silent.
+"$quendrix" --plugin "$dir/quendrix.wcx" mc copyout "$dir/notes.txt" \
+  notes.sorted "$dir/mc copy" >"$dir/out" 2>"$dir/err" </dev/null
+if [[ $? != 0 || -s $dir/out || -s $dir/err ||
+      $(cat "$dir/mc copy" 2>/dev/null) != $'a\nb' ]]; then
+  echo "FAILED: mc copyout did not make notes.sorted silently"
+  failures=$((failures + 1))
+fi
+expect 2 err "is read-only" -- --plugin "$dir/quendrix.wcx" mc rm "$dir/notes.txt" notes.sorted
 expect 1 out "kept      notes.sorted" -- --plugin "$dir/quendrix.wcx" extract "$dir/notes.txt" -C "$dir/out.d"
+
+# Ctrl+C, as the terminal sends it to the host: the member under way is
+# stopped with the program it runs and its partial file, no further member
+# starts, and the summary is printed.
+mkdir -p "$dir/slow"
+cp "$plugin" "$dir/slow/quendrix.wcx"
+{
+  printf '[src]\n'
+  printf '%s\n' "command1=/bin/sh -c 'echo \$\$ >\"\$1.pid\"; echo part >\"\$1\"; exec sleep 60' sh fileout"
+  printf 'fileout1=[N].1.out\ncommand2=/bin/cp filein fileout\nfileout2=[N].2.out\n'
+} >"$dir/slow/quendrix.ini"
+echo archive >"$dir/input.src"
+"$quendrix" --plugin "$dir/slow/quendrix.wcx" extract "$dir/input.src" -C "$dir/cancel.d" \
+  >"$dir/out" 2>"$dir/err" </dev/null &
+host_pid=$!
+for _ in $(seq 1 100); do [[ -s $dir/cancel.d/input.1.out ]] && break; sleep 0.1; done
+kill -INT "$host_pid"
+wait "$host_pid"
+got=$?
+converter=$(cat "$dir/cancel.d/input.1.out.pid" 2>/dev/null)
+converter_lives() {
+  [[ -n $converter ]] && kill -0 "$converter" 2>/dev/null &&
+    [[ $(awk '{print $3}' "/proc/$converter/stat" 2>/dev/null) != Z ]]
+}
+if [[ $got != 130 ]] || [[ -e $dir/cancel.d/input.1.out ]] || [[ -e $dir/cancel.d/input.2.out ]] ||
+   ! grep -qF "cancelled input.1.out" "$dir/out" || ! grep -qF "2 members:" "$dir/out" ||
+   converter_lives; then
+  echo "FAILED: Ctrl+C during a member -> exit $got (wanted 130, the member stopped, no other made)"
+  echo "--- stdout"; cat "$dir/out"; echo "--- stderr"; cat "$dir/err"; ls -l "$dir/cancel.d"
+  failures=$((failures + 1))
+fi
 
 exit $((failures > 0))

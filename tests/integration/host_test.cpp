@@ -6,86 +6,14 @@
 #include <filesystem>
 #include <sstream>
 
-#include "host.h"
+#include "integration/host_fixture.h"
 #include "support/helper_record.h"
-#include "support/loaded_plugin.h"
 #include "support/scoped_environment.h"
-#include "support/temp_dir.h"
 
 namespace quendrix::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct HostRun {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string FakePluginPath() {
-  return platform::ExecutableDirectory() + QUENDRIX_FAKE_PLUGIN_NAME;
-}
-
-bool Contains(const std::string& text, std::string_view part) {
-  return text.find(part) != std::string::npos;
-}
-
-// A copy of the real plug-in with a rules file, an archive directory and an
-// output directory, each of its own.
-class HostTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    plugin_ = pluginDir_.file(platform::kPluginFileName);
-    fs::copy_file(BuiltPluginPath(), plugin_);
-  }
-
-  void WriteRules(std::string_view rules) const {
-    WriteFile(pluginDir_.path() / "quendrix.ini", rules);
-  }
-
-  // An archive in the work directory, with `content`.
-  std::string Archive(std::string_view name,
-                      std::string_view content = "pear\napple\npear\n") const {
-    WriteFile(work_.path() / std::string(name), content);
-    return work_.file(name);
-  }
-
-  // Runs the host with --plugin set to the copy, unless `args` names one.
-  HostRun Run(std::vector<std::string> args, bool terminal = false) const {
-    if (std::find(args.begin(), args.end(), "--plugin") == args.end()) {
-      args.insert(args.begin(), {"--plugin", plugin_});
-    }
-    return RunBare(args, terminal);
-  }
-
-  HostRun RunBare(const std::vector<std::string>& args, bool terminal = false,
-                  const std::string& executableDirectory = {}) const {
-    host::HostSettings settings;
-    settings.executableDirectory =
-        executableDirectory.empty() ? emptyDir_.str() : executableDirectory;
-    settings.errIsTerminal = terminal;
-    std::ostringstream out, err;
-    HostRun run;
-    run.code = host::RunHost(args, out, err, settings);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-  }
-
-  std::string OutFile(std::string_view name) const {
-    return ReadFile(out_.path() / std::string(name));
-  }
-  bool OutExists(std::string_view name) const {
-    return fs::exists(out_.path() / std::string(name));
-  }
-
-  TempDir pluginDir_;
-  TempDir work_;
-  TempDir out_;
-  TempDir emptyDir_;
-  std::string plugin_;
-};
 
 TEST_F(HostTest, UsageHelpAndVersionGiveTheirExitCodes) {
   struct Case {
@@ -177,6 +105,43 @@ TEST_F(HostTest, ListPrintsMembersAsTableOrJsonAndRefusesUnsupportedFiles) {
     EXPECT_TRUE(Contains(refused.err, "does not support")) << refused.err;
     EXPECT_TRUE(refused.out.empty()) << refused.out;
   }
+}
+
+// Names that no ANSI code page writes: the Windows host takes its arguments
+// as wide text and drives the plug-in's wide functions, so the names arrive
+// whole in the table, in the JSON and at the destination.
+TEST_F(HostTest, ListsAndExtractsNamesOfAnyScript) {
+  const std::string report = "\xE5\xA0\xB1\xE5\x91\x8A";                // 報告
+  const std::string rules = "[txt]\ncommand1=" + HelperPath() +
+                            " --copy \"filein\" \"fileout\"\nfileout1=[N] " +
+                            report + ".txt\n";
+  // Windows rules files hold such characters in UTF-16, Linux ones in UTF-8.
+  WriteRules(platform::kPathStyle == platform::PathStyle::kWindows
+                 ? Utf16FileBytes(rules)
+                 : rules);
+  const std::string base =
+      "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xF0\x9F\x8E\xB5";      // Отчёт 🎵
+  const fs::path folder = work_.path() / PathOfUtf8("\xE8\xB3\x87\xE6\x96\x99");  // 資料
+  fs::create_directory(folder);
+  const std::string archive = Utf8Of(folder / PathOfUtf8(base + ".txt"));
+  WriteFile(PathOfUtf8(archive), "the archive's bytes\n");
+  const std::string member = base + " " + report + ".txt";
+
+  const HostRun probe = Run({"probe", archive});
+  EXPECT_EQ(probe.code, 0) << probe.out << probe.err;
+  EXPECT_TRUE(Contains(probe.out, "taken    " + archive)) << probe.out;
+  const HostRun table = Run({"list", archive});
+  EXPECT_EQ(table.code, 0) << table.err;
+  EXPECT_TRUE(Contains(table.out, "  " + member + "\n")) << table.out;
+  const HostRun json = Run({"list", archive, "--json"});
+  EXPECT_EQ(json.code, 0) << json.err;
+  EXPECT_TRUE(Contains(json.out, "\"name\": \"" + member + "\"")) << json.out;
+
+  const std::string outDir = out_.utf8File("\xE5\x87\xBA\xE5\x8A\x9B \xF0\x9F\x98\x80");
+  const HostRun extract = Run({"extract", archive, "-C", outDir});
+  EXPECT_EQ(extract.code, 0) << extract.out << extract.err;
+  EXPECT_TRUE(Contains(extract.out, "made      " + member + "\n")) << extract.out;
+  EXPECT_EQ(ReadFile(PathOfUtf8(outDir) / PathOfUtf8(member)), "the archive's bytes\n");
 }
 
 // Members that do what a rule's program can do: copy the archive, exit

@@ -84,6 +84,9 @@ std::optional<HelperRecord> ReadHelperRecord(const std::string& path) {
     if (kind == "cmdline") {
       record.commandLine = TakeCounted(rest);
       ok = record.commandLine.has_value();
+    } else if (kind == "wcmdline") {
+      record.wideCommandLine = TakeCounted(rest);
+      ok = record.wideCommandLine.has_value();
     } else if (kind == "arg") {
       std::optional<std::string> arg = TakeCounted(rest);
       ok = arg.has_value();

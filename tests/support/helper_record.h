@@ -21,6 +21,8 @@ std::string HelperCommandLine(const std::vector<std::string>& words);
 
 struct HelperRecord {
   std::optional<std::string> commandLine;
+  // The wide command line in UTF-8 (Windows only).
+  std::optional<std::string> wideCommandLine;
   std::vector<std::string> args;
   std::string cwd;
   // Value of each variable asked for; nothing when it was unset.

@@ -28,12 +28,20 @@ Fn Resolve(const platform::Library& library, const char* name) {
 
 }  // namespace
 
-LoadedPlugin::LoadedPlugin(std::string_view rules) {
-  const std::string copy = dir_.file(platform::kPluginFileName);
+LoadedPlugin::LoadedPlugin(std::string_view rules, std::string_view utf8Folder)
+    : home_(dir_.path()) {
+  if (!utf8Folder.empty()) {
+    home_ /= PathOfUtf8(utf8Folder);
+    fs::create_directory(home_);
+  }
+  const fs::path copy = home_ / std::string(platform::kPluginFileName);
   fs::copy_file(BuiltPluginPath(), copy);
   WriteRules(rules);
   std::string error;
-  library_ = platform::Library::Open(copy, error);
+  library_ = utf8Folder.empty()
+                 ? platform::Library::Open(copy.string(), error)
+                 : platform::Library::Open(Utf8Of(copy), error,
+                                           platform::TextEncoding::kUtf8);
   if (!library_.IsOpen()) throw std::runtime_error(error);
   openArchive = Resolve<OpenArchiveFn>(library_, "OpenArchive");
   readHeader = Resolve<ReadHeaderFn>(library_, "ReadHeader");
@@ -47,10 +55,23 @@ LoadedPlugin::LoadedPlugin(std::string_view rules) {
       Resolve<CanYouHandleThisFileFn>(library_, "CanYouHandleThisFile");
   getBackgroundFlags = reinterpret_cast<GetBackgroundFlagsFn>(
       library_.Symbol("GetBackgroundFlags"));
+  ResolveWideFunctions();
+}
+
+std::string LoadedPlugin::Text(const fs::path& directory) {
+  std::string text = directory.string();
+  if (text.empty() || text.back() != platform::kPathSeparator) {
+    text += platform::kPathSeparator;
+  }
+  return text;
+}
+
+std::string LoadedPlugin::dirUtf8() const {
+  return Utf8Of(home_) + platform::kPathSeparator;
 }
 
 void LoadedPlugin::WriteRules(std::string_view rules) const {
-  WriteFile(dir_.path() / "quendrix.ini", rules);
+  WriteFile(home_ / "quendrix.ini", rules);
 }
 
 OpenOutcome LoadedPlugin::Open(const std::string& archive, std::int32_t mode,

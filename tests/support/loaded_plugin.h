@@ -33,12 +33,17 @@ class LoadedPlugin {
  public:
   // Copies the plug-in into a fresh directory, writes `rules` as its
   // quendrix.ini there, and loads it. Each object is a separate copy with a
-  // state of its own.
-  explicit LoadedPlugin(std::string_view rules);
+  // state of its own. With `utf8Folder`, the plug-in goes into a folder of
+  // that name (UTF-8) inside the fresh directory and is loaded by its wide
+  // name.
+  explicit LoadedPlugin(std::string_view rules,
+                        std::string_view utf8Folder = {});
 
   // The plug-in's directory, ending in the separator.
-  std::string dir() const { return dir_.str(); }
-  std::string file(std::string_view name) const { return dir_.file(name); }
+  std::string dir() const { return Text(home_); }
+  std::string file(std::string_view name) const { return dir() + std::string(name); }
+  // The same in UTF-8.
+  std::string dirUtf8() const;
   void WriteRules(std::string_view rules) const;
 
   // The exports, with the host's view of the records. The calls without a
@@ -64,6 +69,18 @@ class LoadedPlugin {
   std::vector<std::string> List(const std::string& archive,
                                 std::size_t limit = 100000) const;
 
+  // The wide functions, with UTF-8 text converted to and from UTF-16; only
+  // where the plug-in exports them (HasWideFunctions).
+  bool HasWideFunctions() const;
+  OpenOutcome OpenW(const std::string& archive, std::int32_t mode = PK_OM_LIST,
+                    std::int32_t initialResult = -1) const;
+  int ReadW(ArchiveHandle handle, Header& header) const;
+  int ProcessW(ArchiveHandle handle, int operation,
+               const std::string& destName) const;
+  int CanHandleW(const std::string& path) const;
+  std::vector<std::string> ListW(const std::string& archive,
+                                 std::size_t limit = 100000) const;
+
   OpenArchiveFn openArchive = nullptr;
   ReadHeaderFn readHeader = nullptr;
   ProcessFileFn processFile = nullptr;
@@ -73,9 +90,21 @@ class LoadedPlugin {
   GetPackerCapsFn getPackerCaps = nullptr;
   CanYouHandleThisFileFn canYouHandleThisFile = nullptr;
   GetBackgroundFlagsFn getBackgroundFlags = nullptr;  // null when not exported
+  // Null where not exported.
+  OpenArchiveWFn openArchiveW = nullptr;
+  ReadHeaderExWFn readHeaderExW = nullptr;
+  ProcessFileWFn processFileW = nullptr;
+  SetChangeVolProcWFn setChangeVolProcW = nullptr;
+  SetProcessDataProcWFn setProcessDataProcW = nullptr;
+  CanYouHandleThisFileWFn canYouHandleThisFileW = nullptr;
 
  private:
+  // A directory's text in the platform's own form, ending in the separator.
+  static std::string Text(const std::filesystem::path& directory);
+  void ResolveWideFunctions();
+
   TempDir dir_;
+  std::filesystem::path home_;  // where the plug-in and its rules lie
   platform::Library library_;
   // Atomic, so that tests may share one loaded plug-in between threads.
   mutable std::atomic<ArchiveHandle> last_{nullptr};

@@ -115,4 +115,9 @@ std::string_view NoSuchFileHere();
 // locks (POSIX) do not keep readers out; a Windows share mode of 0 does.
 bool ExclusiveHoldAllowsReading();
 
+// Whether the process `pid` has ended. A process that has ended but was not
+// reaped counts as ended: a killed grandchild whose parent is gone stays so
+// for good where no first process reaps orphans.
+bool ProcessHasEnded(long pid);
+
 }  // namespace quendrix::testing

@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 
+#include "format/utf16_text.h"
 #include "platform/platform.h"
 
 namespace quendrix::testing {
@@ -50,6 +51,36 @@ std::string TempDir::str() const {
 
 std::string TempDir::file(std::string_view name) const {
   return str() + std::string(name);
+}
+
+std::string TempDir::utf8() const {
+  std::string text = Utf8Of(path_);
+  if (text.empty() || text.back() != platform::kPathSeparator) {
+    text += platform::kPathSeparator;
+  }
+  return text;
+}
+
+std::string TempDir::utf8File(std::string_view name) const {
+  return utf8() + std::string(name);
+}
+
+fs::path PathOfUtf8(std::string_view utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Of(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string Utf16FileBytes(std::string_view utf8) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t unit : Utf16FromUtf8(utf8)) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
 }
 
 void WriteFile(const fs::path& path, std::string_view bytes) {

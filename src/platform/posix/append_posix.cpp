@@ -33,7 +33,8 @@ void WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-AppendOutcome AppendLine(const std::string& path, std::string_view text) {
+AppendOutcome AppendLine(const std::string& path, std::string_view text,
+                         TextEncoding /*pathEncoding*/) {
   // O_NONBLOCK keeps a log path that names a FIFO from hanging the open; a
   // log that is not a regular file is not written at all.
   Descriptor file(open(path.c_str(),

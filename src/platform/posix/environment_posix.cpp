@@ -5,7 +5,8 @@
 
 namespace quendrix::platform {
 
-std::string EnvironmentValue(const std::string& name) {
+std::string EnvironmentValue(const std::string& name,
+                             TextEncoding /*encoding*/) {
   const char* value = getenv(name.c_str());
   return value != nullptr ? std::string(value) : std::string();
 }

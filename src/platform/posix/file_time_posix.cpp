@@ -24,7 +24,8 @@ std::optional<struct stat> StatOpened(const std::string& path) {
 
 }  // namespace
 
-void GetArchiveFileTime(const std::string& path, CalendarTime& time) {
+void GetArchiveFileTime(const std::string& path, CalendarTime& time,
+                        TextEncoding /*encoding*/) {
   const std::optional<struct stat> info = StatOpened(path);
   if (!info) return;
   time = LocalCalendarTime(static_cast<std::int64_t>(info->st_mtime));

@@ -22,7 +22,8 @@ Library& Library::operator=(Library&& other) noexcept {
   return *this;
 }
 
-Library Library::Open(const std::string& path, std::string& error) {
+Library Library::Open(const std::string& path, std::string& error,
+                      TextEncoding /*encoding*/) {
   Library library;
   // RTLD_LOCAL keeps two copies of the same plug-in apart.
   library.handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -27,7 +27,7 @@ std::string CurrentDirectory() {
 
 }  // namespace
 
-std::string ModuleDirectory(const void* module) {
+std::string ModuleDirectory(const void* module, TextEncoding /*encoding*/) {
   // dladdr names the file the shared object was loaded from, as the loader
   // was given it; the host program's own path would point at the wrong place.
   Dl_info info{};
@@ -43,7 +43,7 @@ std::string ModuleDirectory(const void* module) {
   return DirectoryPart(path);
 }
 
-std::string ExecutableDirectory() {
+std::string ExecutableDirectory(TextEncoding /*encoding*/) {
   std::vector<char> buffer(PATH_MAX);
   for (;;) {
     const ssize_t length =

@@ -6,8 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "platform/posix/child_exit.h"
 
 #include "platform/platform.h"
 #include "format/shell_words.h"
@@ -71,16 +75,24 @@ void SetUpDescriptors(FileActions& actions, std::uint32_t showState) {
 
 // The program starts with no blocked signals and the default action for
 // every signal, rather than with whatever mask or ignored signals the host
-// happens to use for itself (a host that ignores SIGPIPE, say).
-void SetUpSignals(SpawnAttributes& attributes) {
+// happens to use for itself (a host that ignores SIGPIPE, say). A watched
+// program heads a process group of its own, which holds everything it
+// starts, so that stopping it stops them too; the group is also out of the
+// terminal's reach, so a Ctrl+C meant for the host reaches it only through
+// the host's decision to stop it.
+void SetUpSignals(SpawnAttributes& attributes, bool ownGroup) {
   sigset_t none;
   sigset_t all;
   sigemptyset(&none);
   sigfillset(&all);
   attributes.Check(posix_spawnattr_setsigmask(attributes.get(), &none));
   attributes.Check(posix_spawnattr_setsigdefault(attributes.get(), &all));
-  attributes.Check(posix_spawnattr_setflags(
-      attributes.get(), POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
+  short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+  if (ownGroup) {
+    attributes.Check(posix_spawnattr_setpgroup(attributes.get(), 0));
+    flags |= POSIX_SPAWN_SETPGROUP;
+  }
+  attributes.Check(posix_spawnattr_setflags(attributes.get(), flags));
 }
 
 std::uint32_t ExitValueOf(int status) {
@@ -89,10 +101,59 @@ std::uint32_t ExitValueOf(int status) {
   return 0;
 }
 
+// Waits until the child `pid` has ended and returns its exit value.
+std::uint32_t WaitForExit(pid_t pid) {
+  int status = 0;
+  for (;;) {
+    if (waitpid(pid, &status, 0) == pid) return ExitValueOf(status);
+    // A host that ignores SIGCHLD, or reaps every child itself, takes the
+    // status away; the program has ended all the same.
+    if (errno != EINTR) return 0;
+  }
+}
+
+// Ends the group that `pid` heads: asks first (SIGTERM), ends it for good
+// (SIGKILL) when it is still there after the grace, and reaps the head.
+void EndGroup(pid_t pid) {
+  kill(-pid, SIGTERM);
+  const auto deadline = std::chrono::steady_clock::now() + kStopGrace;
+  while (std::chrono::steady_clock::now() < deadline) {
+    int status = 0;
+    const pid_t reaped = waitpid(pid, &status, WNOHANG);
+    // The head's own end is not enough: what it started may linger.
+    if ((reaped == pid || (reaped < 0 && errno == ECHILD)) && !GroupHasLiveMember(pid)) {
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(-pid, SIGKILL);
+  WaitForExit(pid);
+  // SIGKILL cannot be refused; the members go within moments, and a
+  // member stuck in the kernel does not hold the host for longer than this.
+  for (int step = 0; step < 100 && GroupHasLiveMember(pid); ++step) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+// Waits for the child `pid` in steps of the watch's interval, asking the
+// watch after each step whether it may go on.
+ProcessOutcome WatchProgram(pid_t pid, const ProcessWatch& watch) {
+  ChildExit exit(pid);
+  for (;;) {
+    if (exit.WaitFor(watch.interval)) return {true, WaitForExit(pid)};
+    if (watch.keepRunning && !watch.keepRunning()) {
+      EndGroup(pid);
+      return {true, 0, true};
+    }
+  }
+}
+
 }  // namespace
 
 ProcessOutcome RunProcess(const std::string& commandLine,
-                          std::uint32_t showState, bool wait) {
+                          std::uint32_t showState, bool wait,
+                          const ProcessWatch* watch,
+                          TextEncoding /*encoding*/) {
   std::vector<std::string> words = SplitCommandLine(commandLine);
   if (words.empty()) return {};
   std::vector<char*> argv;
@@ -104,7 +165,7 @@ ProcessOutcome RunProcess(const std::string& commandLine,
   SpawnAttributes attributes;
   if (!actions.ok() || !attributes.ok()) return {};
   SetUpDescriptors(actions, showState);
-  SetUpSignals(attributes);
+  SetUpSignals(attributes, watch != nullptr);
   if (!actions.ok() || !attributes.ok()) return {};
 
   // posix_spawnp searches PATH only for a program name without "/", like the
@@ -116,15 +177,9 @@ ProcessOutcome RunProcess(const std::string& commandLine,
                    environ) != 0) {
     return {};
   }
+  if (watch != nullptr) return WatchProgram(pid, *watch);
   if (!wait) return {true, static_cast<std::uint32_t>(pid)};
-
-  int status = 0;
-  for (;;) {
-    if (waitpid(pid, &status, 0) == pid) return {true, ExitValueOf(status)};
-    // A host that ignores SIGCHLD, or reaps every child itself, takes the
-    // status away; the program has ended all the same.
-    if (errno != EINTR) return {true, 0};
-  }
+  return {true, WaitForExit(pid)};
 }
 
 }  // namespace quendrix::platform

@@ -243,7 +243,8 @@ struct Profile::Impl {
   std::shared_ptr<const ProfileText> text;
 };
 
-Profile::Profile(const std::string& path) : impl_(std::make_unique<Impl>()) {
+Profile::Profile(const std::string& path, TextEncoding /*encoding*/)
+    : impl_(std::make_unique<Impl>()) {
   impl_->text = SnapshotOf(path);
   if (impl_->text == nullptr) {
     // A missing or unreadable file reads as an empty one.

@@ -5,7 +5,7 @@
 
 namespace quendrix::platform {
 
-std::string ShortPathOf(const std::string& path) {
+std::string ShortPathOf(const std::string& path, TextEncoding /*encoding*/) {
   // Like Windows on a volume without short names: the path of an existing
   // file or directory is its own short form, and nothing is given for a path
   // that names nothing or would not fit the result buffer.

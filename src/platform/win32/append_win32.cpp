@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "platform/win32/file_handle.h"
 #include "platform/win32/quiet_errors.h"
+#include "platform/win32/wide_text.h"
 
 namespace quendrix::platform {
 namespace {
@@ -22,19 +23,25 @@ void WriteOnce(HANDLE file, std::string_view bytes) {
   });
 }
 
+// Share mode 0 keeps every other opener out until the line is complete; a
+// path the system cannot take (too long, say) simply fails to open.
+HANDLE OpenExclusively(const std::string& path, TextEncoding encoding) {
+  if (encoding == TextEncoding::kUtf8) {
+    return CreateFileW(win32::WideFromUtf8(path).c_str(),
+                       GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 }  // namespace
 
-AppendOutcome AppendLine(const std::string& path, std::string_view text) {
-  // Share mode 0 keeps every other opener out until the line is complete; a
-  // path the system cannot take (too long, say) simply fails to open.
+AppendOutcome AppendLine(const std::string& path, std::string_view text,
+                         TextEncoding pathEncoding) {
   DWORD openError = 0;
   win32::FileHandle file(win32::WithQuietErrors(
-      [&] {
-        return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-      },
-      openError));
+      [&] { return OpenExclusively(path, pathEncoding); }, openError));
   if (!file.IsOpen()) {
     return openError == ERROR_SHARING_VIOLATION ||
                    openError == ERROR_LOCK_VIOLATION

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/wide_text.h"
 
 namespace quendrix::platform {
 namespace {
@@ -13,20 +14,31 @@ namespace {
 constexpr int kReadAttempts = 4;
 constexpr DWORD kFirstBufferSize = 256;
 
-}  // namespace
-
-std::string EnvironmentValue(const std::string& name) {
-  std::vector<char> buffer(kFirstBufferSize, '\0');
+// The value of `name` through GetEnvironmentVariableA or ...W, whichever
+// `read` calls with a buffer of the matching character type.
+template <typename Char, typename Read>
+std::basic_string<Char> ValueOf(const std::basic_string<Char>& name, Read read) {
+  std::vector<Char> buffer(kFirstBufferSize, Char{});
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     const DWORD size = static_cast<DWORD>(buffer.size());
-    const DWORD length = GetEnvironmentVariableA(name.c_str(), buffer.data(), size);
+    const DWORD length = read(name.c_str(), buffer.data(), size);
     // 0 means unset or empty; a result not below the buffer size is the size
     // needed, terminating zero included.
     if (length == 0) return {};
-    if (length < size) return std::string(buffer.data(), length);
-    buffer.assign(length, '\0');
+    if (length < size) return std::basic_string<Char>(buffer.data(), length);
+    buffer.assign(length, Char{});
   }
   return {};
+}
+
+}  // namespace
+
+std::string EnvironmentValue(const std::string& name, TextEncoding encoding) {
+  if (encoding == TextEncoding::kUtf8) {
+    return win32::Utf8FromWide(
+        ValueOf(win32::WideFromUtf8(name), GetEnvironmentVariableW));
+  }
+  return ValueOf(name, GetEnvironmentVariableA);
 }
 
 bool SetEnvironmentValue(const std::string& name,

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "platform/win32/file_handle.h"
 #include "platform/win32/quiet_errors.h"
+#include "platform/win32/wide_text.h"
 
 namespace quendrix::platform {
 namespace {
@@ -19,10 +20,19 @@ constexpr std::size_t kOpenPathLimit = 255;
 constexpr std::int64_t kUnixEpochIn100ns = 116444736000000000LL;
 
 // Opens for reading only, letting other programs read and write the file
-// meanwhile. Paths with wildcards are never opened.
-HANDLE OpenForTime(const std::string& path) {
+// meanwhile. Paths with wildcards are never opened. UTF-8 text is cut, like
+// the system's, to kOpenPathLimit characters, here UTF-16 units.
+HANDLE OpenForTime(const std::string& path, TextEncoding encoding) {
   if (path.empty() || path.find_first_of("*?") != std::string::npos) {
     return INVALID_HANDLE_VALUE;
+  }
+  if (encoding == TextEncoding::kUtf8) {
+    const std::wstring cut = win32::WideFromUtf8(path).substr(0, kOpenPathLimit);
+    return win32::WithQuietErrors([&] {
+      return CreateFileW(cut.c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    });
   }
   const std::string cut = path.substr(0, kOpenPathLimit);
   return win32::WithQuietErrors([&] {
@@ -34,8 +44,9 @@ HANDLE OpenForTime(const std::string& path) {
 
 }  // namespace
 
-void GetArchiveFileTime(const std::string& path, CalendarTime& time) {
-  FileHandle file(OpenForTime(path));
+void GetArchiveFileTime(const std::string& path, CalendarTime& time,
+                        TextEncoding encoding) {
+  FileHandle file(OpenForTime(path, encoding));
   if (!file.IsOpen()) return;
   FILETIME creation{}, access{}, write{};
   GetFileTime(file.get(), &creation, &access, &write);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/win32/wide_text.h"
 
 namespace quendrix::platform {
 
@@ -22,15 +23,21 @@ Library& Library::operator=(Library&& other) noexcept {
   return *this;
 }
 
-Library Library::Open(const std::string& path, std::string& error) {
+Library Library::Open(const std::string& path, std::string& error,
+                      TextEncoding encoding) {
   Library library;
-  library.handle_ = LoadLibraryA(path.c_str());
+  library.handle_ = encoding == TextEncoding::kUtf8
+                        ? LoadLibraryW(win32::WideFromUtf8(path).c_str())
+                        : LoadLibraryA(path.c_str());
   if (library.handle_ == nullptr) {
     const DWORD code = GetLastError();
     char text[512] = {};
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                    nullptr, code, 0, text, sizeof text, nullptr);
-    error = "cannot load " + path + ": " + text;
+    // The reason is written in the same encoding as the path.
+    const std::string reason =
+        encoding == TextEncoding::kUtf8 ? Utf8FromSystemText(text) : text;
+    error = "cannot load " + path + ": " + reason;
     while (!error.empty() && (error.back() == '\n' || error.back() == '\r')) {
       error.pop_back();
     }

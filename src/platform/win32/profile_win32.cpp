@@ -24,6 +24,12 @@
 //   answer in UTF-16 units before converting it, not in bytes;
 // - a section whose listing outgrows kLargestListing, or which the system
 //   fails to list whole.
+//
+// A profile of UTF-8 text is read the same way through the wide functions,
+// GetPrivateProfileSectionW and GetPrivateProfileStringW, which read ANSI
+// and UTF-16 files alike; its listing is turned into UTF-8, and since the
+// system cuts answers in UTF-16 units, an answer outside ASCII is always
+// asked of the system.
 #include <windows.h>
 
 #include <algorithm>
@@ -37,6 +43,8 @@
 #include "format/profile_value.h"
 #include "format/section_listing.h"
 #include "platform/platform.h"
+#include "platform/win32/profile_wide.h"
+#include "platform/win32/wide_text.h"
 
 namespace quendrix::platform {
 namespace {
@@ -52,17 +60,20 @@ constexpr std::size_t kListingSlack = 16;
 constexpr std::size_t kLargestListing = std::size_t{32} << 20;
 constexpr std::size_t kListingGrowth = 4;
 
-std::size_t FileSize(const std::string& path) {
+std::size_t FileSize(const std::string& path, TextEncoding encoding) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) == 0) {
-    return 0;
-  }
+  const BOOL known =
+      encoding == TextEncoding::kUtf8
+          ? GetFileAttributesExW(win32::WideFromUtf8(path).c_str(),
+                                 GetFileExInfoStandard, &data)
+          : GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+  if (known == 0) return 0;
   return (static_cast<std::size_t>(data.nFileSizeHigh) << 16 << 16) |
          data.nFileSizeLow;
 }
 
-std::size_t FirstListingSize(const std::string& path) {
-  return std::max(kFirstListing, FileSize(path) + kListingSlack);
+std::size_t FirstListingSize(const std::string& path, TextEncoding encoding) {
+  return std::max(kFirstListing, FileSize(path, encoding) + kListingSlack);
 }
 
 // The next buffer size after a listing of `length` characters did not fit
@@ -86,7 +97,7 @@ bool ListingIsWhole(std::size_t length, std::size_t size) {
 // large to list or the system failed to list it whole.
 std::unique_ptr<const SectionListing> ListSectionAnsi(
     const std::string& path, const std::string& section) {
-  std::size_t size = FirstListingSize(path);
+  std::size_t size = FirstListingSize(path, TextEncoding::kSystem);
   std::size_t cut = 0;  // the length of the last listing that did not fit
   for (;;) {
     // Left uninitialized: the system writes what is read of it.
@@ -174,15 +185,14 @@ std::string NarrowListing(const wchar_t* characters, std::size_t length) {
 }
 
 // The section's listing through the UTF-16 function into the kept buffer,
-// converted to the ANSI code page as the ANSI function converts it. For a
-// path and a section name of ASCII only, which every code page spells
-// alike; null when the section is too large to list or the system failed
+// for a path and section name given in UTF-16, turned into text by
+// `narrow`; null when the section is too large to list or the system failed
 // to list it whole.
 std::unique_ptr<const SectionListing> ListSectionWide(
-    const std::string& path, const std::string& section) {
-  const std::wstring widePath = WidenAscii(path);
-  const std::wstring wideSection = WidenAscii(section);
-  std::size_t size = FirstListingSize(path);
+    const std::wstring& widePath, const std::wstring& wideSection,
+    std::size_t firstSize,
+    std::string (*narrow)(const wchar_t*, std::size_t)) {
+  std::size_t size = firstSize;
   std::size_t cut = 0;  // the length of the last listing that did not fit
   SpareWideBuffer& spare = SpareListingBuffer();
   for (;;) {
@@ -191,7 +201,7 @@ std::unique_ptr<const SectionListing> ListSectionWide(
         wideSection.c_str(), buffer.characters.get(), static_cast<DWORD>(size),
         widePath.c_str());
     if (length >= cut && ListingIsWhole(length, size)) {
-      std::string listing = NarrowListing(buffer.characters.get(), length);
+      std::string listing = narrow(buffer.characters.get(), length);
       spare.GiveBack(std::move(buffer));
       if (length > 0 && listing.empty()) return nullptr;
       return std::make_unique<const SectionListing>(std::move(listing));
@@ -203,11 +213,26 @@ std::unique_ptr<const SectionListing> ListSectionWide(
   }
 }
 
+std::string Utf8Listing(const wchar_t* characters, std::size_t length) {
+  return win32::Utf8FromWide(std::wstring_view(characters, length));
+}
+
 // The section's listing, or null when the section is too large to list or
-// the system failed to list it whole.
+// the system failed to list it whole. Text in UTF-8 is listed by the wide
+// function and turned into UTF-8; ANSI text of ASCII only is listed by the
+// wide function too, into the kept buffer, and converted as the ANSI
+// function converts it; other ANSI text is listed by the ANSI function.
 std::unique_ptr<const SectionListing> ListSection(const std::string& path,
-                                                  const std::string& section) {
-  if (IsAscii(path) && IsAscii(section)) return ListSectionWide(path, section);
+                                                  const std::string& section,
+                                                  TextEncoding encoding) {
+  if (encoding == TextEncoding::kUtf8) {
+    return ListSectionWide(win32::WideFromUtf8(path), win32::WideFromUtf8(section),
+                           FirstListingSize(path, encoding), Utf8Listing);
+  }
+  if (IsAscii(path) && IsAscii(section)) {
+    return ListSectionWide(WidenAscii(path), WidenAscii(section),
+                           FirstListingSize(path, encoding), NarrowListing);
+  }
   return ListSectionAnsi(path, section);
 }
 
@@ -255,7 +280,10 @@ struct FoldedLess {
 
 struct Profile::Impl {
   std::string path;
-  bool multiByteCodePage = MultiByteCodePage();
+  TextEncoding encoding = TextEncoding::kSystem;
+  // Whether the system may cut an answer outside ASCII elsewhere than after
+  // its bytes: always so for UTF-8 text.
+  bool multiByteText = MultiByteCodePage();
   // By the section's name as asked, trimmed; null where keys are asked of
   // the system one by one.
   std::map<std::string, std::unique_ptr<const SectionListing>, FoldedLess>
@@ -265,14 +293,17 @@ struct Profile::Impl {
     auto found = listings.find(section);
     if (found == listings.end()) {
       const std::string name(section);
-      found = listings.emplace(name, ListSection(path, name)).first;
+      found = listings.emplace(name, ListSection(path, name, encoding)).first;
     }
     return found->second.get();
   }
 };
 
-Profile::Profile(const std::string& path) : impl_(std::make_unique<Impl>()) {
+Profile::Profile(const std::string& path, TextEncoding encoding)
+    : impl_(std::make_unique<Impl>()) {
   impl_->path = path;
+  impl_->encoding = encoding;
+  if (encoding == TextEncoding::kUtf8) impl_->multiByteText = true;
 }
 
 Profile::~Profile() = default;
@@ -284,8 +315,11 @@ std::string Profile::Read(std::string_view section, std::string_view key,
   const std::string_view sectionName = TrimProfileName(UpToNul(section));
   const std::string_view keyName = TrimProfileName(UpToNul(key));
   const auto fromSystem = [&] {
-    return ReadKeyFromSystem(impl_->path, section, key, defaultValue,
-                             bufferSize);
+    return impl_->encoding == TextEncoding::kUtf8
+               ? win32::ReadWideProfileString(impl_->path, section, key,
+                                              defaultValue, bufferSize)
+               : ReadKeyFromSystem(impl_->path, section, key, defaultValue,
+                                   bufferSize);
   };
   if (EdgesOutsideAscii(sectionName) || keyName.starts_with(';') ||
       !IsAscii(keyName)) {
@@ -298,7 +332,7 @@ std::string Profile::Read(std::string_view section, std::string_view key,
   const KeyIndex::Key* found = listing->Find(keyName);
   const std::optional<std::string_view> value =
       found != nullptr ? found->value : std::nullopt;
-  if (impl_->multiByteCodePage && !IsAscii(value ? *value : defaultValue)) {
+  if (impl_->multiByteText && !IsAscii(value ? *value : defaultValue)) {
     return fromSystem();
   }
   return ProfileAnswer(value, defaultValue, bufferSize);

@@ -1,5 +1,7 @@
 // POSIX: descriptors, environment variables and flocks for the tests.
+#include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -163,5 +165,17 @@ bool RewriteKeepingTimes(const std::string& path, std::string_view bytes) {
 std::string_view NoSuchFileHere() { return ""; }
 
 bool ExclusiveHoldAllowsReading() { return true; }
+
+bool ProcessHasEnded(long pid) {
+  if (kill(static_cast<pid_t>(pid), 0) != 0) return errno == ESRCH;
+  std::FILE* file = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+  if (file == nullptr) return true;
+  char line[512] = {};
+  const std::size_t length = std::fread(line, 1, sizeof line - 1, file);
+  std::fclose(file);
+  const std::string stat(line, length);
+  const std::size_t end = stat.rfind(')');
+  return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] == 'Z';
+}
 
 }  // namespace quendrix::testing

@@ -115,4 +115,12 @@ std::string_view NoSuchFileHere() {
 
 bool ExclusiveHoldAllowsReading() { return false; }
 
+bool ProcessHasEnded(long pid) {
+  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr) return true;
+  const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
+}
+
 }  // namespace quendrix::testing

@@ -1,0 +1,104 @@
+// POSIX: waiting for a child process with a time limit, and looking into a
+// process group.
+#include "platform/posix/child_exit.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace quendrix::platform {
+namespace {
+
+constexpr std::chrono::milliseconds kLookStep{5};
+
+int OpenProcessDescriptor(pid_t pid) {
+#ifdef SYS_pidfd_open
+  return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+#else
+  (void)pid;
+  return -1;
+#endif
+}
+
+// Whether the child has ended, without reaping it.
+bool HasEnded(pid_t pid) {
+  siginfo_t info{};
+  if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+    // Someone else reaped it (a host that ignores SIGCHLD): it has ended.
+    return errno == ECHILD;
+  }
+  return info.si_pid == pid;
+}
+
+// The state letter and process group of the process whose /proc entry is
+// `name`, read from its stat line, whose second field (the command name, in
+// parentheses) may itself hold blanks and parentheses.
+bool ReadStat(const char* name, char& state, long& group) {
+  const std::string path = std::string("/proc/") + name + "/stat";
+  std::FILE* file = std::fopen(path.c_str(), "re");
+  if (file == nullptr) return false;
+  char line[1024];
+  const std::size_t length = std::fread(line, 1, sizeof line - 1, file);
+  std::fclose(file);
+  line[length] = '\0';
+  const char* end = nullptr;
+  for (const char* p = line; *p != '\0'; ++p) {
+    if (*p == ')') end = p;
+  }
+  if (end == nullptr) return false;
+  long parent = 0;
+  return std::sscanf(end + 1, " %c %ld %ld", &state, &parent, &group) == 3;
+}
+
+}  // namespace
+
+ChildExit::ChildExit(pid_t pid) : pid_(pid), processDescriptor_(OpenProcessDescriptor(pid)) {}
+
+bool ChildExit::WaitFor(std::chrono::milliseconds limit) {
+  if (processDescriptor_.IsOpen()) {
+    pollfd entry{processDescriptor_.get(), POLLIN, 0};
+    const int ready = poll(&entry, 1, static_cast<int>(limit.count()));
+    if (ready > 0) return true;
+    if (ready == 0) return false;
+    // An interrupted poll counts as a step without news.
+    return errno != EINTR && HasEnded(pid_);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    if (HasEnded(pid_)) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kLookStep);
+  }
+}
+
+bool GroupHasLiveMember(pid_t group) {
+  if (kill(-group, 0) != 0) return errno == EPERM;
+  // Without /proc the group's members cannot be told apart from zombies.
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return true;
+  bool live = false;
+  while (const dirent* entry = readdir(proc)) {
+    if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
+    char state = 0;
+    long memberGroup = 0;
+    if (ReadStat(entry->d_name, state, memberGroup) && memberGroup == group &&
+        state != 'Z' && state != 'X') {
+      live = true;
+      break;
+    }
+  }
+  closedir(proc);
+  return live;
+}
+
+}  // namespace quendrix::platform
