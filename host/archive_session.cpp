@@ -6,22 +6,6 @@
 #include "format/utf16_text.h"
 
 namespace quendrix::host {
-namespace {
-
-// The result codes of the interface that a plug-in may give.
-constexpr int E_NO_MEMORY = 11;
-constexpr int E_BAD_DATA = 12;
-constexpr int E_BAD_ARCHIVE = 13;
-constexpr int E_UNKNOWN_FORMAT = 14;
-constexpr int E_ECLOSE = 17;
-constexpr int E_EREAD = 18;
-constexpr int E_EWRITE = 19;
-constexpr int E_SMALL_BUF = 20;
-constexpr int E_EABORTED = 21;
-constexpr int E_NO_FILES = 22;
-constexpr int E_TOO_MANY_FILES = 23;
-
-}  // namespace
 
 std::string ResultCodeText(int code) {
   switch (code) {

@@ -15,11 +15,19 @@ namespace quendrix {
 
 // Result codes.
 inline constexpr int E_END_ARCHIVE = 10;
+inline constexpr int E_NO_MEMORY = 11;
+inline constexpr int E_BAD_DATA = 12;
 inline constexpr int E_BAD_ARCHIVE = 13;
+inline constexpr int E_UNKNOWN_FORMAT = 14;
 inline constexpr int E_EOPEN = 15;
 inline constexpr int E_ECREATE = 16;
 inline constexpr int E_ECLOSE = 17;
+inline constexpr int E_EREAD = 18;
+inline constexpr int E_EWRITE = 19;
+inline constexpr int E_SMALL_BUF = 20;
 inline constexpr int E_EABORTED = 21;
+inline constexpr int E_NO_FILES = 22;
+inline constexpr int E_TOO_MANY_FILES = 23;
 inline constexpr int E_NOT_SUPPORTED = 24;
 
 // Open modes of tOpenArchiveData.OpenMode.

@@ -274,15 +274,6 @@ void Plugin::SetChangeVolProc(ArchiveHandle handle,
                 &Session::changeVolume);
 }
 
-ProcessDataProc Plugin::ProcessDataCallbackOf(const Session& session) const {
-  ProcessDataProc own = nullptr;
-  {
-    const std::lock_guard<std::mutex> lock(session.mutex);
-    own = session.processData;
-  }
-  return own != nullptr ? own : everyProcessData_.load();
-}
-
 ProgressCallback Plugin::ProgressCallbackOf(const Session& session) const {
   ProgressCallback callback;
   {

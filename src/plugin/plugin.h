@@ -116,9 +116,6 @@ class Plugin {
   // lookup stored before anything runs.
   std::shared_ptr<const Session> SessionOf(ArchiveHandle handle);
 
-  // The ANSI progress callback of a session: its own, else the one given
-  // for every handle.
-  ProcessDataProc ProcessDataCallbackOf(const Session& session) const;
 
   // The progress callback a session reports to. A session prefers the kind
   // of the function that opened it (a wide callback for one opened through
