@@ -89,7 +89,12 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   app.add_option("--plugin", pluginOption,
                  std::string("the plug-in to load (default: ") +
                      std::string(platform::kPluginFileName) +
-                     " next to quendrix, then $" + kPluginVariable + ")");
+                     " next to quendrix, then $" + kPluginVariable +
+                     (kInstalledPluginDir.empty()
+                          ? std::string()
+                          : ", then the installed one in " +
+                                std::string(kInstalledPluginDir)) +
+                     ")");
 
   std::vector<std::string> probeFiles;
   CLI::App* probe =
