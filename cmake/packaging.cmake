@@ -5,10 +5,17 @@
 #          samples/, and mc/ with the Midnight Commander helper uquendrix and
 #          the mc.ext.ini section that opens the samples' extensions with it.
 # Windows: quendrix.wcx64 and quendrix.exe (64-bit build) or quendrix.wcx
-#          (32-bit build), with quendrix.ini. The two DLLs come from two build
-#          trees; scripts/package-windows.sh installs both into one folder.
+#          (32-bit build), with quendrix.ini, README.md and pluginst.inf, which
+#          lets a file manager install the plug-in from the zip. The two DLLs
+#          come from two build trees; scripts/package.sh installs both into
+#          one folder.
 # Everything lands at the top of the folder: the plug-in reads its rules
 # next to itself, and the host looks for the plug-in next to itself.
+#
+# The Linux build also makes the Debian package (`cpack -G DEB`), from the
+# install rules of the component "debian", which a plain install leaves out:
+# the host in /usr/bin, the plug-in in /usr/lib/quendrix/, the mc helper in
+# mc's own extfs folder, the samples under /usr/share/doc/quendrix/.
 install(TARGETS quendrix_plugin
   LIBRARY DESTINATION .
   RUNTIME DESTINATION .)
@@ -26,6 +33,11 @@ else()
 endif()
 install(FILES ${sample_rules} DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+if(WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/pluginst.inf DESTINATION .)
+else()
+  include(${CMAKE_CURRENT_LIST_DIR}/debian_package.cmake)
+endif()
 
 if(WIN32)
   if(QUENDRIX_WIN32_X86)
@@ -44,4 +56,9 @@ set(CPACK_PACKAGE_FILE_NAME quendrix-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+# Each generator takes its own layout: the zip the folder, the Debian package
+# the component "debian" (cmake/cpack_layout.cmake.in).
+configure_file(${CMAKE_CURRENT_LIST_DIR}/cpack_layout.cmake.in
+               ${CMAKE_BINARY_DIR}/cpack_layout.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/cpack_layout.cmake)
 include(CPack)

@@ -11,6 +11,8 @@
 #include "platform/platform.h"
 #include "plugin/archive_name.h"
 #include "plugin/plugin.h"
+#include "plugin/rules_places.h"
+#include "extract/log.h"
 #include "rule_problems.h"
 #include "utf8_path.h"
 #include "rules/lookup.h"
@@ -57,6 +59,15 @@ void AppendShown(std::string& line, unsigned char c) {
   } else {
     line += static_cast<char>(c);
   }
+}
+
+std::string_view PlaceName(RulesPlace place) {
+  switch (place) {
+    case RulesPlace::kPlugin: return "the plug-in's folder";
+    case RulesPlace::kUser: return "the user's";
+    case RulesPlace::kSystem: return "the system's";
+  }
+  return {};
 }
 
 // Columns that `shown` takes on a terminal: a UTF-8 continuation byte adds
@@ -110,18 +121,27 @@ MarkedCommand MarkDestination(std::string_view command) {
 int ExplainRules(const std::string& pluginPath, const std::string& file,
                  std::ostream& out, std::ostream& err) {
   const std::string pluginDir = DirectoryOf(pluginPath);
-  const std::string rulesPath = pluginDir + std::string(kRulesFileName);
-  const std::optional<std::string> bytes = ReadBytes(rulesPath);
+  // The same places, reader and lookups as the plug-in's own.
+  const PluginServices services =
+      PluginServices::Platform(platform::TextEncoding::kUtf8);
+  const std::vector<RulesFolder> folders = RulesFolders(
+      platform::kPathStyle, pluginDir, services.rulesFolderVariable);
+  const std::optional<RulesChoice> choice =
+      ChooseRules(folders, services.fileExists);
+  const std::optional<std::string> bytes =
+      choice ? ReadBytes(choice->rulesPath) : std::nullopt;
   if (!bytes) {
-    err << "quendrix: there is no rules file at " << rulesPath << "\n";
+    err << "quendrix: there is no rules file in any of these places:\n";
+    for (const RulesFolder& folder : folders) {
+      err << "  " << folder.dir << kRulesFileName << " (" << PlaceName(folder.place)
+          << ")\n";
+    }
     return kExitRefused;
   }
+  const std::string& rulesPath = choice->rulesPath;
   const ProfileText text(*bytes);
 
   const ArchiveName name = SplitArchiveName(file, platform::kPathStyle);
-  // The same reader and lookups as the plug-in's own.
-  const PluginServices services =
-      PluginServices::Platform(platform::TextEncoding::kUtf8);
   const std::unique_ptr<RulesSource> rules = services.openRules(rulesPath);
   ExpansionContext context;
   context.pluginDir = pluginDir;
@@ -138,8 +158,18 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
   const std::string asked(
       std::string_view(name.extension).substr(0, kSectionNameLimit));
   out << "file        " << file << "\n"
-      << "rules file  " << rulesPath << "\n"
-      << "section     [" << asked << "]";
+      << "rules file  " << rulesPath << "\n";
+  // The places in the order they are looked at, up to the one in use.
+  const char* label = "looked at   ";
+  for (const RulesFolder& folder : folders) {
+    const bool taken = folder.place == choice->place;
+    out << label << folder.dir << kRulesFileName << " ("
+        << PlaceName(folder.place) << "): " << (taken ? "in use" : "none")
+        << "\n";
+    label = "            ";
+    if (taken) break;
+  }
+  out << "section     [" << asked << "]";
   if (result.section != asked) {
     out << ", whose synonym key names [" << result.section << "]";
   }
@@ -157,8 +187,12 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
       << ", ShowConsole=" << static_cast<int>(settings.showConsole) << ", "
       << Flag("IgnoreExitCode", settings.ignoreExitCodeFlag) << "\n";
   if (IsOn(settings.logFlag)) {
-    out << "log         each extraction's command line is added to "
-        << pluginDir << "quendrix.log\n";
+    if (choice->logDir.empty()) {
+      out << "log         nowhere: there is no user's folder to write it to\n";
+    } else {
+      out << "log         each extraction's command line is added to "
+          << LogPath(choice->logDir) << "\n";
+    }
   }
 
   const std::int32_t members = table.UpperBound();

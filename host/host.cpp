@@ -26,6 +26,11 @@ namespace fs = std::filesystem;
 
 constexpr const char* kPluginVariable = "QUENDRIX_PLUGIN";
 
+// The plug-in's folder relative to the host's in the installed layout (the
+// Debian package's /usr/bin and /usr/lib/quendrix/), so that the packaged
+// host needs no option; empty where there is no such layout.
+constexpr std::string_view kInstalledPluginDir = QUENDRIX_INSTALLED_PLUGIN_DIR;
+
 // A path as a file manager hands it to a plug-in: absolute, in the
 // platform's own form. The dynamic loader also needs this: a bare file name
 // would send it searching the system's library directories.
@@ -60,7 +65,14 @@ std::string ChoosePluginPath(const std::string& named,
   if (fs::exists(PathOf(beside), error)) return beside;
   const std::string fromEnvironment =
       platform::EnvironmentValue(kPluginVariable, platform::TextEncoding::kUtf8);
-  return fromEnvironment.empty() ? beside : fromEnvironment;
+  if (!fromEnvironment.empty()) return fromEnvironment;
+  if (!kInstalledPluginDir.empty()) {
+    const std::string installed = executableDirectory +
+                                  std::string(kInstalledPluginDir) +
+                                  std::string(platform::kPluginFileName);
+    if (fs::exists(PathOf(installed), error)) return installed;
+  }
+  return beside;
 }
 
 int RunHost(const std::vector<std::string>& args, std::ostream& out,
@@ -77,7 +89,12 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   app.add_option("--plugin", pluginOption,
                  std::string("the plug-in to load (default: ") +
                      std::string(platform::kPluginFileName) +
-                     " next to quendrix, then $" + kPluginVariable + ")");
+                     " next to quendrix, then $" + kPluginVariable +
+                     (kInstalledPluginDir.empty()
+                          ? std::string()
+                          : ", then the installed one in " +
+                                std::string(kInstalledPluginDir)) +
+                     ")");
 
   std::vector<std::string> probeFiles;
   CLI::App* probe =

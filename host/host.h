@@ -29,8 +29,10 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
             std::ostream& err, const HostSettings& settings);
 
 // The plug-in the host uses: `named` when given; else the one next to the
-// executable when it exists; else $QUENDRIX_PLUGIN when set; else the path
-// next to the executable, which then fails to load with a clear message.
+// executable when it exists; else $QUENDRIX_PLUGIN when set; else the one
+// of the installed layout (../lib/quendrix/ from the executable's folder, on
+// Linux) when it exists; else the path next to the executable, which then
+// fails to load with a clear message.
 std::string ChoosePluginPath(const std::string& named,
                              const std::string& executableDirectory);
 

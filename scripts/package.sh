@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Builds the release packages into build/package/:
 #   quendrix-VERSION-linux-x86_64.zip  the Linux plug-in, the host, the rules
+#   quendrix_VERSION_amd64.deb         the same as a Debian package
 #   quendrix-VERSION-windows.zip       quendrix.wcx (32-bit) and
 #                                      quendrix.wcx64 with quendrix.exe (64-bit)
-# Each zip holds one folder that is installed by copying it. The Windows
-# DLLs come from two build trees, so their folder is put together here from
+# The Linux zip holds one folder that is installed by copying it. The
+# Windows zip holds its files at its root, beside pluginst.inf, so that a
+# file manager that opens it offers to install the plug-in. The Windows DLLs
+# come from two build trees, so that zip is put together here from
 # `cmake --install` of both.
 #
 # QUENDRIX_BUILD_PREFIX (default "build/") is put in front of the preset
@@ -20,13 +23,17 @@ for preset in linux win64 win32; do
   cmake --preset "$preset" -B "$prefix$preset" >/dev/null
   targets=(quendrix_plugin)
   [[ $preset != win32 ]] && targets+=(quendrix)
+  [[ $preset == linux ]] && targets+=(quendrix_debian_changelog)
   cmake --build "$prefix$preset" --target "${targets[@]}"
 done
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "${prefix}linux/CMakeCache.txt")
 
-echo "=== Linux package"
-(cd "${prefix}linux" && cpack -G ZIP -B "$PWD/package" >/dev/null)
-cp "${prefix}linux"/package/quendrix-"$version"-linux-*.zip "$out/"
+echo "=== Linux packages"
+rm -f "${prefix}linux"/package/quendrix*.{zip,deb}
+(cd "${prefix}linux" && cpack -G ZIP -B "$PWD/package" >/dev/null &&
+  cpack -G DEB -B "$PWD/package" >/dev/null)
+cp "${prefix}linux"/package/quendrix-"$version"-linux-*.zip \
+   "${prefix}linux"/package/quendrix_"$version"_*.deb "$out/"
 
 echo "=== Windows package"
 name=quendrix-$version-windows
@@ -36,7 +43,7 @@ for preset in win32 win64; do
   cmake --install "$prefix$preset" --prefix "$stage" --strip >/dev/null
 done
 rm -f "$out/$name.zip"
-(cd "$out/stage" && cmake -E tar cf "../$name.zip" --format=zip "$name")
+(cd "$stage" && cmake -E tar cf "../../$name.zip" --format=zip -- *)
 rm -rf "$out/stage"
 
-ls -l "$out"/*.zip
+ls -l "$out"/*.zip "$out"/*.deb

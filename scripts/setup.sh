@@ -24,6 +24,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   mc tmux
   hyperfine zip unzip
+  dpkg-dev lintian
 )
 
 missing=()

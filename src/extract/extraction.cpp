@@ -57,9 +57,10 @@ int MakeMember(const ExtractionRequest& request,
 
   // The line is in the log before the program starts, so a program that
   // never ends still shows what was run.
-  if (IsOn(request.settings->logFlag) && services.writeLog) {
+  if (IsOn(request.settings->logFlag) && services.writeLog &&
+      !request.logDir.empty()) {
     services.writeLog(static_cast<std::int16_t>(request.entryNumber),
-                      commandLine, request.pluginDir);
+                      commandLine, request.logDir);
   }
 
   const std::uint32_t style = request.settings->showConsole | kWaitFlag;

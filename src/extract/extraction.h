@@ -24,7 +24,7 @@ struct ExtractionServices {
                                          const platform::ProcessWatch*)>
       runCommand;
   // Appends the log line for an entry number and a final command line to
-  // the log in the plug-in's directory.
+  // the log in the given directory.
   std::function<void(std::int16_t, std::string_view, std::string_view)>
       writeLog;
   // The host's progress report: called with the bytes the member's file
@@ -45,7 +45,7 @@ struct ExtractionRequest {
   const Entry* entry = nullptr;     // null when the list has ended
   std::string_view destName;        // the file the host expects
   const RuleSettings* settings = nullptr;
-  std::string_view pluginDir;
+  std::string_view logDir;  // where the log goes; empty: nowhere
   platform::PathStyle pathStyle = platform::kPathStyle;
   // How the destination is written: the session's encoding.
   platform::TextEncoding encoding = platform::TextEncoding::kSystem;

@@ -12,8 +12,8 @@ std::string LogLineText(std::int16_t entryNumber, std::string_view commandLine) 
   return text;
 }
 
-std::string LogPath(std::string_view pluginDir) {
-  std::string path(pluginDir);
+std::string LogPath(std::string_view logDir) {
+  std::string path(logDir);
   path += kLogFileName;
   return path;
 }
@@ -25,14 +25,26 @@ std::string LogLineBytes(std::string_view text, platform::TextEncoding encoding)
 }
 
 void WriteLogLine(std::int16_t entryNumber, std::string_view commandLine,
-                  std::string_view pluginDir, platform::TextEncoding encoding) {
-  const std::string path = LogPath(pluginDir);
+                  std::string_view logDir, platform::TextEncoding encoding) {
+  const std::string path = LogPath(logDir);
   const std::string text =
       LogLineBytes(LogLineText(entryNumber, commandLine), encoding);
   const auto deadline = std::chrono::steady_clock::now() + kLogRetryWindow;
-  while (platform::AppendLine(path, text, encoding) ==
-             platform::AppendOutcome::kBusy &&
-         std::chrono::steady_clock::now() < deadline) {
+  bool madeDirectory = false;
+  for (;;) {
+    const platform::AppendOutcome outcome =
+        platform::AppendLine(path, text, encoding);
+    if (outcome == platform::AppendOutcome::kFailed && !madeDirectory) {
+      // Only the failed open of a log in a folder not made yet is worth a
+      // second attempt; the folder is made once, when the first line needs
+      // it.
+      madeDirectory = true;
+      if (platform::MakeDirectories(std::string(logDir), encoding)) continue;
+    }
+    if (outcome != platform::AppendOutcome::kBusy ||
+        std::chrono::steady_clock::now() >= deadline) {
+      return;
+    }
     std::this_thread::sleep_for(kLogRetryInterval);
   }
 }

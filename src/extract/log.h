@@ -1,5 +1,6 @@
 // The operation log: one line per extraction in quendrix.log next to the
-// plug-in, so that a user can see exactly which command line ran.
+// rules file in use (the user's folder for the system's rules), so that a
+// user can see exactly which command line ran.
 #pragma once
 
 #include <chrono>
@@ -24,9 +25,9 @@ inline constexpr std::chrono::milliseconds kLogRetryInterval{10};
 // line end is added by the writer.
 std::string LogLineText(std::int16_t entryNumber, std::string_view commandLine);
 
-// The log's path: the plug-in's directory (ending in its separator) and the
-// log's file name.
-std::string LogPath(std::string_view pluginDir);
+// The log's path: its directory (ending in its separator) and the log's file
+// name.
+std::string LogPath(std::string_view logDir);
 
 // The bytes of a log line whose text is written in `encoding`. The log is
 // one file for every session: text in the system's encoding goes in as it
@@ -36,11 +37,12 @@ std::string LogPath(std::string_view pluginDir);
 std::string LogLineBytes(std::string_view text, platform::TextEncoding encoding);
 
 // Appends the line for `entryNumber` and `commandLine` to the log in
-// `pluginDir`, both written in `encoding`. A log held by another writer is
-// tried again until the retry window has passed, then the line is dropped;
-// no failure is reported, as logging never stops an extraction.
+// `logDir`, all written in `encoding`; a missing directory is made (the
+// user's configuration folder may not exist yet). A log held by another
+// writer is tried again until the retry window has passed, then the line is
+// dropped; no failure is reported, as logging never stops an extraction.
 void WriteLogLine(std::int16_t entryNumber, std::string_view commandLine,
-                  std::string_view pluginDir,
+                  std::string_view logDir,
                   platform::TextEncoding encoding = platform::TextEncoding::kSystem);
 
 }  // namespace quendrix

@@ -247,6 +247,18 @@ std::optional<FileState> StateOfFile(
 bool RemoveFile(const std::string& path,
                 TextEncoding encoding = TextEncoding::kSystem);
 
+// Whether something other than a directory exists at `path`: the one
+// question asked of each place a rules file may lie, so it is answered from
+// the file's attributes alone, without opening it.
+bool FileExists(const std::string& path,
+                TextEncoding encoding = TextEncoding::kSystem);
+
+// Makes the directory `path` and every missing directory above it (on POSIX
+// readable by their owner alone, as a user's configuration folder should
+// be); true when the directory exists afterwards.
+bool MakeDirectories(const std::string& path,
+                     TextEncoding encoding = TextEncoding::kSystem);
+
 // ---------------------------------------------------------------------------
 // Appending to a shared text file.
 
@@ -273,11 +285,22 @@ AppendOutcome AppendLine(const std::string& path, std::string_view text,
 std::string EnvironmentValue(const std::string& name,
                              TextEncoding encoding = TextEncoding::kSystem);
 
-// Sets the process environment variable `name` to `value`, or removes it when
-// there is no value, so that EnvironmentValue sees the change (in every module
-// of the process); false when the system refuses.
+// The value of the environment variable `name` that names a folder, in
+// `encoding`; empty when it is not set. On Windows it is read through the
+// wide function, so that any user name comes through: for the system's
+// encoding it is given in its exact form there, else as its short (8.3) form,
+// else (when neither exists) as empty text, since a path with characters
+// replaced would name another folder.
+std::string EnvironmentPath(const std::string& name,
+                            TextEncoding encoding = TextEncoding::kSystem);
+
+// Sets the process environment variable `name` to `value` (both written in
+// `encoding`), or removes it when there is no value, so that EnvironmentValue
+// sees the change (in every module of the process); false when the system
+// refuses.
 bool SetEnvironmentValue(const std::string& name,
-                         const std::optional<std::string>& value);
+                         const std::optional<std::string>& value,
+                         TextEncoding encoding = TextEncoding::kSystem);
 
 // The longest short path in characters: the system's result buffer holds 260
 // of them (bytes, or UTF-16 units for UTF-8 text).

@@ -9,6 +9,7 @@
 #include "extract/runner.h"
 #include "plugin/archive_name.h"
 #include "plugin/handles.h"
+#include "plugin/rules_places.h"
 #include "plugin/session_text.h"
 #include "plugin/timestamp.h"
 #include "rules/lookup.h"
@@ -44,6 +45,12 @@ PluginServices PluginServices::Platform(platform::TextEncoding encoding) {
   services.environment = [encoding](std::string_view name) {
     return platform::EnvironmentValue(std::string(name), encoding);
   };
+  services.fileExists = [encoding](const std::string& path) {
+    return platform::FileExists(path, encoding);
+  };
+  services.rulesFolderVariable = [encoding](std::string_view name) {
+    return platform::EnvironmentPath(std::string(name), encoding);
+  };
   services.shortPathOf = [encoding](std::string_view path) {
     return platform::ShortPathOf(std::string(path), encoding);
   };
@@ -53,8 +60,8 @@ PluginServices PluginServices::Platform(platform::TextEncoding encoding) {
   };
   services.writeLog = [encoding](std::int16_t entryNumber,
                                  std::string_view commandLine,
-                                 std::string_view pluginDir) {
-    WriteLogLine(entryNumber, commandLine, pluginDir, encoding);
+                                 std::string_view logDir) {
+    WriteLogLine(entryNumber, commandLine, logDir, encoding);
   };
   return services;
 }
@@ -82,8 +89,16 @@ std::shared_ptr<Session> Plugin::Lookup(std::string path,
   session->baseName = std::move(name.baseName);
   session->extension = std::move(name.extension);
 
+  // The place is chosen afresh at each lookup, as the rules are read: a
+  // rules file put in place or removed counts from the next open or probe.
+  std::optional<RulesChoice> choice = ChooseRules(
+      RulesFolders(services.pathStyle, side.pluginDir,
+                   services.rulesFolderVariable),
+      services.fileExists);
+  if (!choice) return nullptr;
+  session->logDir = std::move(choice->logDir);
   const std::unique_ptr<RulesSource> rules =
-      services.openRules(side.pluginDir + std::string(kRulesFileName));
+      services.openRules(choice->rulesPath);
   ExpansionContext context;
   context.pathStyle = services.pathStyle;
   context.pluginDir = side.pluginDir;
@@ -216,7 +231,7 @@ int Plugin::Process(const Session& session, int operation,
     request.entry = session.entryTable.Find(request.entryNumber);
     request.destName = destName;
     request.settings = &session.settings;
-    request.pluginDir = side.pluginDir;
+    request.logDir = session.logDir;
     request.pathStyle = side.services.pathStyle;
     request.encoding = session.encoding;
     ExtractionServices services;

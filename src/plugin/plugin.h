@@ -26,13 +26,21 @@ struct PluginServices {
   platform::PathStyle pathStyle = platform::kPathStyle;
   // Opens the rules file at the given path for one lookup.
   std::function<std::unique_ptr<RulesSource>(const std::string&)> openRules;
+  // Whether a rules file exists at the given path, and the value of a
+  // variable that names a folder: together they choose among the places a
+  // rules file may lie (plugin/rules_places.h). Without `rulesFolderVariable`
+  // only the plug-in's folder is looked at; without `fileExists` its file is
+  // taken unasked.
+  std::function<bool(const std::string&)> fileExists;
+  EnvironmentLookup rulesFolderVariable;
   // The FileTime value for the archive at the given path.
   std::function<std::uint32_t(const std::string&)> archiveTime;
   // The value of an environment variable of the process, read at lookup.
   EnvironmentLookup environment;
   // The platform's short form of a path; empty when it has none.
   ShortPathLookup shortPathOf;
-  // Starting the command of an extracted member, and logging it.
+  // Starting the command of an extracted member, and logging it (into the
+  // directory given, which is made when it is missing).
   decltype(ExtractionServices::runCommand) runCommand;
   decltype(ExtractionServices::writeLog) writeLog;
 

@@ -29,6 +29,10 @@ struct Session {
   std::string baseName;
   std::string extension;
   RuleSettings settings;  // log, ShortFileName, ShowConsole, IgnoreExitCode
+  // Where the log of the session's extractions goes: next to the rules file
+  // it was opened with, so that a user's own rules log into the user's
+  // folder. Empty when there is no place for it.
+  std::string logDir;
   // The member stamp, in the form this platform's hosts read FileTime.
   std::uint32_t ArcDosTime = 0;
   EntryTable entryTable;

@@ -58,6 +58,21 @@ TEST_F(HostTest, PluginComesFromOptionThenBesideTheHostThenEnvironment) {
     const HostRun beside = RunBare({"list", archive}, false, pluginDir_.str());
     EXPECT_EQ(beside.code, 0) << beside.err;
     EXPECT_TRUE(Contains(beside.out, "notes.out")) << beside.out;
+
+    // The installed layout of Linux: the host in bin/, the plug-in in
+    // lib/quendrix/, found without an option.
+    if (platform::kPathStyle == platform::PathStyle::kPosix) {
+      const TempDir prefix;
+      fs::create_directories(prefix.path() / "bin");
+      fs::create_directories(prefix.path() / "lib" / "quendrix");
+      fs::copy_file(plugin_, prefix.path() / "lib" / "quendrix" / "quendrix.wcx");
+      fs::copy_file(pluginDir_.path() / "quendrix.ini",
+                    prefix.path() / "lib" / "quendrix" / "quendrix.ini");
+      const HostRun installed =
+          RunBare({"list", archive}, false, prefix.file("bin") + "/");
+      EXPECT_EQ(installed.code, 0) << installed.err;
+      EXPECT_TRUE(Contains(installed.out, "notes.out")) << installed.out;
+    }
   }
   ScopedEnvironmentValue named("QUENDRIX_PLUGIN", plugin_);
   const HostRun fromEnvironment = RunBare({"list", archive});
@@ -378,6 +393,8 @@ TEST_F(HostTest, ExplainShowsSectionSettingsMembersAndRulesThatNeverList) {
   EXPECT_EQ(run.code, 1) << run.out << run.err;
   for (const std::string& line : {
            "rules file  " + pluginDir_.str() + "quendrix.ini\n",
+           "looked at   " + pluginDir_.str() +
+               "quendrix.ini (the plug-in's folder): in use\nsection",
            std::string("section     [doc], whose synonym key names [txt]\n"),
            std::string("settings    log=1 (on), ShortFileName=0 (off), ShowConsole=7, "
                        "IgnoreExitCode=1 (on)\n"),
@@ -417,7 +434,9 @@ TEST_F(HostTest, ExplainRefusesWhatThePluginRefuses) {
     std::string expected;
   };
   const Case cases[] = {
-      {"", "a.txt", "there is no rules file at " + pluginDir_.str() + "quendrix.ini"},
+      {"", "a.txt",
+       "there is no rules file in any of these places:\n  " + pluginDir_.str() +
+           "quendrix.ini (the plug-in's folder)\n"},
       {"[txt]\ncommand1=c\nfileout1=x\n", "a.pdf", "has no section [pdf]"},
       {"[txt]\ncommand2=c\nfileout2=x\n", "a.txt",
        "there is no command1, so the plug-in refuses files of this kind"},
@@ -430,6 +449,28 @@ TEST_F(HostTest, ExplainRefusesWhatThePluginRefuses) {
     EXPECT_TRUE(Contains(run.out + run.err, c.expected))
         << c.expected << "\n" << run.out << run.err;
   }
+}
+
+TEST_F(HostTest, ExplainNamesThePlacesLookedAtAndTheOneInUse) {
+  const bool windows = platform::kPathStyle == platform::PathStyle::kWindows;
+  const TempDir config;
+  const ScopedEnvironmentValue user(windows ? "APPDATA" : "XDG_CONFIG_HOME",
+                                    config.str());
+  const std::string userDir = config.file("quendrix") + platform::kPathSeparator;
+  fs::create_directories(config.path() / "quendrix");
+  WriteFile(config.path() / "quendrix" / "quendrix.ini",
+            "[txt]\nlog=1\ncommand1=prog fileout\nfileout1=[N].out\n");
+  fs::remove(pluginDir_.path() / "quendrix.ini");
+
+  const HostRun run = Run({"explain", Archive("a.txt")});
+  EXPECT_EQ(run.code, 0) << run.out << run.err;
+  const std::string expected =
+      "rules file  " + userDir + "quendrix.ini\n" +
+      "looked at   " + pluginDir_.str() + "quendrix.ini (the plug-in's folder): none\n" +
+      "            " + userDir + "quendrix.ini (the user's): in use\n" +
+      "section     [txt]\n";
+  EXPECT_TRUE(Contains(run.out, expected)) << expected << "\n" << run.out;
+  EXPECT_TRUE(Contains(run.out, "added to " + userDir + "quendrix.log\n")) << run.out;
 }
 
 TEST_F(HostTest, ExplainOfSoundRulesSucceeds) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <future>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -62,10 +63,27 @@ TEST(LogTest, LongCommandLineIsWrittenWhole) {
   EXPECT_EQ(ReadFile(dir.file("quendrix.log")), "command1 = " + command + "\r\n");
 }
 
+// The log of the system's rules goes into the user's folder, which need
+// not exist yet: the first line makes it, and every folder above it.
+TEST(LogTest, MissingFoldersAreMadeForTheFirstLine) {
+  TempDir dir;
+  const std::string sep(1, platform::kPathSeparator);
+  const std::string logDir = dir.file("config") + sep + "quendrix" + sep;
+  WriteLogLine(1, "x", logDir);
+  WriteLogLine(2, "y", logDir);
+  EXPECT_EQ(ReadFile(logDir + "quendrix.log"), "command1 = x\r\ncommand2 = y\r\n");
+}
+
 TEST(LogTest, UnusableDirectoryWritesNothingAndReturns) {
   TempDir dir;
-  WriteLogLine(1, "x", dir.file("missing") + std::string(1, platform::kPathSeparator));
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  // A file stands where a folder of the log's path should be.
+  WriteFile(dir.file("taken"), "");
+  const std::string sep(1, platform::kPathSeparator);
+  WriteLogLine(1, "x", dir.file("taken") + sep + "quendrix" + sep);
+  EXPECT_EQ(ReadFile(dir.file("taken")), "");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST(LogTest, LogHeldLongerThanTheRetryWindowLosesOnlyThatLine) {

@@ -41,8 +41,28 @@ std::string EnvironmentValue(const std::string& name, TextEncoding encoding) {
   return ValueOf(name, GetEnvironmentVariableA);
 }
 
+std::string EnvironmentPath(const std::string& name, TextEncoding encoding) {
+  const std::string utf8 = EnvironmentValue(name, TextEncoding::kUtf8);
+  if (encoding == TextEncoding::kUtf8 || utf8.empty()) return utf8;
+  if (std::optional<std::string> exact = SystemTextIfExact(utf8)) {
+    return std::move(*exact);
+  }
+  // The short form of an existing folder is written in ASCII on most
+  // volumes, which every code page holds.
+  const std::string shortForm = ShortPathOf(utf8, TextEncoding::kUtf8);
+  if (shortForm.empty()) return {};
+  return SystemTextIfExact(shortForm).value_or(std::string());
+}
+
 bool SetEnvironmentValue(const std::string& name,
-                         const std::optional<std::string>& value) {
+                         const std::optional<std::string>& value,
+                         TextEncoding encoding) {
+  if (encoding == TextEncoding::kUtf8) {
+    return SetEnvironmentVariableW(
+               win32::WideFromUtf8(name).c_str(),
+               value.has_value() ? win32::WideFromUtf8(*value).c_str()
+                                 : nullptr) != 0;
+  }
   return SetEnvironmentVariableA(name.c_str(),
                                  value.has_value() ? value->c_str() : nullptr) != 0;
 }
