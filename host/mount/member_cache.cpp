@@ -67,6 +67,7 @@ std::optional<std::int64_t> MemberCache::MadeSize(const std::string& source,
 ObtainedMember MemberCache::OpenMade(const Job& job) {
   ObtainedMember obtained;
   obtained.descriptor = open(job.file.c_str(), O_RDONLY | O_CLOEXEC);
+  obtained.generation = job.serial;
   if (obtained.descriptor < 0) {
     obtained.error = EIO;
     obtained.reason = "the made member cannot be opened in the cache: " +

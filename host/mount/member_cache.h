@@ -40,6 +40,8 @@ struct ObtainedMember {
   int descriptor = -1;
   int error = 0;
   std::string reason;
+  // Which make of the member it is: the same number, the same bytes.
+  std::uint64_t generation = 0;
 };
 
 class MemberCache {

@@ -18,6 +18,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <system_error>
@@ -45,6 +47,9 @@ struct MountSession::State {
   std::unique_ptr<MemberCache> members;
   struct fuse* fuse = nullptr;
   bool mounted = false;
+  // The make of each member path that was opened last.
+  std::mutex openedMutex;
+  std::map<std::string, std::uint64_t> openedGeneration;
 };
 
 namespace {
@@ -236,6 +241,21 @@ int Open(const char* path, struct fuse_file_info* file) {
     return -obtained.error;
   }
   file->fh = static_cast<std::uint64_t>(obtained.descriptor);
+  // The kernel keeps the pages it read of a member while the member is the
+  // same make as at the last open, so a member read again is read from
+  // memory. A member made anew drops them, and the attributes the kernel
+  // kept, whose size may be the 0 of a member not yet made: the kernel
+  // reads a file only up to the size it knows. The open holds no lock
+  // that dropping them needs.
+  bool same = false;
+  {
+    const std::lock_guard lock(state.openedMutex);
+    std::uint64_t& last = state.openedGeneration[path];
+    same = last == obtained.generation;
+    last = obtained.generation;
+  }
+  file->keep_cache = same ? 1 : 0;
+  if (!same) fuse_invalidate_path(state.fuse, path);
   return 0;
 }
 
@@ -274,11 +294,22 @@ int FileSystemStatus(const char*, struct statvfs* status) {
   return statvfs(StateOfRequest().options.source.c_str(), status) == 0 ? 0 : -errno;
 }
 
-void* Init(struct fuse_conn_info*, struct fuse_config* config) {
-  // Attributes are asked for afresh every time: a member's size changes
-  // from 0 to its real size when it is made, and the kernel reads a file
-  // only up to the size it knows. Names may be kept for a second.
-  config->attr_timeout = 0;
+void* Init(struct fuse_conn_info* connection, struct fuse_config* config) {
+  // A read is answered by splicing the made member's pages into the
+  // kernel's buffer: no copy passes through this process, and no buffer is
+  // allocated for it.
+  if ((connection->capable & FUSE_CAP_SPLICE_WRITE) != 0) {
+    connection->want |= FUSE_CAP_SPLICE_WRITE;
+  }
+  // The kernel would otherwise ask for the attributes before every read
+  // once they are a second old. A member's pages are dropped at the open
+  // that finds it made anew instead, the only time its bytes can change.
+  connection->want &= ~FUSE_CAP_AUTO_INVAL_DATA;
+  // Names and attributes are kept for a second, so that `ls -l` of a large
+  // folder costs one request per batch of entries rather than one or two
+  // per entry. A member's size changes from 0 to its real size when it is
+  // made: the open that made it drops what the kernel kept of it.
+  config->attr_timeout = 1;
   config->entry_timeout = 1;
   config->negative_timeout = 0;
   config->use_ino = 0;
@@ -353,10 +384,9 @@ std::unique_ptr<MountSession> MountSession::Mount(const PluginClient& plugin,
       });
 
   // Read-only for the kernel too, so that writes, creations, renames and
-  // removals fail with EROFS before they reach the mount; the permissions
-  // of the mirrored files are checked by the kernel as on their own disk.
-  std::string arguments[] = {"quendrix", "-o",
-                             "ro,default_permissions,fsname=quendrix,subtype=quendrix"};
+  // removals fail with EROFS before they reach the mount. Only the user who
+  // mounted reaches the files, and opens them with the user's own rights.
+  std::string arguments[] = {"quendrix", "-o", "ro,fsname=quendrix,subtype=quendrix"};
   char* argv[] = {arguments[0].data(), arguments[1].data(), arguments[2].data()};
   fuse_args args = FUSE_ARGS_INIT(3, argv);
   const fuse_operations operations = Operations();
