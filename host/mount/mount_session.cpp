@@ -183,7 +183,10 @@ int ReadMirroredFolder(State& state, const std::string& folder, void* buffer,
   return 0;
 }
 
-int ReadFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t,
+// A folder of members is read in numbered pieces: with an offset for each
+// entry, libfuse hands the kernel each member with its attributes when it
+// asks for them (READDIRPLUS), so that `ls -l` asks nothing more per member.
+int ReadFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offset,
                struct fuse_file_info*, enum fuse_readdir_flags) {
   State& state = StateOfRequest();
   const Node node = Resolve(state, path);
@@ -203,14 +206,22 @@ int ReadFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t,
   if (!members && !isRoot) return -ENOENT;
   struct stat folder {};
   FillFolder(folder, source);
-  fill(buffer, ".", &folder, 0, static_cast<fuse_fill_dir_flags>(0));
-  fill(buffer, "..", nullptr, 0, static_cast<fuse_fill_dir_flags>(0));
-  if (!members) return 0;
-  for (const std::string& name : members->names) {
-    struct stat member {};
-    FillMember(member, source,
-               state.members->MadeSize(node.path, name, *validity).value_or(0));
-    if (fill(buffer, name.c_str(), &member, 0, FUSE_FILL_DIR_PLUS) != 0) break;
+  const std::size_t count = 2 + (members ? members->names.size() : 0);
+  for (std::size_t index = offset < 0 ? 0 : static_cast<std::size_t>(offset);
+       index < count; ++index) {
+    const off_t next = static_cast<off_t>(index + 1);
+    int full = 0;
+    if (index < 2) {
+      full = fill(buffer, index == 0 ? "." : "..", &folder, next,
+                  static_cast<fuse_fill_dir_flags>(0));
+    } else {
+      const std::string& name = members->names[index - 2];
+      struct stat member {};
+      FillMember(member, source,
+                 state.members->MadeSize(node.path, name, *validity).value_or(0));
+      full = fill(buffer, name.c_str(), &member, next, FUSE_FILL_DIR_PLUS);
+    }
+    if (full != 0) break;
   }
   return 0;
 }
