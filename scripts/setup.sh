@@ -24,6 +24,9 @@ packages=(
   clang libclang-rt-14-dev llvm
   mc tmux
   hyperfine zip unzip
+  # quendrix mount: libfuse 3 to build it, fusermount3 and /dev/fuse's
+  # helpers to run it
+  libfuse3-dev fuse3 pkg-config
 )
 
 missing=()
