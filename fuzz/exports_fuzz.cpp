@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // digit of the rules file.
     QUENDRIX_FUZZ_CHECK((style & kWaitFlag) != 0 && (style & kShowStateMask) <= 9);
     record.run.push_back(line);
-    return platform::ProcessOutcome{programStarts, 0};
+    return programStarts ? platform::ProcessOutcome::Started(0) : platform::ProcessOutcome{};
   };
   services.writeLog = [&](std::int16_t, std::string_view line, std::string_view dir) {
     QUENDRIX_FUZZ_CHECK(dir == pluginDir);

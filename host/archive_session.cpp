@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "format/utf16_text.h"
+#include "member_failure.h"
 
 namespace quendrix::host {
 
@@ -16,7 +17,7 @@ std::string ResultCodeText(int code) {
     case E_BAD_ARCHIVE: return "bad archive";
     case E_UNKNOWN_FORMAT: return "unknown format";
     case E_EOPEN: return "cannot open the file";
-    case E_ECREATE: return "cannot create the member: its program could not be started";
+    case E_ECREATE: return "cannot create the member";
     case E_ECLOSE: return "error while closing";
     case E_EREAD: return "read error";
     case E_EWRITE: return "write error";
@@ -116,6 +117,25 @@ int ArchiveSession::Process(int operation,
   std::string name = platform::SystemTextFromUtf8(destination);
   return plugin_->ProcessFile(handle_, operation, nullptr,
                               operation == PK_EXTRACT ? name.data() : nullptr);
+}
+
+std::string ArchiveSession::FailureReason(int code) const {
+  std::optional<FailureDetails> details;
+  if (plugin_->MemberFailure != nullptr) {
+    std::int32_t exitStatus = -1;
+    std::int32_t signal = 0;
+    std::string message(platform::kErrorOutputLimit + 1, '\0');
+    const int last = plugin_->MemberFailure(handle_, &exitStatus, &signal,
+                                            message.data(),
+                                            static_cast<int>(message.size()));
+    // Details of another extraction than the one asked about say nothing.
+    if (last == code) {
+      message.resize(message.find('\0'));
+      details = FailureDetails{exitStatus, signal,
+                               platform::Utf8FromSystemText(message)};
+    }
+  }
+  return FailureReasonText(code, details);
 }
 
 void ArchiveSession::WatchProgress(ProcessDataProc callback) const {

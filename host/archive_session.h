@@ -43,6 +43,10 @@ class ArchiveSession {
   int ReadHeader(MemberHeader& header) const;
   // Asks the plug-in to act on the member last read; its result code.
   int Process(int operation, const std::string& destination) const;
+  // Why the member whose Process(PK_EXTRACT) gave `code` was not made: the
+  // program's end and last message when the plug-in tells them (see
+  // member_failure.h), else the interface's text for the code.
+  std::string FailureReason(int code) const;
   // Gives the plug-in, when it takes one, the callback that it reports the
   // progress of this archive's extractions to.
   void WatchProgress(ProcessDataProc callback) const;

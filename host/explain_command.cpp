@@ -71,6 +71,22 @@ std::size_t Columns(std::string_view shown) {
 
 }  // namespace
 
+bool LosesItsQuotes(std::string_view raw) {
+  // The reader removes a pair of enclosing quotation marks, which is what a
+  // value written as "C:\Program Files\conv.exe" "filein" "fileout" meets:
+  // the pair it loses is the start of the program's path and the end of the
+  // last argument. What is left then has a quotation mark that closes a
+  // word no quotation mark opened; a value wrapped once more keeps its own
+  // pairs whole.
+  if (raw.size() < 2 || raw.front() != '"' || raw.back() != '"') return false;
+  const std::string_view read = raw.substr(1, raw.size() - 2);
+  const std::size_t first = read.find('"');
+  if (first == std::string_view::npos || first == 0) return false;
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  return !blank(read[first - 1]) &&
+         (first + 1 == read.size() || blank(read[first + 1]));
+}
+
 MarkedCommand MarkDestination(std::string_view command) {
   MarkedCommand marked;
   const std::string_view word = kDestinationPlaceholder;
@@ -138,7 +154,8 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
   }
   out << "settings    " << Flag("log", settings.logFlag) << ", "
       << Flag("ShortFileName", settings.shortFileNameFlag)
-      << ", ShowConsole=" << static_cast<int>(settings.showConsole) << "\n";
+      << ", ShowConsole=" << static_cast<int>(settings.showConsole) << ", "
+      << Flag("IgnoreExitCode", settings.ignoreExitCodeFlag) << "\n";
   if (IsOn(settings.logFlag)) {
     out << "log         each extraction's command line is added to "
         << pluginDir << "quendrix.log\n";
@@ -169,6 +186,16 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
     if (further && *further != result.section) {
       problems.push_back("the synonym key of [" + result.section +
                          "] is not followed: only one synonym step is taken");
+    }
+  }
+  for (std::int32_t n = 1; n <= members; ++n) {
+    const std::string key = "command" + std::to_string(n);
+    const std::optional<std::string_view> raw = text.Find(result.section, key);
+    if (raw && LosesItsQuotes(*raw)) {
+      problems.push_back(
+          key + " begins and ends with a quotation mark, and that pair is "
+                "removed when the value is read, so its program cannot start: "
+                "wrap the whole value in one more pair of quotation marks");
     }
   }
   const bool refused = result.command1 == kNotFound;

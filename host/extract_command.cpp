@@ -209,8 +209,7 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
       continue;
     }
     if (code != 0) {
-      report("failed    ", header.name,
-             ResultCodeText(code) + " (code " + std::to_string(code) + ")");
+      report("failed    ", header.name, archive->FailureReason(code));
       ++tally.failed;
     } else if (fs::exists(fs::symlink_status(destination, fsError))) {
       report("made      ", header.name, "");

@@ -100,7 +100,7 @@ int CopyOut(const PluginClient& plugin, const McRequest& request,
     }
     const int code = archive->Process(PK_EXTRACT, request.destination);
     if (code != 0) {
-      err << prefix << ResultCodeText(code) << " (code " << code << ")\n";
+      err << prefix << archive->FailureReason(code) << "\n";
       return kExitMemberFailed;
     }
     std::error_code statusError;

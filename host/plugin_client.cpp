@@ -33,6 +33,8 @@ std::optional<PluginClient> PluginClient::Load(const std::string& path,
   client.ProcessFileW = Resolve<ProcessFileWFn>(lib, "ProcessFileW");
   client.CanYouHandleThisFileW =
       Resolve<CanYouHandleThisFileWFn>(lib, "CanYouHandleThisFileW");
+  client.MemberFailure =
+      Resolve<QuendrixMemberFailureFn>(lib, "QuendrixMemberFailure");
 
   for (const auto& [present, name] :
        {std::pair{client.OpenArchive != nullptr, "OpenArchive"},

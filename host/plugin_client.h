@@ -31,6 +31,8 @@ class PluginClient {
   ReadHeaderExWFn ReadHeaderExW = nullptr;
   ProcessFileWFn ProcessFileW = nullptr;
   CanYouHandleThisFileWFn CanYouHandleThisFileW = nullptr;
+  // quendrix's own, optional: why a member was not made.
+  QuendrixMemberFailureFn MemberFailure = nullptr;
 
   // Whether archives are opened, read and extracted through the wide
   // functions: when the plug-in has all three, as hosts prefer them. Names

@@ -9,9 +9,7 @@
 namespace quendrix {
 namespace {
 
-// Whether the command line names a program at all. An empty line (the
-// request before the first header works on the blank entry 0) starts
-// nothing, and that is no failure.
+// Whether the command line names a program at all.
 bool NamesAProgram(std::string_view commandLine, platform::PathStyle style) {
   if (style == platform::PathStyle::kPosix) {
     return !SplitCommandLine(commandLine).empty();
@@ -28,17 +26,25 @@ void RemoveIfWritten(const std::string& path, platform::TextEncoding encoding,
   if (now && now != before) platform::RemoveFile(path, encoding);
 }
 
-}  // namespace
-
-std::string FinalCommandLine(std::string_view command,
-                             std::string_view destination,
-                             platform::PathStyle style) {
-  return ReplacePlaceholder(command, kDestinationPlaceholder, destination,
-                            style, kCommandLimit);
+// Whether a program that ran to its end failed by its exit alone.
+bool EndedInFailure(const platform::ProcessOutcome& outcome,
+                    const RuleSettings& settings) {
+  if (IsOn(settings.ignoreExitCodeFlag)) return false;
+  return outcome.signal != 0 || outcome.value != 0;
 }
 
-int ExtractEntry(const ExtractionRequest& request,
-                 const ExtractionServices& services) {
+void NoteOutcome(const platform::ProcessOutcome& outcome,
+                 MemberFailure& details) {
+  details.started = outcome.started;
+  if (!outcome.started || outcome.stopped) return;
+  details.signal = outcome.signal;
+  details.exitStatus =
+      outcome.signal != 0 ? -1 : static_cast<std::int32_t>(outcome.value);
+  details.errorOutput = outcome.errorOutput;
+}
+
+int MakeMember(const ExtractionRequest& request,
+               const ExtractionServices& services, MemberFailure& details) {
   // Past the end of the list there is no member to make.
   if (request.entry == nullptr || request.settings == nullptr) return 0;
 
@@ -58,40 +64,70 @@ int ExtractEntry(const ExtractionRequest& request,
 
   const std::uint32_t style = request.settings->showConsole | kWaitFlag;
   if (!services.runCommand) return 0;
-  if (!services.progress) {
-    const platform::ProcessOutcome outcome =
-        services.runCommand(commandLine, style, nullptr);
-    if (!outcome.started && NamesAProgram(commandLine, request.pathStyle)) {
-      return E_ECREATE;
-    }
-    return 0;
-  }
 
   // The host named the file it expects; the program writes that file, also
-  // when its command line holds the directory's short form.
+  // when its command line holds the directory's short form. Its state before
+  // the start tells afterwards whether the program wrote it.
   const std::string member(request.destName);
   const std::optional<platform::FileState> before =
       platform::StateOfFile(member, request.encoding);
+
+  // The reports during the run and the last one after it share one meter,
+  // so that together they add up to the member's size.
   GrowthMeter meter(before ? before->size : 0);
   const auto report = [&] {
     const std::optional<platform::FileState> now =
         platform::StateOfFile(member, request.encoding);
-    return services.progress(
-        meter.Grown(now ? std::optional<std::int64_t>(now->size) : std::nullopt));
+    return services.progress(meter.Grown(
+        now ? std::optional<std::int64_t>(now->size) : std::nullopt));
   };
-  platform::ProcessWatch watch;
-  watch.interval = kProgressInterval;
-  watch.keepRunning = report;
-  const platform::ProcessOutcome outcome =
-      services.runCommand(commandLine, style, &watch);
+  platform::ProcessOutcome outcome;
+  if (!services.progress) {
+    outcome = services.runCommand(commandLine, style, nullptr);
+  } else {
+    platform::ProcessWatch watch;
+    watch.interval = kProgressInterval;
+    watch.keepRunning = report;
+    outcome = services.runCommand(commandLine, style, &watch);
+  }
+  NoteOutcome(outcome, details);
+
   if (outcome.stopped) {
     RemoveIfWritten(member, request.encoding, before);
     return E_EABORTED;
   }
   if (!outcome.started) {
+    // An empty command line (the request before the first header works on
+    // the blank entry 0) starts nothing, and that is no failure.
     return NamesAProgram(commandLine, request.pathStyle) ? E_ECREATE : 0;
   }
-  return report() ? 0 : E_EABORTED;
+  if (EndedInFailure(outcome, *request.settings)) {
+    RemoveIfWritten(member, request.encoding, before);
+    return E_EWRITE;
+  }
+  if (!platform::StateOfFile(member, request.encoding)) return E_ECREATE;
+  // The last report tells the host the member's whole size; a stop asked
+  // with it keeps the finished member but makes no further one.
+  if (services.progress && !report()) return E_EABORTED;
+  return 0;
+}
+
+}  // namespace
+
+std::string FinalCommandLine(std::string_view command,
+                             std::string_view destination,
+                             platform::PathStyle style) {
+  return ReplacePlaceholder(command, kDestinationPlaceholder, destination,
+                            style, kCommandLimit);
+}
+
+int ExtractEntry(const ExtractionRequest& request,
+                 const ExtractionServices& services, MemberFailure* failure) {
+  MemberFailure details;
+  const int result = MakeMember(request, services, details);
+  details.result = result;
+  if (failure != nullptr) *failure = std::move(details);
+  return result;
 }
 
 }  // namespace quendrix

@@ -57,12 +57,31 @@ std::string FinalCommandLine(std::string_view command,
                              std::string_view destination,
                              platform::PathStyle style);
 
+// Why a member was not made, as far as its program tells: kept by the
+// plug-in for the host that asks.
+struct MemberFailure {
+  int result = 0;          // what the extraction answered; 0 when it made the member
+  bool started = false;    // whether the member's program ran at all
+  std::int32_t exitStatus = -1;  // its exit status; -1 when it did not exit by itself
+  std::int32_t signal = 0;       // the signal that ended it (POSIX); 0 otherwise
+  std::string errorOutput;       // the end of its standard error, where kept
+};
+
 // Makes the member: builds the final command line in a working copy (the
 // stored entry keeps its "fileout", so the same member can be extracted to
 // several destinations), logs it when the rules ask, runs it and waits.
-// Returns 0, or E_ECREATE when a command line that names a program could not
-// start it at all. A program that starts and then fails, or writes no file,
-// still gives 0: a rule may run a program that writes no file.
+//
+// The member is made when its program exits with status 0 and a file is at
+// the destination the host named (also when the command line held its
+// folder's short form): the result is 0. Otherwise the result says what
+// went wrong, and the host can tell the user:
+// - E_EWRITE: the program exited with another status, or a signal ended it.
+//   Whatever it wrote at the destination is removed, so that no half-made
+//   member passes for a whole one; a file there that it never touched
+//   stays. With IgnoreExitCode on, the status counts for nothing.
+// - E_ECREATE: the program left no file, or a command line that names a
+//   program could not start it at all.
+// `failure`, when given, receives the details.
 //
 // When the progress report asks to stop while the program runs, the program
 // and everything it started are ended, the destination file is removed if
@@ -71,6 +90,7 @@ std::string FinalCommandLine(std::string_view command,
 // asked in the report after the program ended keeps the finished file and
 // also gives E_EABORTED, so that the host makes no further member.
 int ExtractEntry(const ExtractionRequest& request,
-                 const ExtractionServices& services);
+                 const ExtractionServices& services,
+                 MemberFailure* failure = nullptr);
 
 }  // namespace quendrix

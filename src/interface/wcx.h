@@ -152,5 +152,12 @@ using SetChangeVolProcWFn = void(QUENDRIX_WCX_CALL*)(ArchiveHandle,
 using SetProcessDataProcWFn = void(QUENDRIX_WCX_CALL*)(ArchiveHandle,
                                                       ProcessDataProcW);
 using CanYouHandleThisFileWFn = int(QUENDRIX_WCX_CALL*)(char16_t*);
+// quendrix's own, optional: why the last member extracted on a handle was
+// not made. Returns that extraction's result (0: made, or none yet; 13 for
+// an unknown handle) and gives the program's exit status (-1 when it did
+// not exit by itself), the signal that ended it (0: none) and the end of
+// its standard error, zero-terminated in a buffer of the given size.
+using QuendrixMemberFailureFn = int(QUENDRIX_WCX_CALL*)(ArchiveHandle, int*,
+                                                       int*, char*, int);
 
 }  // namespace quendrix

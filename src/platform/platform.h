@@ -163,7 +163,33 @@ struct ProcessOutcome {
   // The watch asked to stop the program, and it and every process it
   // started were ended.
   bool stopped = false;
+  // POSIX: the signal that ended the program, 0 when it exited by itself.
+  // Kept apart from `value`, since a program may also exit with 128 + n.
+  std::int32_t signal = 0;
+  // The last kErrorOutputLimit bytes the program wrote to its standard
+  // error, where its output is hidden and the platform keeps them (POSIX,
+  // show state 0); empty elsewhere.
+  std::string errorOutput;
+
+  // A program that was started and, after a wait, ended with `value`
+  // (without a wait: whose identifier is `value`).
+  static ProcessOutcome Started(std::uint32_t value) {
+    ProcessOutcome outcome;
+    outcome.started = true;
+    outcome.value = value;
+    return outcome;
+  }
+  // A watched program that was ended on the watch's word.
+  static ProcessOutcome Stopped() {
+    ProcessOutcome outcome = Started(0);
+    outcome.stopped = true;
+    return outcome;
+  }
 };
+
+// How much of a hidden program's standard error is kept: the end of it,
+// where a failing program says why.
+inline constexpr std::size_t kErrorOutputLimit = 2048;
 
 // Someone who waits for a program and may want it gone before it ends.
 struct ProcessWatch {
@@ -185,7 +211,9 @@ inline constexpr std::chrono::milliseconds kStopGrace{2000};
 // for UTF-8 text). On POSIX it is
 // split by SplitCommandLine (format/shell_words.h) and the first word is the
 // program, searched in PATH when it holds no "/"; standard input is
-// /dev/null, and show state 0 sends standard output and error there too.
+// /dev/null, and show state 0 sends standard output there too, and standard
+// error into a pipe that is drained while the program runs, of which the
+// outcome keeps the end (errorOutput) after a wait.
 //
 // With a `watch` (which implies a wait), the program starts as the head of
 // a group of its own (a POSIX process group; a Windows job object), so that

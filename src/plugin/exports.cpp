@@ -129,6 +129,16 @@ QUENDRIX_EXPORT int QUENDRIX_WCX_CALL CanYouHandleThisFile(char* fileName) {
   return g_plugin ? g_plugin->CanYouHandleThisFile(fileName) : 0;
 }
 
+// quendrix's own: why the last member extracted on a handle was not made.
+// Hosts that do not know it never call it.
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL QuendrixMemberFailure(
+    ArchiveHandle handle, int* exitStatus, int* signalNumber, char* message,
+    int messageSize) {
+  return g_plugin ? g_plugin->LastFailure(handle, exitStatus, signalNumber,
+                                          message, messageSize)
+                  : quendrix::E_BAD_ARCHIVE;
+}
+
 #ifdef _WIN32
 // The wide functions, with UTF-16 text (WCHAR is char16_t's size on Windows).
 

@@ -224,11 +224,47 @@ int Plugin::Process(const Session& session, int operation,
     services.runCommand = side.services.runCommand;
     services.writeLog = side.services.writeLog;
     services.progress = ProgressReporter(session, destName);
-    return ExtractEntry(request, services);
+    MemberFailure failure;
+    const int result = ExtractEntry(request, services, &failure);
+    const std::lock_guard<std::mutex> lock(session.mutex);
+    session.lastFailure = std::move(failure);
+    return result;
   } catch (...) {
     // Without memory for the command line the member cannot be made.
+    try {
+      const std::lock_guard<std::mutex> lock(session.mutex);
+      session.lastFailure = MemberFailure();
+      session.lastFailure.result = E_ECREATE;
+    } catch (...) {
+    }
     return E_ECREATE;
   }
+}
+
+int Plugin::LastFailure(ArchiveHandle handle, std::int32_t* exitStatus,
+                        std::int32_t* signalNumber, char* message,
+                        std::int32_t messageSize) noexcept {
+  const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
+  if (session == nullptr) return E_BAD_ARCHIVE;
+  const std::lock_guard<std::mutex> lock(session->mutex);
+  const MemberFailure& failure = session->lastFailure;
+  if (exitStatus != nullptr) *exitStatus = failure.exitStatus;
+  if (signalNumber != nullptr) *signalNumber = failure.signal;
+  if (message != nullptr && messageSize > 0) {
+    // The end of the text says why, so a small buffer gets the end; a cut
+    // never starts inside a UTF-8 sequence.
+    std::string_view text = failure.errorOutput;
+    const auto room = static_cast<std::size_t>(messageSize) - 1;
+    if (text.size() > room) {
+      text.remove_prefix(text.size() - room);
+      while (!text.empty() && (static_cast<unsigned char>(text.front()) & 0xC0) == 0x80) {
+        text.remove_prefix(1);
+      }
+    }
+    std::memcpy(message, text.data(), text.size());
+    message[text.size()] = '\0';
+  }
+  return failure.result;
 }
 
 std::function<bool(std::int64_t)> Plugin::ProgressReporter(

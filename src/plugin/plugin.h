@@ -112,6 +112,18 @@ class Plugin {
                          ChangeVolProcW callback) noexcept;
   int CanYouHandleThisFileW(const char16_t* path) const noexcept;
 
+  // Why the last PK_EXTRACT on `handle` did not make its member, for hosts
+  // that know this export of quendrix's own. Returns that extraction's
+  // result (0 when it made the member, or when none ran yet), or
+  // E_BAD_ARCHIVE for a handle that names no open session. Fills, where
+  // the pointers are not null: the program's exit status (-1 when it did
+  // not exit by itself or never started), the signal that ended it (0 when
+  // none), and the end of its standard error, as the program wrote it,
+  // zero-terminated and cut from the front to fit `messageSize` bytes.
+  int LastFailure(ArchiveHandle handle, std::int32_t* exitStatus,
+                  std::int32_t* signalNumber, char* message,
+                  std::int32_t messageSize) noexcept;
+
   // The session of an open handle, or null: for tests that look at what a
   // lookup stored before anything runs.
   std::shared_ptr<const Session> SessionOf(ArchiveHandle handle);

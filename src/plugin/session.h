@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "extract/extraction.h"
 #include "interface/wcx.h"
 #include "platform/platform.h"
 #include "rules/entry.h"
@@ -27,7 +28,7 @@ struct Session {
   std::string archivePath;  // as the host gave it, in the session's encoding
   std::string baseName;
   std::string extension;
-  RuleSettings settings;  // logFlag, shortFileNameFlag, showConsole
+  RuleSettings settings;  // log, ShortFileName, ShowConsole, IgnoreExitCode
   // The member stamp, in the form this platform's hosts read FileTime.
   std::uint32_t ArcDosTime = 0;
   EntryTable entryTable;
@@ -42,6 +43,9 @@ struct Session {
   ChangeVolProc changeVolume = nullptr;
   ProcessDataProcW processDataW = nullptr;
   ChangeVolProcW changeVolumeW = nullptr;
+  // How the last extraction on this handle ended, for a host that asks why
+  // a member was not made.
+  mutable MemberFailure lastFailure;
 };
 
 }  // namespace quendrix

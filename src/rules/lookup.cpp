@@ -32,6 +32,8 @@ LookupResult LookupRules(std::string_view extension, const RulesSource& rules,
       rules.Read(section, "ShortFileName", "0", kFlagBuffer);
   settings.showConsole =
       ShowStateOf(rules.Read(section, "ShowConsole", "0", kFlagBuffer));
+  settings.ignoreExitCodeFlag =
+      rules.Read(section, "IgnoreExitCode", "0", kFlagBuffer);
   context.shortFileName = IsOn(settings.shortFileNameFlag);
 
   // Every lookup starts from an empty table, so a file whose section yields

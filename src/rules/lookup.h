@@ -14,11 +14,14 @@ namespace quendrix {
 // The marker the lookup returns, and that a missing key reads as.
 inline constexpr std::string_view kNotFound = "not found";
 
-// The three settings of a rules section.
+// The settings of a rules section.
 struct RuleSettings {
   std::string logFlag = "0";            // at most one character
   std::string shortFileNameFlag = "0";  // at most one character
   std::uint8_t showConsole = 0;
+  // On for programs whose exit status is no verdict on the member (diff and
+  // grep exit with 1 on success): then only a missing file is a failure.
+  std::string ignoreExitCodeFlag = "0";  // at most one character
 };
 
 // A setting is on only when its text is exactly "1".

@@ -25,6 +25,9 @@
 //                   start a copy of this program that writes its identifier
 //                   to PIDFILE and sleeps for MS milliseconds, as a
 //                   converter starts a program of its own
+//   --stderr-bytes N
+//                   write N bytes to standard error, lines of the letters
+//                   a to z ending in their number, as a chatty program does
 //   --exit N        exit with code N (default 0)
 //
 // The record has one item a line. Values are written as LENGTH:BYTES, so a
@@ -60,6 +63,7 @@ struct Options {
   std::vector<std::string> probes;
   bool readStdin = false;
   std::vector<std::string> prints;
+  long long stderrBytes = 0;
   int sleepMilliseconds = 0;
   std::optional<int> signalNumber;
   int exitCode = 0;
@@ -102,6 +106,8 @@ std::optional<Options> Parse(int argc, char** argv) {
       options.readStdin = true;
     } else if (option == "--print" && value(text)) {
       options.prints.push_back(text);
+    } else if (option == "--stderr-bytes" && value(text)) {
+      options.stderrBytes = std::atoll(text.c_str());
     } else if (option == "--sleep" && value(text)) {
       options.sleepMilliseconds = std::atoi(text.c_str());
     } else if (option == "--signal" && value(text)) {
@@ -192,6 +198,25 @@ bool AppendBytes(const std::string& path, std::size_t count) {
   return std::fclose(file) == 0 && written;
 }
 
+// Numbered lines, so that a test can tell which part of the stream was
+// kept: the last line is always "...z <count>".
+void WriteStandardErrorBytes(long long count) {
+  std::string chunk;
+  long long line = 0;
+  while (count > 0) {
+    chunk.clear();
+    while (chunk.size() < 65536 && count > static_cast<long long>(chunk.size())) {
+      chunk += "abcdefghijklmnopqrstuvwxyz " + std::to_string(++line) + "\n";
+    }
+    if (static_cast<long long>(chunk.size()) > count) {
+      chunk.erase(0, chunk.size() - static_cast<std::size_t>(count));
+    }
+    std::fwrite(chunk.data(), 1, chunk.size(), stderr);
+    count -= static_cast<long long>(chunk.size());
+  }
+  std::fflush(stderr);
+}
+
 int Run(int argc, char** argv) {
   const std::optional<Options> options = Parse(argc, argv);
   if (!options) {
@@ -233,6 +258,7 @@ int Run(int argc, char** argv) {
     std::cout << text << std::endl;
     std::cerr << text << std::endl;
   }
+  if (options->stderrBytes > 0) WriteStandardErrorBytes(options->stderrBytes);
   if (options->signalNumber) EndBySignal(*options->signalNumber);
   return options->exitCode;
 }

@@ -183,17 +183,16 @@ TEST_F(HostExtractTest, ReportsEachSelectedMemberAsMadeNotMadeOrFailed) {
       {{},
        1,
        {"made      notes.one\n", "made      notes.two\n",
-        "not made  notes.none: the member's program left no file at ",
-        "failed    notes.missing: cannot create the member: its program could "
-        "not be started (code 16)\n",
-        "4 members: 2 made, 1 not made, 1 failed, 0 kept\n"},
+        "failed    notes.none: wrote no file\n",
+        "failed    notes.missing: could not be started\n",
+        "4 members: 2 made, 0 not made, 2 failed, 0 kept\n"},
        {"notes.one", "notes.two"},
        {"notes.none", "notes.missing"}},
       {{"*.two"}, 0, {"made      notes.two\n", "1 member: 1 made"}, {"notes.two"},
        {"notes.one"}},
       {{"notes.[ot]*", "*.none"},
-       0,
-       {"made      notes.one\n", "made      notes.two\n", "not made  notes.none"},
+       1,
+       {"made      notes.one\n", "made      notes.two\n", "failed    notes.none"},
        {"notes.one", "notes.two"},
        {"notes.missing"}},
       {{"notes.?ne"}, 0, {"made      notes.one\n"}, {"notes.one"}, {"notes.none"}},
@@ -249,8 +248,35 @@ TEST_F(HostExtractTest, ExistingFileIsKeptUnlessOverwriteIsGiven) {
   // mistaken for a member it made.
   WriteFile(out_.path() / "notes.none", "older\n");
   const HostRun stale = Extract({"*.none", "--overwrite"});
-  EXPECT_EQ(stale.code, 0);
-  EXPECT_TRUE(Contains(stale.out, "not made  notes.none")) << stale.out;
+  EXPECT_EQ(stale.code, 1);
+  EXPECT_TRUE(Contains(stale.out, "failed    notes.none: wrote no file")) << stale.out;
+}
+
+// A member whose program fails is reported with the program's own words,
+// where the plug-in keeps them, and the host's exit status says so.
+TEST_F(HostTest, FailingMemberIsReportedWithItsExitStatusAndLastMessage) {
+  constexpr bool kKeepsMessages = platform::kPathStyle == platform::PathStyle::kPosix;
+  WriteRules("[txt]\n"
+             "command1=" + HelperCommandLine({"--print", "input is damaged", "--exit", "3"}) +
+             "\nfileout1=[N].bad\n"
+             "command2=" + HelperCommandLine({"--stderr-bytes", "8000000", "--exit", "4"}) +
+             "\nfileout2=[N].chatty\n"
+             "command3=" + HelperCommandLine({"--copy", "filein", "fileout"}) +
+             "\nfileout3=[N].good\n");
+  const std::string archive = Archive("notes.txt");
+  const HostRun run = Run({"extract", archive, "-C", out_.str()});
+  EXPECT_EQ(run.code, 1) << run.out << run.err;
+  const std::string bad = "failed    notes.bad: its program ended with exit status 3";
+  EXPECT_TRUE(Contains(run.out, bad + (kKeepsMessages ? ": input is damaged\n" : "\n")))
+      << run.out;
+  // Megabytes of errors neither stall the program nor reach the report
+  // beyond its last line.
+  const std::string chatty = "failed    notes.chatty: its program ended with exit status 4";
+  EXPECT_TRUE(Contains(run.out, chatty + (kKeepsMessages ? ": abcdefghijklmnopqrstuvwxyz " : "\n")))
+      << run.out;
+  EXPECT_TRUE(Contains(run.out, "made      notes.good\n")) << run.out;
+  EXPECT_TRUE(Contains(run.out, "3 members: 1 made, 0 not made, 2 failed, 0 kept\n")) << run.out;
+  EXPECT_FALSE(OutExists("notes.bad"));
 }
 
 TEST_F(HostExtractTest, ProgressIsShownOnlyOnATerminal) {
@@ -326,9 +352,22 @@ TEST_F(HostTest, PluginWhoseListNeverEndsIsStopped) {
   EXPECT_TRUE(fs::is_empty(out_.path()));
 }
 
+TEST_F(HostTest, ExplainWarnsOfACommandThatLosesItsQuotationMarks) {
+  WriteRules("[txt]\n"
+             "command1=\"C:\\windows\\system32\\cmd.exe\" /c echo hi > \"fileout\"\n"
+             "fileout1=[N].one\n"
+             "command2=\"\"C:\\Program Files\\conv.exe\" \"fileout\"\"\nfileout2=[N].two\n");
+  const HostRun run = Run({"explain", Archive("notes.txt")});
+  EXPECT_EQ(run.code, 1) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.out, "  command1 begins and ends with a quotation mark")) << run.out;
+  EXPECT_TRUE(Contains(run.out, "wrap the whole value in one more pair of quotation marks"))
+      << run.out;
+  EXPECT_FALSE(Contains(run.out, "command2 begins")) << run.out;
+}
+
 TEST_F(HostTest, ExplainShowsSectionSettingsMembersAndRulesThatNeverList) {
   WriteRules("[doc]\nsynonym=txt\ncommand1=ignored\n"
-             "[txt]\nsynonym=other\nlog=1\nShowConsole=7\n"
+             "[txt]\nsynonym=other\nlog=1\nShowConsole=7\nIgnoreExitCode=1\n"
              "command1=prog -o fileout filein\nfileout1=[N].one\n"
              "command2=prog filein\nfileout2=[N].two\n"
              "command3=prog fileout\n"
@@ -340,7 +379,8 @@ TEST_F(HostTest, ExplainShowsSectionSettingsMembersAndRulesThatNeverList) {
   for (const std::string& line : {
            "rules file  " + pluginDir_.str() + "quendrix.ini\n",
            std::string("section     [doc], whose synonym key names [txt]\n"),
-           std::string("settings    log=1 (on), ShortFileName=0 (off), ShowConsole=7\n"),
+           std::string("settings    log=1 (on), ShortFileName=0 (off), ShowConsole=7, "
+                       "IgnoreExitCode=1 (on)\n"),
            std::string("members     2\n"),
            std::string("member 1    report.one\n"),
            std::string("member 2    report.two\n"),

@@ -162,7 +162,9 @@ class McCopyOutTest : public McTest {
     }
     rules += "command7=/bin/true fileout\nfileout7=writes nothing\n"
              "command8=" + work_.file("no-such-program") + " fileout\n"
-             "fileout8=cannot start\n";
+             "fileout8=cannot start\n"
+             "command9=/bin/sh -c 'echo partial > \"$1\"; echo \"input is damaged\" >&2; "
+             "exit 3' sh fileout\nfileout9=fails\n";
     WriteRules(rules);
     archive_ = Archive("notes.txt");
     // mc names a file in a folder of its own and makes it, empty, before it
@@ -210,9 +212,9 @@ TEST_F(McCopyOutTest, FailsWithAReasonWhenTheMemberIsNotMade) {
   const Case cases[] = {
       {"nothing of this name", "there is no member of that name", true},
       {"plai", "there is no member of that name", true},
-      {"writes nothing", "the member's program left no file at " + destination_,
-       false},
-      {"cannot start", "its program could not be started", false},
+      {"writes nothing", "wrote no file", false},
+      {"cannot start", "could not be started", false},
+      {"fails", "its program ended with exit status 3: input is damaged\n", false},
   };
   for (const Case& c : cases) {
     WriteFile(destination_, "");

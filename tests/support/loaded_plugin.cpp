@@ -55,6 +55,8 @@ LoadedPlugin::LoadedPlugin(std::string_view rules, std::string_view utf8Folder)
       Resolve<CanYouHandleThisFileFn>(library_, "CanYouHandleThisFile");
   getBackgroundFlags = reinterpret_cast<GetBackgroundFlagsFn>(
       library_.Symbol("GetBackgroundFlags"));
+  memberFailure = reinterpret_cast<QuendrixMemberFailureFn>(
+      library_.Symbol("QuendrixMemberFailure"));
   ResolveWideFunctions();
 }
 

@@ -90,6 +90,7 @@ class LoadedPlugin {
   GetPackerCapsFn getPackerCaps = nullptr;
   CanYouHandleThisFileFn canYouHandleThisFile = nullptr;
   GetBackgroundFlagsFn getBackgroundFlags = nullptr;  // null when not exported
+  QuendrixMemberFailureFn memberFailure = nullptr;    // null when not exported
   // Null where not exported.
   OpenArchiveWFn openArchiveW = nullptr;
   ReadHeaderExWFn readHeaderExW = nullptr;

@@ -5,6 +5,7 @@
 
 #include "explain_command.h"
 #include "json_text.h"
+#include "member_failure.h"
 #include "member_path.h"
 #include "member_pattern.h"
 #include "rule_problems.h"
@@ -156,6 +157,52 @@ TEST(RuleProblemsTest, PointsOutKeysThatNeverList) {
   for (const Case& c : cases) {
     EXPECT_EQ(FindRuleProblems(c.keys, c.members), c.problems)
         << ::testing::PrintToString(c.keys);
+  }
+}
+
+// The reader removes one enclosing pair of quotation marks; a command
+// whose program path and last argument are both quoted loses exactly those.
+TEST(LosesItsQuotesTest, FindsCommandsCutByTheRemovalOfTheEnclosingPair) {
+  struct Case {
+    std::string_view raw;
+    bool loses;
+  };
+  const Case cases[] = {
+      {R"("C:\windows\system32\cmd.exe" /c echo hi > "fileout")", true},
+      {R"("/opt/my app/conv" filein "fileout")", true},
+      {R"("C:\conv.exe" "fileout")", true},
+      {R"(""C:\conv.exe" "fileout"")", false},  // wrapped once more
+      {R"(C:\conv.exe "filein" "fileout")", false},
+      {R"("C:\Program Files\conv.exe")", false},  // nothing else is quoted
+      {R"("conv /c "a b"")", false},  // the inner pair opens at a word
+      {R"(")", false},
+      {"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LosesItsQuotes(c.raw), c.loses) << c.raw;
+}
+
+TEST(FailureReasonTest, TellsHowTheProgramEndedAndItsLastWords) {
+  struct Case {
+    int code;
+    std::optional<FailureDetails> details;
+    std::string_view reason;
+  };
+  const Case cases[] = {
+      {19, FailureDetails{3, 0, "reading\ninput is damaged\n\n"},
+       "its program ended with exit status 3: input is damaged"},
+      {19, FailureDetails{1, 0, ""}, "its program ended with exit status 1"},
+      {19, FailureDetails{-1, 9, "half\x1b[2Jdone\r\n"},
+       "its program was ended by signal 9: half [2Jdone"},
+      {16, FailureDetails{0, 0, ""}, "wrote no file"},
+      {16, FailureDetails{1, 0, "nothing to do"}, "wrote no file: nothing to do"},
+      {16, FailureDetails{-1, 0, ""}, "could not be started"},
+      // A plug-in without quendrix's export: the interface's words.
+      {19, std::nullopt, "write error (code 19)"},
+      {16, std::nullopt, "cannot create the member (code 16)"},
+      {12, FailureDetails{0, 0, ""}, "bad data (code 12)"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FailureReasonText(c.code, c.details), c.reason) << c.reason;
   }
 }
 

@@ -40,7 +40,7 @@ PluginSide RecordingSide(std::string pluginDir, Calls& calls) {
   services.runCommand = [&calls](const std::string& line, std::uint32_t,
                                  const platform::ProcessWatch*) {
     calls.commands.push_back(line);
-    return platform::ProcessOutcome{true, 0};
+    return platform::ProcessOutcome::Started(0);
   };
   return {std::move(pluginDir), std::move(services)};
 }
@@ -65,14 +65,15 @@ TEST(PluginSidesTest, EachSessionUsesTheSideOfTheFunctionThatOpenedIt) {
   EXPECT_EQ(std::u16string(header.FileName), u"\u0436.out");
   EXPECT_EQ(header.FileTime, 7);
   std::u16string dest = u"/o/\U0001F600";
-  EXPECT_EQ(plugin.ProcessFileW(wide, PK_EXTRACT, nullptr, dest.data()), 0);
+  // The recorded program writes no file, which is what the plug-in says.
+  EXPECT_EQ(plugin.ProcessFileW(wide, PK_EXTRACT, nullptr, dest.data()), E_ECREATE);
   EXPECT_EQ(utf8.commands, std::vector<std::string>{"/bin/conv '/o/\xF0\x9F\x98\x80'"});
 
   tHeaderData ansiHeader{};
   ASSERT_EQ(plugin.ReadHeader(ansi, &ansiHeader), 0);
   EXPECT_EQ(std::string(ansiHeader.FileName), "a.out");
   char ansiDest[] = "/o/b";
-  EXPECT_EQ(plugin.ProcessFile(ansi, PK_EXTRACT, nullptr, ansiDest), 0);
+  EXPECT_EQ(plugin.ProcessFile(ansi, PK_EXTRACT, nullptr, ansiDest), E_ECREATE);
   EXPECT_EQ(system.commands, std::vector<std::string>{"/bin/conv /o/b"});
   EXPECT_EQ(utf8.commands.size(), 1u);
 

@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "platform/posix/descriptor.h"
+#include "platform/posix/error_tail.h"
 
 namespace quendrix::platform {
 
@@ -19,8 +20,9 @@ class ChildExit {
   explicit ChildExit(pid_t pid);
 
   // True once the child has ended (it stays unreaped for waitpid); false when
-  // `limit` passed first.
-  bool WaitFor(std::chrono::milliseconds limit);
+  // `limit` passed first. With a `tail`, its pipe is drained meanwhile
+  // whenever it has data.
+  bool WaitFor(std::chrono::milliseconds limit, ErrorTail* tail = nullptr);
 
  private:
   pid_t pid_;

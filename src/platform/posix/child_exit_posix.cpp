@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -64,17 +65,33 @@ bool ReadStat(const char* name, char& state, long& group) {
 
 ChildExit::ChildExit(pid_t pid) : pid_(pid), processDescriptor_(OpenProcessDescriptor(pid)) {}
 
-bool ChildExit::WaitFor(std::chrono::milliseconds limit) {
-  if (processDescriptor_.IsOpen()) {
-    pollfd entry{processDescriptor_.get(), POLLIN, 0};
-    const int ready = poll(&entry, 1, static_cast<int>(limit.count()));
-    if (ready > 0) return true;
-    if (ready == 0) return false;
-    // An interrupted poll counts as a step without news.
-    return errno != EINTR && HasEnded(pid_);
-  }
+bool ChildExit::WaitFor(std::chrono::milliseconds limit, ErrorTail* tail) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
+  const auto remaining = [&deadline] {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+  };
+  if (processDescriptor_.IsOpen()) {
+    for (;;) {
+      pollfd entries[2] = {{processDescriptor_.get(), POLLIN, 0},
+                           {tail != nullptr ? tail->readEnd() : -1, POLLIN, 0}};
+      // A negative descriptor is passed over by poll: a pipe whose writers
+      // have all gone wakes nobody.
+      const int ready = poll(entries, 2, remaining());
+      if (ready < 0) {
+        // An interrupted poll counts as a step without news.
+        if (errno != EINTR) return HasEnded(pid_);
+        if (remaining() == 0) return false;
+        continue;
+      }
+      if (entries[1].revents != 0) tail->Drain();
+      if (entries[0].revents != 0) return true;
+      if (ready == 0 || remaining() == 0) return false;
+    }
+  }
   for (;;) {
+    if (tail != nullptr) tail->Drain();
     if (HasEnded(pid_)) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(kLookStep);

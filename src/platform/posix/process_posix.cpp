@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/posix/child_exit.h"
+#include "platform/posix/error_tail.h"
 
 #include "platform/platform.h"
 #include "format/shell_words.h"
@@ -56,18 +58,26 @@ using SpawnAttributes = SpawnSetUp<posix_spawnattr_t, posix_spawnattr_init,
 
 // Standard input always reads from /dev/null, so a converter that waits for
 // input ends at once instead of hanging the host. Hidden programs write
-// into /dev/null as well. Every other descriptor is closed, whatever its
+// their output into /dev/null as well, and their errors into the pipe of
+// `errors` when there is one, so that a failure can be told with the
+// program's own words. Every other descriptor is closed, whatever its
 // close-on-exec flag: the host's files and sockets are none of the
 // program's business, and a pipe end that leaked into a long-running
 // converter would keep the host's reader waiting.
-void SetUpDescriptors(FileActions& actions, std::uint32_t showState) {
+void SetUpDescriptors(FileActions& actions, std::uint32_t showState,
+                      const ErrorTail* errors) {
   actions.Check(posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO,
                                                  kNullDevice, O_RDONLY, 0));
   if (showState == 0) {
     actions.Check(posix_spawn_file_actions_addopen(
         actions.get(), STDOUT_FILENO, kNullDevice, O_WRONLY, 0));
-    actions.Check(posix_spawn_file_actions_adddup2(actions.get(), STDOUT_FILENO,
-                                                   STDERR_FILENO));
+    if (errors != nullptr && errors->IsOpen()) {
+      actions.Check(posix_spawn_file_actions_adddup2(
+          actions.get(), errors->writeEnd(), STDERR_FILENO));
+    } else {
+      actions.Check(posix_spawn_file_actions_adddup2(
+          actions.get(), STDOUT_FILENO, STDERR_FILENO));
+    }
   }
   actions.Check(posix_spawn_file_actions_addclosefrom_np(actions.get(),
                                                          kFirstHostDescriptor));
@@ -95,21 +105,42 @@ void SetUpSignals(SpawnAttributes& attributes, bool ownGroup) {
   attributes.Check(posix_spawnattr_setflags(attributes.get(), flags));
 }
 
-std::uint32_t ExitValueOf(int status) {
-  if (WIFEXITED(status)) return static_cast<std::uint32_t>(WEXITSTATUS(status));
-  if (WIFSIGNALED(status)) return 128u + static_cast<std::uint32_t>(WTERMSIG(status));
-  return 0;
+// The outcome of a program that ended with wait status `status`.
+ProcessOutcome EndedWith(int status) {
+  ProcessOutcome outcome;
+  outcome.started = true;
+  if (WIFEXITED(status)) {
+    outcome.value = static_cast<std::uint32_t>(WEXITSTATUS(status));
+  } else if (WIFSIGNALED(status)) {
+    outcome.signal = WTERMSIG(status);
+    outcome.value = 128u + static_cast<std::uint32_t>(outcome.signal);
+  }
+  return outcome;
 }
 
-// Waits until the child `pid` has ended and returns its exit value.
-std::uint32_t WaitForExit(pid_t pid) {
+// Waits until the child `pid` has ended and returns how it ended.
+ProcessOutcome WaitForExit(pid_t pid) {
   int status = 0;
   for (;;) {
-    if (waitpid(pid, &status, 0) == pid) return ExitValueOf(status);
+    if (waitpid(pid, &status, 0) == pid) return EndedWith(status);
     // A host that ignores SIGCHLD, or reaps every child itself, takes the
-    // status away; the program has ended all the same.
-    if (errno != EINTR) return 0;
+    // status away; the program has ended all the same, and its file is all
+    // that tells how.
+    if (errno != EINTR) return EndedWith(0);
   }
+}
+
+// Waits for the child `pid` without a time limit, draining `errors` while
+// it runs.
+ProcessOutcome WaitDraining(pid_t pid, ErrorTail& errors) {
+  ChildExit exit(pid);
+  while (!exit.WaitFor(std::chrono::hours(1), &errors)) {
+  }
+  ProcessOutcome outcome = WaitForExit(pid);
+  // What the program's own children still write after it ended is theirs;
+  // the pipe is read as far as it holds data now, never waited on.
+  outcome.errorOutput = errors.Take();
+  return outcome;
 }
 
 // Ends the group that `pid` heads: asks first (SIGTERM), ends it for good
@@ -137,13 +168,18 @@ void EndGroup(pid_t pid) {
 
 // Waits for the child `pid` in steps of the watch's interval, asking the
 // watch after each step whether it may go on.
-ProcessOutcome WatchProgram(pid_t pid, const ProcessWatch& watch) {
+ProcessOutcome WatchProgram(pid_t pid, const ProcessWatch& watch,
+                            ErrorTail* errors) {
   ChildExit exit(pid);
   for (;;) {
-    if (exit.WaitFor(watch.interval)) return {true, WaitForExit(pid)};
+    if (exit.WaitFor(watch.interval, errors)) {
+      ProcessOutcome outcome = WaitForExit(pid);
+      if (errors != nullptr) outcome.errorOutput = errors->Take();
+      return outcome;
+    }
     if (watch.keepRunning && !watch.keepRunning()) {
       EndGroup(pid);
-      return {true, 0, true};
+      return ProcessOutcome::Stopped();
     }
   }
 }
@@ -161,10 +197,16 @@ ProcessOutcome RunProcess(const std::string& commandLine,
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
 
+  // The end of a hidden program's errors is kept only when someone waits
+  // for the program to read it.
+  std::optional<ErrorTail> errors;
+  if (showState == 0 && (wait || watch != nullptr)) errors.emplace(kErrorOutputLimit);
+  ErrorTail* tail = errors && errors->IsOpen() ? &*errors : nullptr;
+
   FileActions actions;
   SpawnAttributes attributes;
   if (!actions.ok() || !attributes.ok()) return {};
-  SetUpDescriptors(actions, showState);
+  SetUpDescriptors(actions, showState, tail);
   SetUpSignals(attributes, watch != nullptr);
   if (!actions.ok() || !attributes.ok()) return {};
 
@@ -177,9 +219,13 @@ ProcessOutcome RunProcess(const std::string& commandLine,
                    environ) != 0) {
     return {};
   }
-  if (watch != nullptr) return WatchProgram(pid, *watch);
-  if (!wait) return {true, static_cast<std::uint32_t>(pid)};
-  return {true, WaitForExit(pid)};
+  // Only the program holds the writing end now, so the pipe ends when it
+  // and whatever it started have closed it.
+  if (tail != nullptr) tail->CloseWriteEnd();
+  if (watch != nullptr) return WatchProgram(pid, *watch, tail);
+  if (!wait) return ProcessOutcome::Started(static_cast<std::uint32_t>(pid));
+  if (tail != nullptr) return WaitDraining(pid, *tail);
+  return WaitForExit(pid);
 }
 
 }  // namespace quendrix::platform

@@ -80,7 +80,7 @@ ProcessOutcome WatchProgram(const ProcessHandles& handles, Job& job,
     if (WaitForSingleObject(handles.process(), step) != WAIT_TIMEOUT) {
       DWORD exitCode = 0;
       GetExitCodeProcess(handles.process(), &exitCode);
-      return {true, exitCode};
+      return ProcessOutcome::Started(exitCode);
     }
     if (watch.keepRunning && !watch.keepRunning()) {
       if (inJob) {
@@ -89,7 +89,7 @@ ProcessOutcome WatchProgram(const ProcessHandles& handles, Job& job,
         TerminateProcess(handles.process(), 1);
       }
       WaitForSingleObject(handles.process(), INFINITE);
-      return {true, 0, true};
+      return ProcessOutcome::Stopped();
     }
   }
 }
@@ -116,13 +116,13 @@ ProcessOutcome RunProcess(const std::string& commandLine,
     ResumeThread(handles.thread());
     return WatchProgram(handles, job, inJob, *watch);
   }
-  if (!wait) return {true, handles.id()};
+  if (!wait) return ProcessOutcome::Started(handles.id());
   // The wait runs outside the module-wide lock: the program may run for as
   // long as it likes, and other calls must not stall behind it.
   WaitForSingleObject(handles.process(), INFINITE);
   DWORD exitCode = 0;
   GetExitCodeProcess(handles.process(), &exitCode);
-  return {true, exitCode};
+  return ProcessOutcome::Started(exitCode);
 }
 
 }  // namespace quendrix::platform

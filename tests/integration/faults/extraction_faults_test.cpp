@@ -70,11 +70,11 @@ const std::vector<ExtractionFaultRow>& Rows() {
   static const std::vector<ExtractionFaultRow> rows = {
       {"ConverterMakesTheMember", {"--copy", "filein", "fileout"}, NoFault, 0,
        Member::kMade, Log::kLineAppended},
-      {"ConverterExitsNonzero", {"--exit", "3", "fileout"}, NoFault, 0, Member::kNotMade,
+      {"ConverterExitsNonzero", {"--exit", "3", "fileout"}, NoFault, 19, Member::kNotMade,
        Log::kLineAppended},
-      {"ConverterWritesNothing", {"fileout"}, NoFault, 0, Member::kNotMade,
+      {"ConverterWritesNothing", {"fileout"}, NoFault, 16, Member::kNotMade,
        Log::kLineAppended},
-      {"ConverterCrashes", {"--signal", "11", "fileout"}, NoFault, 0, Member::kNotMade,
+      {"ConverterCrashes", {"--signal", "11", "fileout"}, NoFault, 19, Member::kNotMade,
        Log::kLineAppended},
       {"ConverterRunsForSeconds",
        {"--copy", "filein", "fileout", "--sleep", "3000"}, NoFault, 0,
@@ -88,7 +88,7 @@ const std::vector<ExtractionFaultRow>& Rows() {
                              .string();
          return Fault();
        },
-       0, Member::kNotMade, Log::kLineAppended},
+       19, Member::kNotMade, Log::kLineAppended},
       {"LogPathIsADirectory", {"--copy", "filein", "fileout"},
        [](ExtractionStage& s) {
          fs::remove(s.logPath);

@@ -1,0 +1,55 @@
+// POSIX: keeping the end of a program's standard error.
+#include "platform/posix/error_tail.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quendrix::platform {
+namespace {
+
+// Both ends are closed on exec, so that no other program the host starts
+// meanwhile holds the pipe open; the program gets its end through a dup2,
+// which clears the flag on the copy.
+int MakePipe(int ends[2]) { return pipe2(ends, O_CLOEXEC | O_NONBLOCK); }
+
+}  // namespace
+
+ErrorTail::ErrorTail(std::size_t limit)
+    : limit_(limit), read_([this] {
+        int ends[2] = {-1, -1};
+        if (MakePipe(ends) != 0) return -1;
+        write_ = ends[1];
+        return ends[0];
+      }()) {}
+
+void ErrorTail::CloseWriteEnd() {
+  if (write_ >= 0) close(write_);
+  write_ = -1;
+}
+
+void ErrorTail::Drain() {
+  if (!read_.IsOpen() || finished_) return;
+  char chunk[16384];
+  for (;;) {
+    const ssize_t got = read(read_.get(), chunk, sizeof chunk);
+    if (got > 0) {
+      kept_.append(chunk, static_cast<std::size_t>(got));
+      // Trimmed in steps rather than after every read, so that a chatty
+      // program costs a copy of the kept end now and then, not per read.
+      if (kept_.size() > 4 * limit_) kept_.erase(0, kept_.size() - limit_);
+      continue;
+    }
+    if (got == 0) finished_ = true;
+    if (got < 0 && errno == EINTR) continue;
+    return;
+  }
+}
+
+std::string ErrorTail::Take() {
+  Drain();
+  if (kept_.size() > limit_) kept_.erase(0, kept_.size() - limit_);
+  return std::move(kept_);
+}
+
+}  // namespace quendrix::platform
