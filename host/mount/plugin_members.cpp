@@ -19,11 +19,6 @@ int QUENDRIX_WCX_CALL ReportProgress(char* /*name*/, int /*size*/) {
   return currentStop != nullptr && (*currentStop)() ? 0 : 1;
 }
 
-// Why the plug-in did not make a member, for the log.
-std::string FailureReason(const ArchiveSession& /*archive*/, int code) {
-  return ResultCodeText(code) + " (code " + std::to_string(code) + ")";
-}
-
 }  // namespace
 
 std::optional<std::vector<std::string>> ListWithPlugin(
@@ -70,7 +65,7 @@ MakeOutcome MakeWithPlugin(const PluginClient& plugin, const std::string& source
     const int code = archive->Process(PK_EXTRACT, destination);
     currentStop = nullptr;
     if (code == E_EABORTED) return {Kind::kCancelled, {}};
-    if (code != 0) return {Kind::kFailed, FailureReason(*archive, code)};
+    if (code != 0) return {Kind::kFailed, archive->FailureReason(code)};
     std::error_code statusError;
     if (!fs::is_regular_file(destination, statusError)) {
       return {Kind::kFailed, "its program wrote no file"};

@@ -113,7 +113,8 @@ ProgramRun RunProgram(std::vector<std::string> words,
 void NoteSignal(int) {}
 
 // A copy of the plug-in whose rules serve ".src" files with members that
-// copy the file, copy it slowly, fail, or run until stopped; a source
+// copy the file, copy it slowly, fail, write nothing, or run until
+// stopped; a source
 // folder; a mount point; and a cache parent of the test's own.
 class MountTest : public ::testing::Test {
  protected:
@@ -139,13 +140,15 @@ class MountTest : public ::testing::Test {
         "command3=" + helper({"--count", runs_, "--exit", "1"}) + "\n"
         "fileout3=[N].silent\n"
         "command4=" + helper({"--count", runs_, "--write-steps", "fileout", "1", "10", "0",
-                              "--exit", "3"}) + "\n"
+                              "--print", "input is damaged", "--exit", "3"}) + "\n"
         "fileout4=[N].broken\n"
         "command5=" + helper({"--count", runs_, "--pid-file", programPid_, "--start-sleeper",
                               sleeperPid_, "60000", "--sleep", "60000"}) + "\n"
         "fileout5=[N].endless\n"
-        "command6=" + helper({"--count", runs_, "--copy", "filein", "fileout"}) + "\n"
-        "fileout6=sub/[N].bad\n");
+        "command6=" + helper({"--count", runs_}) + "\n"
+        "fileout6=[N].empty\n"
+        "command7=" + helper({"--count", runs_, "--copy", "filein", "fileout"}) + "\n"
+        "fileout7=sub/[N].bad\n");
     std::string error;
     plugin_ = host::PluginClient::Load(pluginPath_, error);
     ASSERT_TRUE(plugin_) << error;
@@ -220,8 +223,8 @@ class MountTest : public ::testing::Test {
 
 TEST_F(MountTest, ListingShowsTheMembersAndRunsNoProgram) {
   Mount(archive_);
-  const std::set<std::string> members = {"input.copy", "input.slow", "input.silent",
-                                         "input.broken", "input.endless"};
+  const std::set<std::string> members = {"input.copy",   "input.slow",    "input.silent",
+                                         "input.broken", "input.endless", "input.empty"};
   EXPECT_EQ(Entries(mountPoint_), members);
   struct stat source {};
   ASSERT_EQ(stat(archive_.c_str(), &source), 0);
@@ -284,7 +287,12 @@ TEST_F(MountTest, AChangedSourceOrRulesFileMakesTheMemberAgain) {
 
 TEST_F(MountTest, AFailingProgramGivesEioAndItsReasonIsLogged) {
   Mount(archive_);
-  for (const std::string member : {"input.silent", "input.broken"}) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"input.silent", "its program ended with exit status 1"},
+      {"input.empty", "wrote no file"},
+      {"input.broken", "its program ended with exit status 3: input is damaged"},
+  };
+  for (const auto& [member, reason] : cases) {
     const int before = Runs();
     errno = 0;
     const int descriptor = open(At(member).c_str(), O_RDONLY);
@@ -292,7 +300,7 @@ TEST_F(MountTest, AFailingProgramGivesEioAndItsReasonIsLogged) {
     EXPECT_EQ(errno, EIO) << member;
     if (descriptor >= 0) close(descriptor);
     EXPECT_EQ(Runs(), before + 1) << member;
-    EXPECT_TRUE(Contains(Log(), "\"" + member + "\" cannot be read")) << Log();
+    EXPECT_TRUE(Contains(Log(), "\"" + member + "\" cannot be read: " + reason)) << Log();
     struct stat status {};
     ASSERT_EQ(stat(At(member).c_str(), &status), 0) << member;
     EXPECT_EQ(status.st_size, 0) << member;
