@@ -113,9 +113,8 @@ ProgramRun RunProgram(std::vector<std::string> words,
 void NoteSignal(int) {}
 
 // A copy of the plug-in whose rules serve ".src" files with members that
-// copy the file, copy it slowly, fail, write nothing, or run until
-// stopped; a source
-// folder; a mount point; and a cache parent of the test's own.
+// copy the file, copy it slowly, fail, write nothing, or run until stopped;
+// a source file; a mount point; and a cache parent of the test's own.
 class MountTest : public ::testing::Test {
  protected:
   void SetUp() override {
