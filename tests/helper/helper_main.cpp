@@ -27,7 +27,8 @@
 //                   converter starts a program of its own
 //   --stderr-bytes N
 //                   write N bytes to standard error, lines of the letters
-//                   a to z ending in their number, as a chatty program does
+//                   a to z ending in their number, as a chatty program does;
+//                   exit with 122 when a write falls short
 //   --exit N        exit with code N (default 0)
 //
 // The record has one item a line. Values are written as LENGTH:BYTES, so a
@@ -199,8 +200,9 @@ bool AppendBytes(const std::string& path, std::size_t count) {
 }
 
 // Numbered lines, so that a test can tell which part of the stream was
-// kept: the last line is always "...z <count>".
-void WriteStandardErrorBytes(long long count) {
+// kept: the last line is always "...z <count>". False when a write fell
+// short, as on a standard error that refuses to wait for its reader.
+bool WriteStandardErrorBytes(long long count) {
   std::string chunk;
   long long line = 0;
   while (count > 0) {
@@ -211,10 +213,10 @@ void WriteStandardErrorBytes(long long count) {
     if (static_cast<long long>(chunk.size()) > count) {
       chunk.erase(0, chunk.size() - static_cast<std::size_t>(count));
     }
-    std::fwrite(chunk.data(), 1, chunk.size(), stderr);
+    if (std::fwrite(chunk.data(), 1, chunk.size(), stderr) != chunk.size()) return false;
     count -= static_cast<long long>(chunk.size());
   }
-  std::fflush(stderr);
+  return std::fflush(stderr) == 0;
 }
 
 int Run(int argc, char** argv) {
@@ -258,7 +260,7 @@ int Run(int argc, char** argv) {
     std::cout << text << std::endl;
     std::cerr << text << std::endl;
   }
-  if (options->stderrBytes > 0) WriteStandardErrorBytes(options->stderrBytes);
+  if (options->stderrBytes > 0 && !WriteStandardErrorBytes(options->stderrBytes)) return 122;
   if (options->signalNumber) EndBySignal(*options->signalNumber);
   return options->exitCode;
 }

@@ -55,7 +55,7 @@ const FailureCase kFailureCases[] = {
      E_EWRITE, Left::kNothing, 1, 0, false},
     {"UntouchedEarlierFileStays", "--exit 3", "", true, E_EWRITE, Left::kEarlierFile, 3, 0,
      false},
-    {"OverwrittenEarlierFileGoes", "--copy filein fileout --exit 3", "", true, E_EWRITE,
+    {"ChangedEarlierFileGoes", "--write-steps fileout 1 100 0 --exit 3", "", true, E_EWRITE,
      Left::kNothing, 3, 0, false},
     // A program that exits 0 and leaves the file the user had there made
     // nothing new, but a file is where the host expects the member.

@@ -10,8 +10,19 @@ namespace {
 
 // Both ends are closed on exec, so that no other program the host starts
 // meanwhile holds the pipe open; the program gets its end through a dup2,
-// which clears the flag on the copy.
-int MakePipe(int ends[2]) { return pipe2(ends, O_CLOEXEC | O_NONBLOCK); }
+// which clears the flag on the copy. Only the reading end is non-blocking:
+// the program's end must block when the pipe is full, as a program expects
+// of its standard error, or it would lose what it writes.
+int MakePipe(int ends[2]) {
+  if (pipe2(ends, O_CLOEXEC) != 0) return -1;
+  const int flags = fcntl(ends[0], F_GETFL);
+  if (flags < 0 || fcntl(ends[0], F_SETFL, flags | O_NONBLOCK) != 0) {
+    close(ends[0]);
+    close(ends[1]);
+    return -1;
+  }
+  return 0;
+}
 
 }  // namespace
 
