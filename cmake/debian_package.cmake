@@ -51,5 +51,8 @@ WCX plug-in, and an extfs helper that opens the same files in Midnight
 Commander.")
 # dpkg-shlibdeps reads what the host and the plug-in are linked against.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# quendrix mount and unmount run fusermount3, which no library names; the
+# library the host links (libfuse3) comes in through dpkg-shlibdeps.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fuse3")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mc, doublecmd-gtk | doublecmd-qt")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -14,6 +14,7 @@
 #include "list_command.h"
 #include "member_watch.h"
 #include "mc_command.h"
+#include "mount_command.h"
 #include "platform/platform.h"
 #include "plugin_client.h"
 #include "probe_command.h"
@@ -143,6 +144,26 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   mc->prefix_command();
   mc->fallthrough(false);
 
+  MountRequest mountRequest;
+  CLI::App* mountCommand = app.add_subcommand(
+      "mount",
+      "show SOURCE (a file, or a folder with a NAME# folder beside each file "
+      "the rules serve) at MOUNTPOINT as a read-only file system whose "
+      "members are made when opened (Linux)");
+  mountCommand->add_option("SOURCE", mountRequest.source, "the file or folder")
+      ->required();
+  mountCommand->add_option("MOUNTPOINT", mountRequest.mountPoint,
+                           "an existing folder")
+      ->required();
+  mountCommand->add_flag("-f,--foreground", mountRequest.foreground,
+                         "serve it from this process, logging here, until "
+                         "Ctrl+C or unmount");
+  std::string unmountPoint;
+  CLI::App* unmountCommand =
+      app.add_subcommand("unmount", "unmount a quendrix mount (Linux)");
+  unmountCommand->add_option("MOUNTPOINT", unmountPoint, "where it is mounted")
+      ->required();
+
   try {
     // CLI11 takes the arguments from the last to the first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -158,6 +179,8 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
     return ExplainRules(pluginPath, Absolute(explainFile), out, err);
   }
 
+  if (unmountCommand->parsed()) return RunUnmount(Absolute(unmountPoint), err);
+
   std::optional<McRequest> mcRequest;
   if (mc->parsed()) {
     mcRequest = ParseMcRequest(mc->remaining(), err);
@@ -169,6 +192,11 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   const std::optional<PluginClient> plugin = LoadPlugin(pluginPath, err);
   if (!plugin) return kExitRefused;
   if (mcRequest) return RunMcRequest(*plugin, *mcRequest, out, err);
+  if (mountCommand->parsed()) {
+    mountRequest.source = Absolute(mountRequest.source);
+    mountRequest.mountPoint = Absolute(mountRequest.mountPoint);
+    return RunMount(*plugin, pluginPath, mountRequest, out, err);
+  }
   if (probe->parsed()) {
     std::vector<std::string> files;
     std::transform(probeFiles.begin(), probeFiles.end(),

@@ -6,9 +6,8 @@
 #include "format/utf16_text.h"
 
 namespace quendrix::host {
-namespace {
 
-bool Takes(const PluginClient& plugin, const std::string& file) {
+bool PluginTakes(const PluginClient& plugin, const std::string& file) {
   if (plugin.UsesWideFunctions() && plugin.CanYouHandleThisFileW != nullptr) {
     std::u16string name = Utf16FromUtf8(file);
     return plugin.CanYouHandleThisFileW(name.data()) != 0;
@@ -21,13 +20,11 @@ bool Takes(const PluginClient& plugin, const std::string& file) {
   return ArchiveSession::Open(plugin, file, PK_OM_LIST, error).has_value();
 }
 
-}  // namespace
-
 int ProbeFiles(const PluginClient& plugin, const std::vector<std::string>& files,
                std::ostream& out) {
   int status = kExitDone;
   for (const std::string& file : files) {
-    const bool taken = Takes(plugin, file);
+    const bool taken = PluginTakes(plugin, file);
     out << (taken ? "taken    " : "refused  ") << file << "\n";
     if (!taken) status = kExitRefused;
   }

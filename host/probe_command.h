@@ -10,6 +10,11 @@
 
 namespace quendrix::host {
 
+// Whether the plug-in takes `file` (UTF-8), as a file manager asks before
+// it opens one; a plug-in without CanYouHandleThisFile is asked by opening
+// the file for listing.
+bool PluginTakes(const PluginClient& plugin, const std::string& file);
+
 // Asks the plug-in about each file, as a file manager does before it opens
 // one, and prints "taken" or "refused" with the file's name, one line each.
 // A plug-in without CanYouHandleThisFile is asked by opening the file for

@@ -2,7 +2,8 @@
 # Sets up, builds the Linux plug-in and host, installs them with the sample
 # rules into build/demo/quendrix/ as a user installs the release folder, and
 # runs `quendrix list` and `quendrix extract` on the samples of examples/,
-# and `quendrix mc list`, the listing Midnight Commander reads, on one.
+# `quendrix mc list`, the listing Midnight Commander reads, on one, and
+# `cat` of a member through `quendrix mount` (where /dev/fuse is).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -36,3 +37,21 @@ for member in members/*; do
   echo "--- $member"
   cat "$member"
 done
+
+# Every program reads the members through a mount (Linux, FUSE).
+echo
+if [[ -e /dev/fuse ]] && command -v fusermount3 >/dev/null; then
+  mkdir -p mnt
+  trap '"$quendrix" unmount mnt 2>/dev/null || true' EXIT
+  run mount samples/fruit.txt mnt
+  echo
+  echo "\$ ls -l mnt"
+  ls -l mnt
+  echo
+  echo "\$ cat mnt/fruit.sorted.txt"
+  cat mnt/fruit.sorted.txt
+  run unmount mnt
+  trap - EXIT
+else
+  echo "(no /dev/fuse here: quendrix mount is not shown)"
+fi

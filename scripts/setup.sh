@@ -25,6 +25,9 @@ packages=(
   mc tmux
   hyperfine zip unzip
   dpkg-dev lintian
+  # quendrix mount: libfuse 3 to build it, fusermount3 and /dev/fuse's
+  # helpers to run it
+  libfuse3-dev fuse3 pkg-config
 )
 
 missing=()

@@ -15,6 +15,8 @@
 //   --copy FROM TO  copy the bytes of FROM into TO, as a converter makes a
 //                   member from its archive
 //   --pid-file FILE write this process's identifier to FILE first
+//   --count FILE    append one line to FILE first, so that a test counts
+//                   the runs of a command
 //   --write-steps FILE COUNT BYTES MS
 //                   append BYTES bytes to FILE COUNT times, waiting MS
 //                   milliseconds after each, as a slow converter grows its
@@ -69,6 +71,7 @@ struct Options {
   // Positions in argv of the two paths of each copy.
   std::vector<std::pair<int, int>> copies;
   std::optional<std::string> pidFile;
+  std::optional<std::string> countFile;
   struct WriteSteps {
     std::string file;
     int count = 0;
@@ -115,6 +118,8 @@ std::optional<Options> Parse(int argc, char** argv) {
       i += 2;
     } else if (option == "--pid-file" && value(text)) {
       options.pidFile = text;
+    } else if (option == "--count" && value(text)) {
+      options.countFile = text;
     } else if (option == "--write-steps" && value(text)) {
       std::string count, bytes, milliseconds;
       if (!value(count) || !value(bytes) || !value(milliseconds)) return std::nullopt;
@@ -223,6 +228,7 @@ int Run(int argc, char** argv) {
   // The descriptors are listed before the record file is opened, so the
   // list shows only what the program was started with.
   const std::vector<std::string> descriptors = OpenDescriptors();
+  if (options->countFile && !AppendBytes(*options->countFile, 1)) return 126;
   if (options->pidFile &&
       !WriteFileAtOnce(*options->pidFile, std::to_string(CurrentProcessId()))) {
     return 126;

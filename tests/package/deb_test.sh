@@ -45,6 +45,9 @@ lintian "$deb" >"$dir/lintian" 2>&1
 cat "$dir/lintian"
 grep -q '^E:' "$dir/lintian" && fail "lintian reports errors"
 
+# quendrix mount runs fusermount3, which the package must bring along.
+dpkg-deb -f "$deb" Depends | grep -qw fuse3 || fail "Depends lacks fuse3: $(dpkg-deb -f "$deb" Depends)"
+
 echo "=== install"
 apt-get install -y -q "$deb" >"$dir/apt" 2>&1 || { cat "$dir/apt"; echo "FAILED: apt-get install"; exit 1; }
 installed=1
@@ -79,6 +82,16 @@ grep -q ' \./fruit\.sorted\.txt$' "$dir/mclist" || fail "uquendrix list lacks fr
 "$helper" copyout "$dir/work/fruit.txt" fruit.sorted.txt "$dir/mcout" >"$dir/mccopy" 2>&1 ||
   fail "uquendrix copyout: $(cat "$dir/mccopy")"
 [[ $(cat "$dir/mcout") == "$sorted" ]] || fail "uquendrix copyout made no sorted fruit"
+
+echo "=== the installed mount"
+if [[ -e /dev/fuse ]]; then
+  mkdir -p "$dir/mnt"
+  quendrix mount "$dir/work/fruit.txt" "$dir/mnt" >"$dir/mount" 2>&1 || fail "quendrix mount: $(cat "$dir/mount")"
+  [[ $(cat "$dir/mnt/fruit.sorted.txt" 2>/dev/null) == "$sorted" ]] || fail "the mount shows no sorted fruit"
+  quendrix unmount "$dir/mnt" >>"$dir/mount" 2>&1 || fail "quendrix unmount: $(cat "$dir/mount")"
+else
+  echo "deb_test: no /dev/fuse here; the installed mount is not tried"
+fi
 
 echo "=== the system's rules, logging into the user's folder"
 rm -rf "$HOME/.config/quendrix"

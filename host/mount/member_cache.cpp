@@ -1,0 +1,214 @@
+#include "mount/member_cache.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+namespace quendrix::host::mount {
+
+namespace fs = std::filesystem;
+
+// One make of a member into a folder of its own. The folder goes when the
+// last holder lets the job go: the entry while it is the newest made
+// member, and the openers that waited for it until they have opened it.
+// Descriptors already open keep reading a file that is gone.
+struct MemberCache::Job {
+  std::uint64_t serial = 0;
+  Validity validity;
+  std::string directory;
+  std::string file;
+  int waiting = 0;
+  bool done = false;
+  std::atomic<bool> stop{false};
+  MakeOutcome outcome;
+  std::int64_t size = 0;
+
+  Job() = default;
+  Job(const Job&) = delete;
+  Job& operator=(const Job&) = delete;
+  ~Job() {
+    std::error_code error;
+    if (!directory.empty()) fs::remove_all(directory, error);
+  }
+};
+
+namespace {
+
+std::string KeyOf(const std::string& source, const std::string& member) {
+  std::string key = source;
+  key += '\0';
+  key += member;
+  return key;
+}
+
+}  // namespace
+
+MemberCache::MemberCache(std::string folder, MemberMaker maker)
+    : folder_(std::move(folder)), maker_(std::move(maker)) {}
+
+MemberCache::~MemberCache() { Shutdown(); }
+
+std::optional<std::int64_t> MemberCache::MadeSize(const std::string& source,
+                                                  const std::string& member,
+                                                  const Validity& validity) const {
+  const std::lock_guard lock(mutex_);
+  const auto found = entries_.find(KeyOf(source, member));
+  if (found == entries_.end() || !found->second.made ||
+      !(found->second.made->validity == validity)) {
+    return std::nullopt;
+  }
+  return found->second.made->size;
+}
+
+ObtainedMember MemberCache::OpenMade(const Job& job) {
+  ObtainedMember obtained;
+  obtained.descriptor = open(job.file.c_str(), O_RDONLY | O_CLOEXEC);
+  obtained.generation = job.serial;
+  if (obtained.descriptor < 0) {
+    obtained.error = EIO;
+    obtained.reason = "the made member cannot be opened in the cache: " +
+                      std::error_code(errno, std::generic_category()).message();
+  }
+  return obtained;
+}
+
+ObtainedMember MemberCache::Obtain(const std::string& source,
+                                   const std::string& member,
+                                   const Validity& validity,
+                                   const std::function<bool()>& interrupted) {
+  const std::string key = KeyOf(source, member);
+  std::unique_lock lock(mutex_);
+  if (shutDown_) return {-1, EIO, "the mount is being unmounted"};
+  Entry& entry = entries_[key];
+  if (entry.made && entry.made->validity == validity) return OpenMade(*entry.made);
+
+  // A make that is being stopped is of no use to a new opener.
+  std::shared_ptr<Job> job = entry.pending;
+  if (!job || job->stop || !(job->validity == validity)) {
+    job = StartJob(key, source, member, validity);
+    if (!job) return {-1, EIO, "no thread could be started to make it"};
+  }
+  ++job->waiting;
+  while (!job->done) {
+    changed_.wait_for(lock, kInterruptPoll);
+    if (job->done || !interrupted()) continue;
+    if (--job->waiting == 0) {
+      // Nobody wants the member any more: its program is stopped, and the
+      // answer waits until it is gone, so that a Ctrl+C leaves nothing
+      // running behind the interrupted program.
+      job->stop = true;
+      changed_.wait_for(lock, kCancelWait, [&job] { return job->done; });
+    }
+    return {-1, EINTR, "interrupted"};
+  }
+  --job->waiting;
+  switch (job->outcome.kind) {
+    case MakeOutcome::Kind::kMade:
+      return OpenMade(*job);
+    case MakeOutcome::Kind::kFailed:
+      return {-1, EIO, job->outcome.reason};
+    case MakeOutcome::Kind::kCancelled:
+      break;
+  }
+  return {-1, EINTR, "its making was stopped"};
+}
+
+std::shared_ptr<MemberCache::Job> MemberCache::StartJob(
+    const std::string& key, const std::string& source, const std::string& member,
+    const Validity& validity) {
+  ReapWorkers();
+  auto job = std::make_shared<Job>();
+  job->serial = ++serial_;
+  job->validity = validity;
+  // A folder per make keeps the member's own name as the file's name, which
+  // some programs read their output format from.
+  job->directory = folder_ + "/" + std::to_string(job->serial);
+  job->file = job->directory + "/" + member;
+  try {
+    std::thread worker([this, job, key, source, member] {
+      RunJob(job, key, source, member);
+    });
+    const std::thread::id id = worker.get_id();
+    workers_.emplace(id, std::move(worker));
+  } catch (const std::system_error&) {
+    job->directory.clear();
+    return nullptr;
+  }
+  entries_[key].pending = job;
+  return job;
+}
+
+void MemberCache::RunJob(const std::shared_ptr<Job>& job, const std::string& key,
+                         const std::string& source, const std::string& member) {
+  MakeOutcome outcome;
+  std::error_code error;
+  if (!fs::create_directory(job->directory, error)) {
+    outcome.reason = "the cache folder " + job->directory +
+                     " cannot be made: " + error.message();
+  } else {
+    try {
+      outcome = maker_(source, member, job->file,
+                       [&job] { return job->stop.load(); });
+    } catch (const std::exception& e) {
+      outcome = {MakeOutcome::Kind::kFailed, e.what()};
+    }
+  }
+  struct stat status {};
+  const bool sized = outcome.kind == MakeOutcome::Kind::kMade &&
+                     stat(job->file.c_str(), &status) == 0;
+  if (outcome.kind == MakeOutcome::Kind::kMade && !sized) {
+    outcome = {MakeOutcome::Kind::kFailed, "its program wrote no file"};
+  }
+
+  const std::lock_guard lock(mutex_);
+  job->outcome = outcome;
+  job->size = sized ? static_cast<std::int64_t>(status.st_size) : 0;
+  job->done = true;
+  Entry& entry = entries_[key];
+  if (outcome.kind == MakeOutcome::Kind::kMade &&
+      (!entry.made || entry.made->serial < job->serial)) {
+    entry.made = job;
+  }
+  if (entry.pending == job) entry.pending.reset();
+  finished_.push_back(std::this_thread::get_id());
+  changed_.notify_all();
+}
+
+void MemberCache::ReapWorkers() {
+  for (const std::thread::id id : finished_) {
+    const auto found = workers_.find(id);
+    if (found == workers_.end()) continue;
+    found->second.join();
+    workers_.erase(found);
+  }
+  finished_.clear();
+}
+
+void MemberCache::Shutdown() {
+  std::map<std::thread::id, std::thread> workers;
+  {
+    const std::lock_guard lock(mutex_);
+    if (shutDown_) return;
+    shutDown_ = true;
+    for (auto& [key, entry] : entries_) {
+      if (entry.pending) entry.pending->stop = true;
+    }
+    workers.swap(workers_);
+    finished_.clear();
+  }
+  for (auto& [id, worker] : workers) worker.join();
+  std::map<std::string, Entry> entries;
+  {
+    const std::lock_guard lock(mutex_);
+    entries.swap(entries_);
+  }
+  entries.clear();
+  std::error_code error;
+  fs::remove_all(folder_, error);
+}
+
+}  // namespace quendrix::host::mount

@@ -1,0 +1,106 @@
+// The made members of a mount: each is made once into the mount's cache
+// folder, by one program run however many openers ask for it at once, and
+// served from there while its source file and the rules stay as they were.
+// Nothing here knows FUSE or the plug-in: the maker is handed in, so the
+// sharing, the validity and the cancelling are tested on their own.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mount/file_key.h"
+
+namespace quendrix::host::mount {
+
+struct MakeOutcome {
+  enum class Kind { kMade, kFailed, kCancelled };
+  Kind kind = Kind::kFailed;
+  std::string reason;  // why it failed
+};
+
+// Makes `member` of the file `source` at `destination`; asks
+// `stopRequested` while the program runs and stops it when that says so.
+using MemberMaker = std::function<MakeOutcome(
+    const std::string& source, const std::string& member,
+    const std::string& destination, const std::function<bool()>& stopRequested)>;
+
+// What an opener gets: an open descriptor of the made member, or the
+// error number to answer (EIO with the reason, EINTR).
+struct ObtainedMember {
+  int descriptor = -1;
+  int error = 0;
+  std::string reason;
+  // Which make of the member it is: the same number, the same bytes.
+  std::uint64_t generation = 0;
+};
+
+class MemberCache {
+ public:
+  // How often an opener that waits looks whether it was interrupted.
+  static constexpr std::chrono::milliseconds kInterruptPoll{20};
+  // How long the last interrupted opener waits for the program to be gone
+  // before it answers anyway.
+  static constexpr std::chrono::seconds kCancelWait{10};
+
+  // `folder` must exist and be the cache's own; it is removed at Shutdown.
+  MemberCache(std::string folder, MemberMaker maker);
+  ~MemberCache();
+  MemberCache(const MemberCache&) = delete;
+  MemberCache& operator=(const MemberCache&) = delete;
+
+  // The size of the member made for `validity`, when there is one. Makes
+  // nothing, so a listing never starts a program.
+  std::optional<std::int64_t> MadeSize(const std::string& source,
+                                       const std::string& member,
+                                       const Validity& validity) const;
+
+  // The member made for `validity`, made now when there is none. Openers
+  // that ask at the same time share one make. `interrupted` is asked while
+  // the opener waits: an interrupted opener gets EINTR at once, and when no
+  // other opener waits any more the program is stopped; the last one
+  // answers once the program is gone. A failed make gives EIO and its
+  // reason to everyone who waited for it; the next open tries again.
+  ObtainedMember Obtain(const std::string& source, const std::string& member,
+                        const Validity& validity,
+                        const std::function<bool()>& interrupted);
+
+  // Stops the makes under way, waits for them, and removes the folder with
+  // every made member. Obtain answers EIO afterwards.
+  void Shutdown();
+
+ private:
+  struct Job;
+  struct Entry {
+    std::shared_ptr<Job> made;     // the newest member made
+    std::shared_ptr<Job> pending;  // the make under way for the newest validity
+  };
+
+  std::shared_ptr<Job> StartJob(const std::string& key, const std::string& source,
+                                const std::string& member, const Validity& validity);
+  void RunJob(const std::shared_ptr<Job>& job, const std::string& key,
+              const std::string& source, const std::string& member);
+  void ReapWorkers();
+  static ObtainedMember OpenMade(const Job& job);
+
+  const std::string folder_;
+  const MemberMaker maker_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::map<std::string, Entry> entries_;
+  std::map<std::thread::id, std::thread> workers_;
+  std::vector<std::thread::id> finished_;
+  std::uint64_t serial_ = 0;
+  bool shutDown_ = false;
+};
+
+}  // namespace quendrix::host::mount

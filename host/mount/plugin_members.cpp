@@ -1,0 +1,78 @@
+#include "mount/plugin_members.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "archive_session.h"
+
+namespace quendrix::host::mount {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The stop question of the member being made on this thread. The plug-in's
+// progress callback carries nothing of the host's, but it is called on the
+// thread that called ProcessFile, and each make has a thread of its own.
+thread_local const std::function<bool()>* currentStop = nullptr;
+
+int QUENDRIX_WCX_CALL ReportProgress(char* /*name*/, int /*size*/) {
+  return currentStop != nullptr && (*currentStop)() ? 0 : 1;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> ListWithPlugin(
+    const PluginClient& plugin, const std::string& source,
+    std::vector<std::string>& warnings) {
+  std::string error;
+  std::optional<Listing> listing = ListArchive(plugin, source, error);
+  if (!listing) return std::nullopt;
+  if (!listing->fault.empty()) warnings.push_back(listing->fault);
+  std::vector<std::string> names;
+  names.reserve(listing->members.size());
+  for (MemberHeader& member : listing->members) {
+    names.push_back(std::move(member.name));
+  }
+  return names;
+}
+
+MakeOutcome MakeWithPlugin(const PluginClient& plugin, const std::string& source,
+                           const std::string& member, const std::string& destination,
+                           const std::function<bool()>& stopRequested) {
+  using Kind = MakeOutcome::Kind;
+  std::string error;
+  const std::optional<ArchiveSession> archive =
+      ArchiveSession::Open(plugin, source, PK_OM_EXTRACT, error);
+  if (!archive) return {Kind::kFailed, error};
+  for (std::size_t read = 0; read < kMaxHeaders; ++read) {
+    MemberHeader header;
+    const int result = archive->ReadHeader(header);
+    if (result == E_END_ARCHIVE) {
+      return {Kind::kFailed, "the plug-in no longer lists it"};
+    }
+    if (result != 0) {
+      return {Kind::kFailed, "the plug-in could not read member " +
+                                 std::to_string(read + 1) + ": " +
+                                 ResultCodeText(result)};
+    }
+    if (header.name != member) {
+      archive->Process(PK_SKIP, {});
+      continue;
+    }
+    if (stopRequested()) return {Kind::kCancelled, {}};
+    archive->WatchProgress(&ReportProgress);
+    currentStop = &stopRequested;
+    const int code = archive->Process(PK_EXTRACT, destination);
+    currentStop = nullptr;
+    if (code == E_EABORTED) return {Kind::kCancelled, {}};
+    if (code != 0) return {Kind::kFailed, archive->FailureReason(code)};
+    std::error_code statusError;
+    if (!fs::is_regular_file(destination, statusError)) {
+      return {Kind::kFailed, "its program wrote no file"};
+    }
+    return {Kind::kMade, {}};
+  }
+  return {Kind::kFailed, "the plug-in's list did not end"};
+}
+
+}  // namespace quendrix::host::mount

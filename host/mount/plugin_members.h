@@ -1,0 +1,30 @@
+// The mount's two uses of the plug-in, through its exports as every host
+// command uses them: listing a file's members, and making one member.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "mount/member_cache.h"
+#include "plugin_client.h"
+
+namespace quendrix::host::mount {
+
+// The members of `source` as the plug-in lists them (opened for listing, so
+// no program runs); nothing when the plug-in refuses the file. A list that
+// broke off adds the fault to `warnings`.
+std::optional<std::vector<std::string>> ListWithPlugin(
+    const PluginClient& plugin, const std::string& source,
+    std::vector<std::string>& warnings);
+
+// Opens `source` for extraction, reads the headers up to the first member
+// called `member` and has the plug-in make it at `destination`. While the
+// program runs, the plug-in's progress callback asks `stopRequested`, and
+// the plug-in stops the program when it says so.
+MakeOutcome MakeWithPlugin(const PluginClient& plugin, const std::string& source,
+                           const std::string& member, const std::string& destination,
+                           const std::function<bool()>& stopRequested);
+
+}  // namespace quendrix::host::mount
