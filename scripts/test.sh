@@ -77,14 +77,17 @@ win32_tests() {
   # An entry of ours that a killed run left behind is no part of what this
   # machine runs.
   i386_unregister
-  local mode reason
+  local mode reason errors=build/win32/emulator.log
   mode=$(i386_mode "$QUENDRIX_WINE32")
   if [[ $mode == none ]]; then
-    if reason=$(i386_register 2>&1) && [[ $(i386_mode "$QUENDRIX_WINE32") == emulated ]]; then
-      i386_registered=yes
+    # Not in a subshell: the registration remembers whether it mounted
+    # binfmt_misc, so that the removal can unmount it again.
+    if i386_register 2>"$errors" && i386_registered=yes &&
+      [[ $(i386_mode "$QUENDRIX_WINE32") == emulated ]]; then
       echo "win32: this machine's kernel cannot run 32-bit programs; qemu-i386-static emulates them for this run: the smoke test runs, the other 32-bit Wine tests are reported as skipped"
       mode=emulated
     else
+      reason=$(head -n 1 "$errors")
       [[ -n $i386_registered ]] && i386_unregister && i386_registered=""
       echo "win32: this machine's kernel cannot run 32-bit programs${reason:+ and they cannot be emulated ($reason)}; its Wine tests are reported as skipped"
     fi
