@@ -4,16 +4,31 @@
 # runs `quendrix list` and `quendrix extract` on the samples of examples/,
 # `quendrix mc list`, the listing Midnight Commander reads, on one, and
 # `cat` of a member through `quendrix mount` (where /dev/fuse is).
+#
+# It installs only what the Linux build needs (not the Windows tool chains
+# or Wine, which the test command installs) and says in one line what each
+# step does; the tools' own output goes to build/demo.log, which is shown
+# only when a step fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-cmake --preset linux >/dev/null
-cmake --build --preset linux --target quendrix quendrix_plugin
+source scripts/quietly.sh
+scripts/setup.sh --demo
 
 demo=build/demo
+log=build/demo.log
+: >"$log"
+step() { # TEXT COMMAND...
+  echo "demo: $1"
+  shift
+  quietly "$log" demo "$@"
+}
+step "configuring the Linux build (build/linux)" cmake --preset linux
+step "building the plug-in and the host" \
+  cmake --build --preset linux --target quendrix quendrix_plugin
 rm -rf "$demo"
-cmake --install build/linux --prefix "$demo/quendrix" >/dev/null
-examples/make-samples.sh "$demo/samples"
+step "installing them with the sample rules into $demo/quendrix" \
+  cmake --install build/linux --prefix "$demo/quendrix"
+step "making the sample files in $demo/samples" examples/make-samples.sh "$demo/samples"
 
 run() {
   echo

@@ -1,34 +1,51 @@
 #!/usr/bin/env bash
 # Installs what building and testing quendrix needs on Debian 12, and nothing
 # that is already there; safe to run any number of times.
+#
+#   scripts/setup.sh          everything the test command needs
+#   scripts/setup.sh --demo   only what the Linux build and the demo need
+#
+# It says in one line what it installs; the package manager's own output
+# goes to build/setup.log, which is shown only when something fails.
 set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/quietly.sh
 
-sudo=""
-if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
-
-# The 32-bit Wine (wine32:i386) comes from Debian's i386 architecture, which
-# apt must know before it looks for the packages.
-updated=""
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  echo "setup: adding the i386 architecture for the 32-bit Wine"
-  $sudo dpkg --add-architecture i386
-  $sudo apt-get update -qq
-  updated=yes
-fi
-
-packages=(
+# What the Linux plug-in and host build from (configuring the tree needs the
+# GoogleTest sources too), and all that the demo needs.
+demo_packages=(
   cmake ninja-build g++ make binutils
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  wine64 wine32:i386
-  googletest libcli11-dev libbenchmark-dev
-  clang libclang-rt-14-dev llvm
-  mc tmux
-  hyperfine zip unzip
-  dpkg-dev lintian
+  googletest libcli11-dev
   # quendrix mount: libfuse 3 to build it, fusermount3 and /dev/fuse's
   # helpers to run it
   libfuse3-dev fuse3 pkg-config
 )
+
+# What the test command needs besides: the Windows tool chains and Wine, the
+# sanitizer and fuzzer tool chain, the end-to-end and benchmark tools, the
+# compiler cache, the emulator of 32-bit programs and the Debian package's
+# tools.
+test_packages=(
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  wine64 wine32:i386
+  libbenchmark-dev
+  clang libclang-rt-14-dev llvm
+  mc tmux
+  hyperfine zip unzip
+  ccache
+  qemu-user-static
+  dpkg-dev lintian
+)
+
+packages=("${demo_packages[@]}")
+if [[ ${1:-} != --demo ]]; then packages+=("${test_packages[@]}"); fi
+
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
+
+log=build/setup.log
+mkdir -p build
+: >"$log"
 
 missing=()
 for package in "${packages[@]}"; do
@@ -37,10 +54,16 @@ for package in "${packages[@]}"; do
   fi
 done
 
-if ((${#missing[@]})); then
-  echo "setup: installing ${missing[*]}"
-  [[ -n $updated ]] || $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-else
+if ((${#missing[@]} == 0)); then
   echo "setup: everything needed is installed"
+  exit 0
 fi
+
+echo "setup: installing ${missing[*]} (log: $log)"
+# The 32-bit Wine (wine32:i386) comes from Debian's i386 architecture, which
+# apt must know before it looks for the packages.
+if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  quietly "$log" setup $sudo dpkg --add-architecture i386
+fi
+quietly "$log" setup $sudo apt-get update
+quietly "$log" setup $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
