@@ -262,7 +262,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!record.logged.empty() && !record.run.empty()) {
           QUENDRIX_FUZZ_CHECK(record.logged[0] == record.run[0] && record.runAfterLog);
         }
-        if (result == E_ECREATE) QUENDRIX_FUZZ_CHECK(record.run.size() == 1 && !programStarts);
+        // A member is not created when its program cannot start, or when
+        // it starts (and, as recorded here, writes nothing) and no file is
+        // at the destination; a file there counts as made.
+        if (result == E_ECREATE) {
+          QUENDRIX_FUZZ_CHECK(record.run.size() == 1 &&
+                              (!programStarts || !platform::StateOfFile(name.value_or(""))));
+        } else if (!record.run.empty() && programStarts) {
+          QUENDRIX_FUZZ_CHECK(platform::StateOfFile(name.value_or("")).has_value());
+        }
         break;
       }
       case 7:
