@@ -17,8 +17,8 @@ bool NamesAProgram(std::string_view commandLine, platform::PathStyle style) {
   return commandLine.find_first_not_of(" \t") != std::string_view::npos;
 }
 
-// A stopped program leaves a file that is not the member: whatever it
-// wrote goes, but a file it never touched stays.
+// A stopped or failed program leaves a file that is not the member:
+// whatever it wrote goes, but a file it never touched stays.
 void RemoveIfWritten(const std::string& path, platform::TextEncoding encoding,
                      const std::optional<platform::FileState>& before) {
   const std::optional<platform::FileState> now =
@@ -35,7 +35,6 @@ bool EndedInFailure(const platform::ProcessOutcome& outcome,
 
 void NoteOutcome(const platform::ProcessOutcome& outcome,
                  MemberFailure& details) {
-  details.started = outcome.started;
   if (!outcome.started || outcome.stopped) return;
   details.signal = outcome.signal;
   details.exitStatus =

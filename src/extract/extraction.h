@@ -61,8 +61,9 @@ std::string FinalCommandLine(std::string_view command,
 // plug-in for the host that asks.
 struct MemberFailure {
   int result = 0;          // what the extraction answered; 0 when it made the member
-  bool started = false;    // whether the member's program ran at all
-  std::int32_t exitStatus = -1;  // its exit status; -1 when it did not exit by itself
+  // Its exit status; -1 when it did not exit by itself or never started, so
+  // that a status or a signal also tells that the program ran.
+  std::int32_t exitStatus = -1;
   std::int32_t signal = 0;       // the signal that ended it (POSIX); 0 otherwise
   std::string errorOutput;       // the end of its standard error, where kept
 };
