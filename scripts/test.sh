@@ -7,53 +7,38 @@
 # Windows zip's contents checked, and, only when CI is set, the Debian
 # package installed and removed); then each fuzz target briefly.
 #
+# The builds run one after another; each build tree's tests (and, after the
+# linux-asan tests, the fuzz targets) run in the background beside the
+# builds that follow, with their output shown whole when they end.
+#
 # On a kernel that cannot run 32-bit programs, a run as root registers
 # qemu's instruction emulation for them until it ends and runs the 32-bit
-# smoke test in place of the 32-bit suites, which are reported as skipped;
-# without root or qemu it says so and reports all 32-bit Wine tests as
-# skipped. Compiler output is cached by ccache outside the checkout.
+# smoke test in place of the 32-bit suites, which are reported as skipped
+# (and are not built, since nothing would run them); without root or qemu
+# it says so and reports all 32-bit Wine tests as skipped. Compiler output
+# is cached by ccache outside the checkout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/wine.sh
 source scripts/i386_emulation.sh
 source scripts/compiler_cache.sh
+source scripts/phases.sh
 
-# The presets, built and tested in this order.
+# The presets, built in this order; each one's tests start when it is built.
 presets=(linux win64 win32 linux-asan linux-tsan)
-# The libFuzzer targets of the linux-asan build, each run for a few seconds.
+# The libFuzzer targets of the linux-asan build, each run for a few seconds
+# after that build's tests.
 fuzz_targets=(profile expand shell_syntax exports)
 fuzz_seconds=12
+# What the win32 build makes when only the smoke test can run there.
+win32_smoke_targets=(quendrix_plugin quendrix_test_helper quendrix_smoke_tests)
 
-# Each phase's wall time, shown at the end.
-phase_names=()
-phase_seconds=()
-phase_began=$SECONDS
-phase() { # NAME
-  phase_end
-  phase_names+=("$1")
-  phase_began=$SECONDS
-  echo "=== $1"
-}
-phase_end() {
-  if ((${#phase_names[@]} > ${#phase_seconds[@]})); then
-    phase_seconds+=($((SECONDS - phase_began)))
-  fi
-}
-show_times() {
-  phase_end
-  echo "=== times (s), load average $(cut -d' ' -f1-3 /proc/loadavg)"
-  local i
-  for i in "${!phase_names[@]}"; do
-    printf '%6d  %s\n' "${phase_seconds[$i]}" "${phase_names[$i]}"
-  done
-  printf '%6d  total\n' "$SECONDS"
-}
-
-# Wine servers and the emulator's registration last for this run only, also
-# when it fails or is interrupted.
+# Background jobs, Wine servers and the emulator's registration last for
+# this run only, also when it fails or is interrupted.
 i386_registered=""
 clean_up() {
   local preset
+  jobs_kill
   for preset in "${presets[@]}"; do
     [[ $preset == win* ]] && wine_stop "build/$preset"
   done
@@ -63,72 +48,95 @@ trap clean_up EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-phase "setup"
-scripts/setup.sh
-compiler_cache_use
-
-for preset in "${presets[@]}"; do
-  phase "$preset: configure and build"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-done
-
-# The 32-bit Wine tests: natively where the kernel runs 32-bit programs,
-# else the smoke test under emulation where it can be had.
-win32_tests() {
+# How the 32-bit Wine tests run here (native, emulated or none), decided
+# before the win32 build, which builds only what the smoke test needs when
+# emulation is all there is.
+win32_mode=none
+win32_prepare() {
   # An entry of ours that a killed run left behind is no part of what this
   # machine runs.
   i386_unregister
-  local mode reason errors=build/win32/emulator.log
-  mode=$(i386_mode "$QUENDRIX_WINE32")
-  if [[ $mode == none ]]; then
+  local reason errors=build/emulator.log
+  win32_mode=$(i386_mode "$QUENDRIX_WINE32")
+  if [[ $win32_mode == none ]]; then
     # Not in a subshell: the registration remembers whether it mounted
     # binfmt_misc, so that the removal can unmount it again.
     if i386_register 2>"$errors" && i386_registered=yes &&
       [[ $(i386_mode "$QUENDRIX_WINE32") == emulated ]]; then
       echo "win32: this machine's kernel cannot run 32-bit programs; qemu-i386-static emulates them for this run: the smoke test runs, the other 32-bit Wine tests are reported as skipped"
-      mode=emulated
+      win32_mode=emulated
     else
       reason=$(head -n 1 "$errors")
       [[ -n $i386_registered ]] && i386_unregister && i386_registered=""
       echo "win32: this machine's kernel cannot run 32-bit programs${reason:+ and they cannot be emulated ($reason)}; its Wine tests are reported as skipped"
     fi
-  elif [[ $mode == emulated ]]; then
+  elif [[ $win32_mode == emulated ]]; then
     echo "win32: 32-bit programs run here only under emulation (binfmt_misc): the smoke test runs, the other 32-bit Wine tests are reported as skipped"
   fi
-  local started=$SECONDS
-  if [[ $mode == emulated ]]; then
-    i386_wine_start build/win32
-    echo "win32: Wine prefix and server ready in $((SECONDS - started)) s"
-  elif [[ $mode == native ]]; then
-    wine_start build/win32 "$QUENDRIX_WINE32"
-  fi
+}
+
+# Each preset's tests, run as a background job once the preset is built.
+test_linux() {
+  timed "linux: test" ctest --preset linux
+}
+test_win64() {
+  wine_start build/win64 "$QUENDRIX_WINE64"
   local result=0
-  ctest --preset win32 || result=1
-  wine_stop build/win32
-  if [[ -n $i386_registered ]]; then
-    i386_unregister
-    i386_registered=""
-  fi
+  timed "win64: test" ctest --preset win64 || result=1
+  wine_stop build/win64
   return $result
 }
+test_win32() {
+  local began=$SECONDS result=0
+  if [[ $win32_mode == emulated ]]; then
+    timed "win32: Wine prefix and server under emulation" i386_wine_start build/win32
+    echo "win32: Wine prefix and server ready in $((SECONDS - began)) s"
+  elif [[ $win32_mode == native ]]; then
+    wine_start build/win32 "$QUENDRIX_WINE32"
+  fi
+  timed "win32: test" ctest --preset win32 || result=1
+  wine_stop build/win32
+  # The registration ends with the only tests that need it; the run's exit
+  # removes it too, should this job be killed.
+  [[ -z $i386_registered ]] || i386_unregister
+  return $result
+}
+test_linux-asan() {
+  local result=0 target log
+  timed "linux-asan: test" ctest --preset linux-asan || result=1
+  for target in "${fuzz_targets[@]}"; do
+    echo "=== fuzz $target: $fuzz_seconds seconds"
+    log=build/linux-asan/fuzz-$target.log
+    timed "fuzz $target" scripts/fuzz.sh "$target" "$fuzz_seconds" >"$log" 2>&1 ||
+      { tail -n 40 "$log"; result=1; }
+  done
+  return $result
+}
+test_linux-tsan() {
+  timed "linux-tsan: test" ctest --preset linux-tsan
+}
+
+phase "setup"
+scripts/setup.sh
+compiler_cache_use
 
 status=0
 for preset in "${presets[@]}"; do
-  phase "$preset: test"
-  case $preset in
-    win32)
-      win32_tests || status=1
-      ;;
-    win64)
-      wine_start build/win64 "$QUENDRIX_WINE64"
-      ctest --preset win64 || status=1
-      wine_stop build/win64
-      ;;
-    *)
-      ctest --preset "$preset" || status=1
-      ;;
-  esac
+  phase "$preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  if [[ $preset == win32 ]]; then
+    win32_prepare
+    if [[ $win32_mode == emulated ]]; then
+      cmake --build --preset win32 --target "${win32_smoke_targets[@]}"
+    else
+      cmake --build --preset win32
+    fi
+  else
+    cmake --build --preset "$preset"
+  fi
+  phase_end
+  background "$preset: test" "test_$preset"
+  jobs_report
 done
 
 phase "packages"
@@ -139,12 +147,10 @@ if [[ -n ${CI:-} ]]; then
 else
   echo "deb_test: not run, as it installs and removes a Debian package (it runs when CI is set)"
 fi
+phase_end
 
-for target in "${fuzz_targets[@]}"; do
-  phase "fuzz $target: $fuzz_seconds seconds"
-  scripts/fuzz.sh "$target" "$fuzz_seconds" >"build/linux-asan/fuzz-$target.log" 2>&1 ||
-    { tail -n 40 "build/linux-asan/fuzz-$target.log"; status=1; }
-done
+jobs_report wait
+[[ $jobs_failed == 0 ]] || status=1
 show_times
 compiler_cache_report
 exit $status

@@ -13,6 +13,7 @@
 #include "format/shell_words.h"
 #include "support/loaded_plugin.h"
 #include "support/scoped_environment.h"
+#include "support/windows_build.h"
 
 namespace quendrix::testing {
 namespace {
@@ -20,7 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using platform::PathStyle;
 
-constexpr bool kWindows = platform::kPathStyle == PathStyle::kWindows;
 
 // A path as the command line of this platform holds it when it is inserted
 // outside quotes.

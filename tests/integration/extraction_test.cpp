@@ -11,14 +11,12 @@
 #include "format/shell_words.h"
 #include "support/helper_record.h"
 #include "support/loaded_plugin.h"
+#include "support/windows_build.h"
 
 namespace quendrix::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr bool kWindows =
-    platform::kPathStyle == platform::PathStyle::kWindows;
 
 // A rules section whose members copy the archive, each to its destination,
 // through the helper; member n records what it was given in rec<n>.

@@ -12,14 +12,13 @@
 #include "support/loaded_plugin.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
+#include "support/windows_build.h"
 
 namespace quendrix::testing {
 namespace {
 
 namespace fs = std::filesystem;
 using platform::TextEncoding;
-
-constexpr bool kWindows = platform::kPathStyle == platform::PathStyle::kWindows;
 
 // Rules whose one member is named after the place they lie in, so that a
 // listing shows which file was taken; extracting it logs its command line.

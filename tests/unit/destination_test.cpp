@@ -18,7 +18,7 @@ struct DestinationCase {
 };
 
 // Short forms that a volume knows; every other path has none.
-std::string FakeShortPath(std::string_view path) {
+std::string KnownShortDirectory(std::string_view path) {
   static const std::map<std::string, std::string, std::less<>> known = {
       {R"(C:\Long Directory\)", R"(C:\LONGDI~1\)"},
       {R"(C:\Long Directory\report\)", R"(C:\LONGDI~1\report\)"},
@@ -31,7 +31,7 @@ class BuildDestinationTest : public ::testing::TestWithParam<DestinationCase> {}
 
 TEST_P(BuildDestinationTest, ShortensOnlyTheDirectoryPart) {
   const DestinationCase& c = GetParam();
-  EXPECT_EQ(BuildDestination(c.destName, c.shortFileName, c.style, FakeShortPath),
+  EXPECT_EQ(BuildDestination(c.destName, c.shortFileName, c.style, KnownShortDirectory),
             c.expected);
 }
 
@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BuildDestinationLimitTest, ShortFormWorksOnTheFirst4095Characters) {
   const std::string longName = std::string(R"(C:\Long Directory\)") + std::string(5000, 'n');
-  const std::string built = BuildDestination(longName, true, PathStyle::kWindows, FakeShortPath);
+  const std::string built = BuildDestination(longName, true, PathStyle::kWindows, KnownShortDirectory);
   EXPECT_EQ(built, std::string(R"(C:\LONGDI~1\)") + std::string(4095 - 18, 'n'));
 }
 

@@ -40,7 +40,7 @@ EnvironmentLookup FakeEnvironment(Environment variables, PathStyle style) {
 }
 
 // Short forms that the fake volume knows; every other path has none.
-std::string FakeShortPath(std::string_view path) {
+std::string KnownShortFile(std::string_view path) {
   if (path == R"(D:\data\report.final.doc)") return R"(D:\data\REPORT~1.DOC)";
   return {};
 }
@@ -72,7 +72,7 @@ ExpansionContext ContextFor(const Archive& archive, PathStyle style,
   context.baseName = archive.baseName;
   context.extension = archive.extension;
   context.environment = FakeEnvironment(std::move(environment), style);
-  context.shortPathOf = FakeShortPath;
+  context.shortPathOf = KnownShortFile;
   return context;
 }
 

@@ -10,12 +10,12 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-struct SplitCase {
+struct CommandLineCase {
   const char* line;
   Words words;
 };
 
-class SplitCommandLineTest : public ::testing::TestWithParam<SplitCase> {};
+class SplitCommandLineTest : public ::testing::TestWithParam<CommandLineCase> {};
 
 TEST_P(SplitCommandLineTest, SplitsByShellQuotingOnly) {
   EXPECT_EQ(SplitCommandLine(GetParam().line), GetParam().words) << GetParam().line;
@@ -24,23 +24,23 @@ TEST_P(SplitCommandLineTest, SplitsByShellQuotingOnly) {
 INSTANTIATE_TEST_SUITE_P(
     Table, SplitCommandLineTest,
     ::testing::Values(
-        SplitCase{"", {}},
-        SplitCase{" \t\n ", {}},
-        SplitCase{"sort -o out in", {"sort", "-o", "out", "in"}},
-        SplitCase{"  a\tb\nc  ", {"a", "b", "c"}},
-        SplitCase{"'a b' \"c d\"", {"a b", "c d"}},
-        SplitCase{"x'a b'y\"c\"z", {"xa bycz"}},
-        SplitCase{"'' \"\" a", {"", "", "a"}},
-        SplitCase{R"('a\b' 'it'\''s')", {R"(a\b)", "it's"}},
-        SplitCase{R"("\$ \` \" \\ \a \n")", {R"($ ` " \ \a \n)"}},
-        SplitCase{R"(a\ b \'c \\d)", {"a b", "'c", R"(\d)"}},
-        SplitCase{"trailing\\", {"trailing\\"}},
-        SplitCase{"'unclosed single", {"unclosed single"}},
-        SplitCase{"\"unclosed double", {"unclosed double"}},
+        CommandLineCase{"", {}},
+        CommandLineCase{" \t\n ", {}},
+        CommandLineCase{"sort -o out in", {"sort", "-o", "out", "in"}},
+        CommandLineCase{"  a\tb\nc  ", {"a", "b", "c"}},
+        CommandLineCase{"'a b' \"c d\"", {"a b", "c d"}},
+        CommandLineCase{"x'a b'y\"c\"z", {"xa bycz"}},
+        CommandLineCase{"'' \"\" a", {"", "", "a"}},
+        CommandLineCase{R"('a\b' 'it'\''s')", {R"(a\b)", "it's"}},
+        CommandLineCase{R"("\$ \` \" \\ \a \n")", {R"($ ` " \ \a \n)"}},
+        CommandLineCase{R"(a\ b \'c \\d)", {"a b", "'c", R"(\d)"}},
+        CommandLineCase{"trailing\\", {"trailing\\"}},
+        CommandLineCase{"'unclosed single", {"unclosed single"}},
+        CommandLineCase{"\"unclosed double", {"unclosed double"}},
         // No expansion and no operators.
-        SplitCase{"$HOME `id` ~ *.txt > out | cat ; x & y",
+        CommandLineCase{"$HOME `id` ~ *.txt > out | cat ; x & y",
                   {"$HOME", "`id`", "~", "*.txt", ">", "out", "|", "cat", ";", "x", "&", "y"}},
-        SplitCase{"\"$(id)\"", {"$(id)"}}));
+        CommandLineCase{"\"$(id)\"", {"$(id)"}}));
 
 TEST(QuoteStateAtTest, TracksQuotesUpToThePosition) {
   const std::string_view line = R"(a 'b' "c\"d" e\'f 'g)";

@@ -262,23 +262,23 @@ std::string ReadKeyFromSystem(const std::string& path, std::string_view section,
                      length < bufferSize ? length : bufferSize - 1);
 }
 
-// Orders section names without regard to ASCII case: two names that differ
-// only so are one section to the system, whatever else it folds.
-struct FoldedLess {
-  using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const {
-    return std::lexicographical_compare(
-        a.begin(), a.end(), b.begin(), b.end(),
-        [](char x, char y) { return FoldAsciiCase(x) < FoldAsciiCase(y); });
-  }
-  static unsigned char FoldAsciiCase(char c) {
-    return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  }
-};
-
 }  // namespace
 
 struct Profile::Impl {
+  // Orders section names without regard to ASCII case: two names that differ
+  // only so are one section to the system, whatever else it folds.
+  struct FoldedLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const {
+      return std::lexicographical_compare(
+          a.begin(), a.end(), b.begin(), b.end(),
+          [](char x, char y) { return FoldAsciiCase(x) < FoldAsciiCase(y); });
+    }
+    static unsigned char FoldAsciiCase(char c) {
+      return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+  };
+
   std::string path;
   TextEncoding encoding = TextEncoding::kSystem;
   // Whether the system may cut an answer outside ASCII elsewhere than after

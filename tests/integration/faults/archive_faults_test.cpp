@@ -23,10 +23,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kTwoMembers =
+constexpr std::string_view kTwoMemberRules =
     "[txt]\ncommand1=conv filein fileout\nfileout1=one.out\n"
     "command2=conv filein fileout\nfileout2=two.out\n";
-constexpr std::string_view kArchiveBytes = "the archive's own bytes";
+constexpr std::string_view kArchiveContent = "the archive's own bytes";
 // 15 March 2024, some time of day, as any stamp that is not "now" would do.
 constexpr std::int64_t kArchiveSeconds = 1710510359;
 
@@ -34,7 +34,7 @@ enum class Stamp { kArchiveOwn, kNoTime };
 
 struct ArchiveFaultRow {
   const char* name;
-  // Makes the fault at the archive path, where a file with kArchiveBytes
+  // Makes the fault at the archive path, where a file with kArchiveContent
   // and the time kArchiveSeconds already lies.
   std::function<Fault(const std::string&)> make;
   // Whether the archive's own bytes are still there once the fault is gone.
@@ -56,7 +56,7 @@ std::int32_t HeaderStampOf(std::int64_t seconds) {
 // Failures name the row rather than dump its bytes.
 void PrintTo(const ArchiveFaultRow& row, std::ostream* out) { *out << row.name; }
 
-const std::vector<ArchiveFaultRow>& Rows() {
+const std::vector<ArchiveFaultRow>& ArchiveFaultRows() {
   static const std::vector<ArchiveFaultRow> rows = {
       {"Missing",
        [](const std::string& path) {
@@ -107,9 +107,9 @@ class ArchiveFaultTest : public ::testing::TestWithParam<ArchiveFaultRow> {
 
 TEST_P(ArchiveFaultTest, ListsEveryMemberWithADefinedStamp) {
   const ArchiveFaultRow& row = GetParam();
-  const LoadedPlugin plugin(kTwoMembers);
+  const LoadedPlugin plugin(kTwoMemberRules);
   const std::string archive = data_.file("archive.txt");
-  WriteFile(archive, kArchiveBytes);
+  WriteFile(archive, kArchiveContent);
   ASSERT_TRUE(platform::SetFileModifiedUnixSeconds(archive, kArchiveSeconds));
 
   Fault fault = row.make(archive);
@@ -134,14 +134,14 @@ TEST_P(ArchiveFaultTest, ListsEveryMemberWithADefinedStamp) {
 
   fault = Fault();
   if (row.keepsBytes) {
-    EXPECT_EQ(ReadFile(archive), kArchiveBytes);
+    EXPECT_EQ(ReadFile(archive), kArchiveContent);
     // Nothing of the plug-in still holds the file: it can be replaced.
     fs::remove(archive);
     EXPECT_FALSE(fs::exists(archive));
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ArchiveFaultTest, ::testing::ValuesIn(Rows()),
+INSTANTIATE_TEST_SUITE_P(Rows, ArchiveFaultTest, ::testing::ValuesIn(ArchiveFaultRows()),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace

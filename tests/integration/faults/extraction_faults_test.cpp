@@ -66,7 +66,7 @@ void PrintTo(const ExtractionFaultRow& row, std::ostream* out) {
 
 Fault NoFault(ExtractionStage&) { return Fault(); }
 
-const std::vector<ExtractionFaultRow>& Rows() {
+const std::vector<ExtractionFaultRow>& ExtractionFaultRows() {
   static const std::vector<ExtractionFaultRow> rows = {
       {"ConverterMakesTheMember", {"--copy", "filein", "fileout"}, NoFault, 0,
        Member::kMade, Log::kLineAppended},
@@ -198,7 +198,7 @@ TEST_P(ExtractionFaultTest, HasADefinedResultAndLosesNothing) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ExtractionFaultTest, ::testing::ValuesIn(Rows()),
+INSTANTIATE_TEST_SUITE_P(Rows, ExtractionFaultTest, ::testing::ValuesIn(ExtractionFaultRows()),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -48,7 +48,7 @@ void ReplaceOnce(std::string& bytes, const std::string& from,
 // Failures name the row rather than dump its bytes.
 void PrintTo(const EditRow& row, std::ostream* out) { *out << row.name; }
 
-const std::vector<EditRow>& Rows() {
+const std::vector<EditRow>& EditRows() {
   static const std::vector<EditRow> rows = {
       {"Unchanged", [](std::string&) {}, "end", "last", "tail"},
       {"OneByteInTheFirstChunk",
@@ -104,7 +104,7 @@ TEST_P(RulesEditTest, TheNextLookupSeesTheEdit) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, RulesEditTest, ::testing::ValuesIn(Rows()),
+INSTANTIATE_TEST_SUITE_P(Rows, RulesEditTest, ::testing::ValuesIn(EditRows()),
                          [](const auto& info) { return info.param.name; });
 
 // A reader may take an unchanged time stamp for an unchanged file, yet some

@@ -98,7 +98,7 @@ std::string PairsUpTo(int count) {
 // Failures name the row rather than dump its bytes.
 void PrintTo(const RulesFaultRow& row, std::ostream* out) { *out << row.name; }
 
-const std::vector<RulesFaultRow>& Rows() {
+const std::vector<RulesFaultRow>& RulesFaultRows() {
   static const std::vector<RulesFaultRow> rows = {
       {"Missing",
        [](RulesStage& s) {
@@ -239,7 +239,7 @@ TEST_P(RulesFileFaultTest, HasADefinedAnswerAndChangesNothing) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, RulesFileFaultTest, ::testing::ValuesIn(Rows()),
+INSTANTIATE_TEST_SUITE_P(Rows, RulesFileFaultTest, ::testing::ValuesIn(RulesFaultRows()),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace

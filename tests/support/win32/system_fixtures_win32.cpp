@@ -96,8 +96,8 @@ bool RewriteKeepingTimes(const std::string& path, std::string_view bytes) {
   bool done = GetFileTime(file, &created, &accessed, &modified) != 0;
   DWORD written = 0;
   done = done &&
-         WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
-                   &written, nullptr) &&
+         ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
+                     &written, nullptr) &&
          written == bytes.size();
   done = done && SetFileTime(file, &created, &accessed, &modified);
   CloseHandle(file);
