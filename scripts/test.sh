@@ -120,6 +120,14 @@ phase "setup"
 scripts/setup.sh
 compiler_cache_use
 
+# The win64 tree's Wine prefix is made before anything registers the
+# emulator of 32-bit programs: made after, Wine would set up its 32-bit half
+# too, under emulation, for minutes, which the 64-bit tests never use.
+phase "win64: Wine prefix"
+mkdir -p build/win64
+wine_start build/win64 "$QUENDRIX_WINE64"
+wine_stop build/win64
+
 status=0
 for preset in "${presets[@]}"; do
   phase "$preset: configure and build"
