@@ -87,9 +87,9 @@ i386_cached_prefix() {
   echo "$QUENDRIX_PREFIX_CACHE/wineprefix-${version:-unknown}"
 }
 
-# Starts the wineserver of BUILD_DIR's prefix, which is copied from the
-# cache or, the first time, set up and then put into the cache.
-i386_wine_start() { # BUILD_DIR
+# Makes the Wine prefix of BUILD_DIR: copied from the cache or, the first
+# time, set up and then put into the cache. No wineserver is left running.
+i386_wine_prefix() { # BUILD_DIR
   local prefix cached
   prefix=$(wine_prefix_of "$1")
   cached=$(i386_cached_prefix)
@@ -105,5 +105,10 @@ i386_wine_start() { # BUILD_DIR
     rm -rf "$cached.new"
     cp -a "$prefix" "$cached.new" && mv "$cached.new" "$cached"
   fi
+}
+
+# Starts the wineserver of BUILD_DIR's prefix, made as above.
+i386_wine_start() { # BUILD_DIR
+  i386_wine_prefix "$1"
   wine_start "$1" "$QUENDRIX_WINE64"
 }

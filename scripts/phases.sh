@@ -55,7 +55,8 @@ background() { # NAME FUNCTION [ARGUMENT...]
   (
     result=0
     "$@" || result=$?
-    echo "$result" >"$log.status"
+    # Written whole before it appears, as other jobs wait for it.
+    echo "$result" >"$log.status.new" && mv "$log.status.new" "$log.status"
     exit "$result"
   ) >"$log" 2>&1 </dev/null &
   job_names+=("$name")
@@ -113,4 +114,20 @@ show_times() {
     printf '%6d %6d  %s\n' "$start" "$took" "$name"
   done
   printf '%6s %6d  total\n' "" "$(($(date +%s) - phases_began))"
+}
+
+# Waits, from within another job, until the job NAME has ended; its exit
+# status. Jobs are children of the run, not of each other, so this looks
+# for the status the job leaves.
+job_await() { # NAME
+  local i
+  for i in "${!job_names[@]}"; do
+    [[ ${job_names[$i]} == "$1" ]] || continue
+    while [[ ! -f $phases_dir/job-$i.log.status ]]; do
+      sleep 1
+    done
+    return "$(cat "$phases_dir/job-$i.log.status")"
+  done
+  echo "no job named $1" >&2
+  return 1
 }

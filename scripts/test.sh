@@ -5,11 +5,11 @@
 # address and undefined-behaviour sanitizers, and the session tests under
 # the thread sanitizer; then the packages, made from those build trees (the
 # Windows zip's contents checked, and, only when CI is set, the Debian
-# package installed and removed); then each fuzz target briefly.
+# package installed and removed); and each fuzz target briefly.
 #
-# The builds run one after another; each build tree's tests (and, after the
-# linux-asan tests, the fuzz targets) run in the background beside the
-# builds that follow, with their output shown whole when they end.
+# The builds run one after another; each build tree's tests, the fuzzing
+# and the emulated Wine's prefix run in the background beside the builds
+# that follow, with their output shown whole when they end.
 #
 # On a kernel that cannot run 32-bit programs, a run as root registers
 # qemu's instruction emulation for them until it ends and runs the 32-bit
@@ -26,8 +26,8 @@ source scripts/phases.sh
 
 # The presets, built in this order; each one's tests start when it is built.
 presets=(linux win64 win32 linux-asan linux-tsan)
-# The libFuzzer targets of the linux-asan build, each run for a few seconds
-# after that build's tests.
+# The libFuzzer targets of the linux-asan build, each run for a few seconds,
+# one after another, once that build is made.
 fuzz_targets=(profile expand shell_syntax exports)
 fuzz_seconds=12
 # What the win32 build makes when only the smoke test can run there.
@@ -49,8 +49,9 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 # How the 32-bit Wine tests run here (native, emulated or none), decided
-# before the win32 build, which builds only what the smoke test needs when
-# emulation is all there is.
+# at the start: the win32 build builds only what the smoke test needs when
+# emulation is all there is, and the emulated Wine's prefix is made in the
+# meantime.
 win32_mode=none
 win32_prepare() {
   # An entry of ours that a killed run left behind is no part of what this
@@ -87,10 +88,10 @@ test_win64() {
   return $result
 }
 test_win32() {
-  local began=$SECONDS result=0
+  local result=0
   if [[ $win32_mode == emulated ]]; then
-    timed "win32: Wine prefix and server under emulation" i386_wine_start build/win32
-    echo "win32: Wine prefix and server ready in $((SECONDS - began)) s"
+    job_await "win32: Wine prefix under emulation" || return 1
+    wine_start build/win32 "$QUENDRIX_WINE64"
   elif [[ $win32_mode == native ]]; then
     wine_start build/win32 "$QUENDRIX_WINE32"
   fi
@@ -101,9 +102,16 @@ test_win32() {
   [[ -z $i386_registered ]] || i386_unregister
   return $result
 }
+win32_prefix() {
+  local began=$SECONDS
+  timed "win32: Wine prefix under emulation" i386_wine_prefix build/win32
+  echo "win32: Wine prefix ready in $((SECONDS - began)) s"
+}
 test_linux-asan() {
+  timed "linux-asan: test" ctest --preset linux-asan
+}
+fuzz_linux-asan() {
   local result=0 target log
-  timed "linux-asan: test" ctest --preset linux-asan || result=1
   for target in "${fuzz_targets[@]}"; do
     echo "=== fuzz $target: $fuzz_seconds seconds"
     log=build/linux-asan/fuzz-$target.log
@@ -123,17 +131,20 @@ compiler_cache_use
 # The win64 tree's Wine prefix is made before anything registers the
 # emulator of 32-bit programs: made after, Wine would set up its 32-bit half
 # too, under emulation, for minutes, which the 64-bit tests never use.
-phase "win64: Wine prefix"
-mkdir -p build/win64
+phase "Wine prefixes"
+mkdir -p build/win64 build/win32
 wine_start build/win64 "$QUENDRIX_WINE64"
 wine_stop build/win64
+win32_prepare
+if [[ $win32_mode == emulated ]]; then
+  background "win32: Wine prefix under emulation" win32_prefix
+fi
 
 status=0
 for preset in "${presets[@]}"; do
   phase "$preset: configure and build"
   cmake --preset "$preset" >/dev/null
   if [[ $preset == win32 ]]; then
-    win32_prepare
     if [[ $win32_mode == emulated ]]; then
       cmake --build --preset win32 --target "${win32_smoke_targets[@]}"
     else
@@ -144,6 +155,8 @@ for preset in "${presets[@]}"; do
   fi
   phase_end
   background "$preset: test" "test_$preset"
+  # The fuzzing is a job of its own, beside that build's tests.
+  [[ $preset != linux-asan ]] || background "fuzzing" "fuzz_$preset"
   jobs_report
 done
 
