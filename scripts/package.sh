@@ -12,15 +12,22 @@
 #
 # QUENDRIX_BUILD_PREFIX (default "build/") is put in front of the preset
 # names to give the build directories.
+#
+# With --built the build trees are taken as they are, configured and built
+# (scripts/test.sh packs while their tests still run, which a new configure
+# would disturb); only what the packages need beyond a build of everything
+# is made.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 prefix=${QUENDRIX_BUILD_PREFIX:-build/}
 out=build/package
 mkdir -p "$out"
+configure=yes
+[[ ${1:-} == --built ]] && configure=""
 
 for preset in linux win64 win32; do
   echo "=== $preset: configure and build"
-  cmake --preset "$preset" -B "$prefix$preset" >/dev/null
+  [[ -z $configure ]] || cmake --preset "$preset" -B "$prefix$preset" >/dev/null
   targets=(quendrix_plugin)
   [[ $preset != win32 ]] && targets+=(quendrix)
   [[ $preset == linux ]] && targets+=(quendrix_debian_changelog)

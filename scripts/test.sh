@@ -3,7 +3,7 @@
 # and runs every test: Linux natively, Win64 under wine64, Win32 under 32-bit
 # Wine, both DLLs also checked as files, the Linux tests once more under the
 # address and undefined-behaviour sanitizers, and the session tests under
-# the thread sanitizer; then the packages, made from those build trees (the
+# the thread sanitizer; the packages, made from those build trees (the
 # Windows zip's contents checked, and, only when CI is set, the Debian
 # package installed and removed); and each fuzz target briefly.
 #
@@ -25,7 +25,8 @@ source scripts/compiler_cache.sh
 source scripts/phases.sh
 
 # The presets, built in this order; each one's tests start when it is built.
-presets=(linux win64 win32 linux-asan linux-tsan)
+# The win32 tests come first, as under emulation they take longest.
+presets=(win32 linux win64 linux-asan linux-tsan)
 # The libFuzzer targets of the linux-asan build, each run for a few seconds,
 # one after another, once that build is made.
 fuzz_targets=(profile expand shell_syntax exports)
@@ -120,6 +121,18 @@ fuzz_linux-asan() {
   done
   return $result
 }
+# The packages, from the linux, win64 and win32 trees as they were built.
+packages() {
+  local result=0
+  scripts/package.sh --built >build/package.log 2>&1 || { tail -n 40 build/package.log; result=1; }
+  tests/package/zip_test.sh build/package/quendrix-*-windows.zip || result=1
+  if [[ -n ${CI:-} ]]; then
+    tests/package/deb_test.sh build/package/quendrix_*_amd64.deb || result=1
+  else
+    echo "deb_test: not run, as it installs and removes a Debian package (it runs when CI is set)"
+  fi
+  return $result
+}
 test_linux-tsan() {
   timed "linux-tsan: test" ctest --preset linux-tsan
 }
@@ -155,19 +168,14 @@ for preset in "${presets[@]}"; do
   fi
   phase_end
   background "$preset: test" "test_$preset"
-  # The fuzzing is a job of its own, beside that build's tests.
+  # The fuzzing is a job of its own, beside that build's tests; the
+  # packages are made once the trees they come from are built (win64 is the
+  # last of them in the order above).
   [[ $preset != linux-asan ]] || background "fuzzing" "fuzz_$preset"
+  [[ $preset != win64 ]] || background "packages" timed packages packages
   jobs_report
 done
 
-phase "packages"
-scripts/package.sh >build/package.log 2>&1 || { tail -n 40 build/package.log; status=1; }
-tests/package/zip_test.sh build/package/quendrix-*-windows.zip || status=1
-if [[ -n ${CI:-} ]]; then
-  tests/package/deb_test.sh build/package/quendrix_*_amd64.deb || status=1
-else
-  echo "deb_test: not run, as it installs and removes a Debian package (it runs when CI is set)"
-fi
 phase_end
 
 jobs_report wait
