@@ -106,9 +106,3 @@ i386_wine_prefix() { # BUILD_DIR
     cp -a "$prefix" "$cached.new" && mv "$cached.new" "$cached"
   fi
 }
-
-# Starts the wineserver of BUILD_DIR's prefix, made as above.
-i386_wine_start() { # BUILD_DIR
-  i386_wine_prefix "$1"
-  wine_start "$1" "$QUENDRIX_WINE64"
-}
