@@ -13,14 +13,19 @@ rm -rf "$phases_dir"
 mkdir -p "$phases_dir"
 phases_began=$(date +%s)
 
+# Records the phase NAME, begun at BEGAN (seconds since 1970), as ended now.
+phase_record() { # NAME BEGAN
+  printf '%s\t%s\t%s\n' "$(($2 - phases_began))" "$(($(date +%s) - $2))" "$1" \
+    >>"$phases_dir/times"
+}
+
 # Runs COMMAND as the phase NAME and records its start and end.
 timed() { # NAME COMMAND...
   local name=$1 began result=0
   shift
   began=$(date +%s)
   "$@" || result=$?
-  printf '%s\t%s\t%s\n' "$((began - phases_began))" "$(($(date +%s) - began))" "$name" \
-    >>"$phases_dir/times"
+  phase_record "$name" "$began"
   return $result
 }
 
@@ -35,8 +40,7 @@ phase() { # NAME
 }
 phase_end() {
   [[ -n $foreground_name ]] || return 0
-  printf '%s\t%s\t%s\n' "$((foreground_began - phases_began))" \
-    "$(($(date +%s) - foreground_began))" "$foreground_name" >>"$phases_dir/times"
+  phase_record "$foreground_name" "$foreground_began"
   foreground_name=""
 }
 
@@ -71,11 +75,7 @@ jobs_report() { # [wait]
   for i in "${!job_names[@]}"; do
     [[ -z ${job_shown[$i]} ]] || continue
     log="$phases_dir/job-$i.log"
-    if [[ ${1:-} == wait ]]; then
-      wait "${job_pids[$i]}" 2>/dev/null || true
-    elif [[ ! -f $log.status ]]; then
-      continue
-    fi
+    [[ ${1:-} == wait || -f $log.status ]] || continue
     wait "${job_pids[$i]}" 2>/dev/null || true
     result=$(cat "$log.status" 2>/dev/null || echo 1)
     echo "=== ${job_names[$i]}: ended in the background$([[ $result == 0 ]] || echo ", FAILED")"
