@@ -9,16 +9,16 @@
 #include <optional>
 #include <ostream>
 
-#include "explain_command.h"
-#include "extract_command.h"
-#include "list_command.h"
-#include "member_watch.h"
-#include "mc_command.h"
-#include "mount_command.h"
+#include "commands/explain_command.h"
+#include "commands/extract_command.h"
+#include "commands/list_command.h"
+#include "client/member_watch.h"
+#include "mc/mc_command.h"
+#include "mount/mount_command.h"
 #include "platform/platform.h"
-#include "plugin_client.h"
-#include "probe_command.h"
-#include "utf8_path.h"
+#include "client/plugin_client.h"
+#include "commands/probe_command.h"
+#include "text/utf8_path.h"
 
 namespace quendrix::host {
 namespace {

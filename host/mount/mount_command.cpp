@@ -1,4 +1,4 @@
-#include "mount_command.h"
+#include "mount/mount_command.h"
 
 #include <fuse.h>
 #include <syslog.h>
@@ -10,9 +10,9 @@
 #include <system_error>
 
 #include "mount/mount_session.h"
+#include "client/archive_session.h"
 #include "plugin/plugin.h"
 #include "plugin/rules_places.h"
-#include "probe_command.h"
 
 namespace quendrix::host {
 

@@ -25,14 +25,14 @@
 #include <system_error>
 #include <vector>
 
-#include "json_text.h"
+#include "client/archive_session.h"
+#include "text/json_text.h"
 #include "mount/member_cache.h"
 #include "mount/mount_members.h"
 #include "mount/mount_names.h"
 #include "mount/mount_path.h"
 #include "mount/mount_table.h"
 #include "mount/plugin_members.h"
-#include "probe_command.h"
 
 namespace quendrix::host::mount {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin_client.h"
+#include "client/plugin_client.h"
 
 namespace quendrix::host::mount {
 
