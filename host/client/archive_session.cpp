@@ -119,6 +119,10 @@ int ArchiveSession::Process(int operation,
                               operation == PK_EXTRACT ? name.data() : nullptr);
 }
 
+// The room for the plug-in's line of a reason: paths of programs and files
+// are its longest parts.
+constexpr std::size_t kReasonLimit = 8192;
+
 std::string ArchiveSession::FailureReason(int code) const {
   std::optional<FailureDetails> details;
   if (plugin_->MemberFailure != nullptr) {
@@ -132,7 +136,15 @@ std::string ArchiveSession::FailureReason(int code) const {
     if (last == code) {
       message.resize(message.find('\0'));
       details = FailureDetails{exitStatus, signal,
-                               platform::Utf8FromSystemText(message)};
+                               platform::Utf8FromSystemText(message), {}};
+      if (plugin_->MemberFailureReason != nullptr) {
+        std::string reason(kReasonLimit, '\0');
+        if (plugin_->MemberFailureReason(handle_, reason.data(),
+                                         static_cast<int>(reason.size())) == code) {
+          reason.resize(reason.find('\0'));
+          details->reason = std::move(reason);
+        }
+      }
     }
   }
   return FailureReasonText(code, details);

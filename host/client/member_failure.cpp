@@ -2,23 +2,43 @@
 
 #include "client/archive_session.h"
 #include "interface/wcx.h"
+#include "platform/platform.h"
+
+#include <algorithm>
 
 namespace quendrix::host {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
 
-std::string WithMessage(std::string reason, const FailureDetails& details) {
-  const std::string message = LastMessageLine(details.errorOutput);
-  if (!message.empty()) reason += ": " + message;
-  return reason;
+// The program's end as a plug-in tells it that gives no line of its own.
+std::string ReasonFromStatus(int code, const FailureDetails& details) {
+  const bool started = details.exitStatus >= 0 || details.signal > 0;
+  if (code == E_EWRITE && details.signal > 0) {
+    return "its program was ended by signal " + std::to_string(details.signal);
+  }
+  if (code == E_EWRITE && details.exitStatus > 0) {
+    return "its program ended with exit status " + std::to_string(details.exitStatus);
+  }
+  if (code == E_ECREATE) return started ? "wrote no file" : "could not be started";
+  return {};
 }
 
 }  // namespace
 
 std::string LastMessageLine(std::string_view output) {
-  while (!output.empty()) {
+  const std::vector<std::string> lines = LastMessageLines(output, 1);
+  return lines.empty() ? std::string() : lines.front();
+}
+
+std::vector<std::string> LastMessageLines(std::string_view output, std::size_t count) {
+  // The plug-in keeps the end of what a program wrote; when it kept all it
+  // could, the first line is most likely the end of a longer one.
+  const bool cut = output.size() >= platform::kErrorOutputLimit;
+  std::vector<std::string> lines;
+  while (!output.empty() && lines.size() < count) {
     const std::size_t start = output.find_last_of('\n', output.size() - 1);
+    if (start == std::string_view::npos && cut) break;
     std::string_view line =
         start == std::string_view::npos ? output : output.substr(start + 1);
     output = start == std::string_view::npos ? std::string_view{}
@@ -28,37 +48,37 @@ std::string LastMessageLine(std::string_view output) {
     if (line.empty()) continue;
     std::string shown;
     shown.reserve(line.size());
-    // A message goes into one line of a report or of mc's message box, so
-    // no character of it may move the cursor or ring the bell.
+    // A message goes into lines of a report or of mc's message box, so no
+    // character of it may move the cursor or ring the bell.
     for (const char c : line) {
       const auto byte = static_cast<unsigned char>(c);
       shown += byte < 0x20 || byte == 0x7F ? ' ' : c;
     }
-    return shown;
+    lines.push_back(std::move(shown));
   }
-  return {};
+  std::reverse(lines.begin(), lines.end());
+  return lines;
 }
 
 std::string FailureReasonText(int code,
                               const std::optional<FailureDetails>& details) {
-  if (details) {
-    const bool started = details->exitStatus >= 0 || details->signal > 0;
-    if (code == E_EWRITE && details->signal > 0) {
-      return WithMessage(
-          "its program was ended by signal " + std::to_string(details->signal),
-          *details);
-    }
-    if (code == E_EWRITE && details->exitStatus > 0) {
-      return WithMessage("its program ended with exit status " +
-                             std::to_string(details->exitStatus),
-                         *details);
-    }
-    if (code == E_ECREATE) {
-      return started ? WithMessage("wrote no file", *details)
-                     : "could not be started";
+  if (!details) return ResultCodeText(code) + " (code " + std::to_string(code) + ")";
+  std::string reason = details->reason.empty() ? ReasonFromStatus(code, *details)
+                                               : details->reason;
+  if (reason.empty()) return ResultCodeText(code) + " (code " + std::to_string(code) + ")";
+  const std::vector<std::string> lines =
+      LastMessageLines(details->errorOutput, kShownMessageLines);
+  if (!lines.empty()) reason += ": " + lines.back();
+  // One line of a message is all there is, and it stands on the first line
+  // already; longer messages make sense only whole.
+  if (lines.size() > 1) {
+    for (const std::string& line : lines) {
+      reason += "\n";
+      reason += kReasonIndent;
+      reason += line;
     }
   }
-  return ResultCodeText(code) + " (code " + std::to_string(code) + ")";
+  return reason;
 }
 
 }  // namespace quendrix::host

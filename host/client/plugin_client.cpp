@@ -35,6 +35,8 @@ std::optional<PluginClient> PluginClient::Load(const std::string& path,
       Resolve<CanYouHandleThisFileWFn>(lib, "CanYouHandleThisFileW");
   client.MemberFailure =
       Resolve<QuendrixMemberFailureFn>(lib, "QuendrixMemberFailure");
+  client.MemberFailureReason =
+      Resolve<QuendrixMemberFailureReasonFn>(lib, "QuendrixMemberFailureReason");
 
   for (const auto& [present, name] :
        {std::pair{client.OpenArchive != nullptr, "OpenArchive"},

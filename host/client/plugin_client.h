@@ -33,6 +33,7 @@ class PluginClient {
   CanYouHandleThisFileWFn CanYouHandleThisFileW = nullptr;
   // quendrix's own, optional: why a member was not made.
   QuendrixMemberFailureFn MemberFailure = nullptr;
+  QuendrixMemberFailureReasonFn MemberFailureReason = nullptr;
 
   // Whether archives are opened, read and extracted through the wide
   // functions: when the plug-in has all three, as hosts prefer them. Names

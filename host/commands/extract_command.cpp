@@ -1,5 +1,6 @@
 #include "commands/extract_command.h"
 
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -135,7 +136,14 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
   const auto report = [&](const char* outcome, const std::string& name,
                           const std::string& detail) {
     progress.Clear();
-    out << outcome << name << (detail.empty() ? "" : ": " + detail) << "\n";
+    // A reason of several lines (a program's last messages) goes on below
+    // the member's line, as far in as its name.
+    std::string shown;
+    for (const char c : detail) {
+      shown += c;
+      if (c == '\n') shown.append(std::strlen(outcome), ' ');
+    }
+    out << outcome << name << (shown.empty() ? "" : ": " + shown) << "\n";
   };
 
   std::size_t index = 0;

@@ -159,5 +159,9 @@ using CanYouHandleThisFileWFn = int(QUENDRIX_WCX_CALL*)(char16_t*);
 // its standard error, zero-terminated in a buffer of the given size.
 using QuendrixMemberFailureFn = int(QUENDRIX_WCX_CALL*)(ArchiveHandle, int*,
                                                        int*, char*, int);
+// quendrix's own, optional: the same member's reason in one line of UTF-8,
+// zero-terminated in a buffer of the given size (which program, and what
+// became of it); returns what QuendrixMemberFailure returns.
+using QuendrixMemberFailureReasonFn = int(QUENDRIX_WCX_CALL*)(ArchiveHandle, char*, int);
 
 }  // namespace quendrix

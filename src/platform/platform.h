@@ -168,8 +168,21 @@ struct ProcessOutcome {
   std::int32_t signal = 0;
   // The last kErrorOutputLimit bytes the program wrote to its standard
   // error, where its output is hidden and the platform keeps them (POSIX,
-  // show state 0); empty elsewhere.
+  // show state 0); empty elsewhere. The programs of a pipeline share it.
   std::string errorOutput;
+  // How many programs the command line joined (POSIX pipelines; 1
+  // elsewhere), and which of them (from 0) the outcome speaks of: the one
+  // that could not be started, or the last one, counted from the left, of
+  // those that failed (as the shell's pipefail tells), whose status and
+  // signal `value` and `signal` then are; -1 when every program succeeded.
+  std::int32_t stageCount = 1;
+  std::int32_t failedStage = -1;
+  // The program of `failedStage` as it was to be started.
+  std::string program;
+  // Why nothing could be started, in the system's words ("No such file or
+  // directory"), or what keeps the line from running at all; empty when the
+  // programs started.
+  std::string startError;
 
   // A program that was started and, after a wait, ended with `value`
   // (without a wait: whose identifier is `value`).
@@ -208,22 +221,42 @@ inline constexpr std::chrono::milliseconds kStopGrace{2000};
 // `showState`, no inherited handle, the host's environment and current
 // directory; with `wait`, blocks without a time limit until it has ended.
 // On Windows the command line goes to CreateProcessA as it is (CreateProcessW
-// for UTF-8 text). On POSIX it is
-// split by SplitCommandLine (format/shell_words.h) and the first word is the
-// program, searched in PATH when it holds no "/"; standard input is
-// /dev/null, and show state 0 sends standard output there too, and standard
-// error into a pipe that is drained while the program runs, of which the
-// outcome keeps the end (errorOutput) after a wait.
+// for UTF-8 text). On POSIX it is read by ParseCommandLine
+// (format/command_pipeline.h): each program of the pipeline is started
+// directly, the first word of its stage naming it (searched in PATH when it
+// holds no "/"), each one's standard output joined to the next one's
+// standard input by a pipe. The first reads the file of a < (else
+// /dev/null); the last writes into the file of a > (created, or emptied),
+// else, with show state 0, into /dev/null. With show state 0 the standard
+// error of every program goes into one pipe that is drained while they run,
+// of which the outcome keeps the end (errorOutput) after a wait. A line with
+// a syntax problem, or whose files cannot be opened, starts nothing. When a
+// program of a pipeline cannot be started, those started before it are
+// ended. After a wait, the outcome is a failure when any program failed.
 //
-// With a `watch` (which implies a wait), the program starts as the head of
-// a group of its own (a POSIX process group; a Windows job object), so that
-// everything it starts can be ended with it: when the watch says stop, the
-// group is asked to end (SIGTERM), ended for good after kStopGrace
-// (SIGKILL; Windows ends the job at once), and waited for.
+// With a `watch` (which implies a wait), the programs start in a group of
+// their own (a POSIX process group, headed by the first; a Windows job
+// object), so that everything they start can be ended with them: when the
+// watch says stop, the group is asked to end (SIGTERM), ended for good after
+// kStopGrace (SIGKILL; Windows ends the job at once), and waited for.
 ProcessOutcome RunProcess(const std::string& commandLine,
                           std::uint32_t showState, bool wait,
                           const ProcessWatch* watch = nullptr,
                           TextEncoding encoding = TextEncoding::kSystem);
+
+// Whether a program the system can start is at `path`: on POSIX a regular
+// file that may be executed, on Windows any file that is not a folder.
+bool IsProgramFile(const std::string& path,
+                   TextEncoding encoding = TextEncoding::kSystem);
+
+// The full path of the program that a bare name (one without a folder)
+// starts from the system's search path: on POSIX the first executable file
+// of that name in a folder of PATH (an empty entry is the current folder;
+// without PATH, /bin:/usr/bin), as execvp looks; on Windows the file that
+// SearchPathW finds, with ".exe" added to a name without an extension.
+// Nothing when there is none.
+std::optional<std::string> FindProgramOnPath(
+    const std::string& name, TextEncoding encoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
 // The state of a file, to tell whether a program wrote it.

@@ -139,6 +139,15 @@ QUENDRIX_EXPORT int QUENDRIX_WCX_CALL QuendrixMemberFailure(
                   : quendrix::E_BAD_ARCHIVE;
 }
 
+// quendrix's own: the same member's reason in one line of UTF-8 (which
+// program, and what became of it), for hosts that show it; the program's
+// own words stay QuendrixMemberFailure's.
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL QuendrixMemberFailureReason(
+    ArchiveHandle handle, char* reason, int reasonSize) {
+  return g_plugin ? g_plugin->LastFailureReason(handle, reason, reasonSize)
+                  : quendrix::E_BAD_ARCHIVE;
+}
+
 #ifdef _WIN32
 // The wide functions, with UTF-16 text (WCHAR is char16_t's size on Windows).
 

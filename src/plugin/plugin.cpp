@@ -58,6 +58,12 @@ PluginServices PluginServices::Platform(platform::TextEncoding encoding) {
                                    const platform::ProcessWatch* watch) {
     return RunCommand(line, style, watch, encoding);
   };
+  services.isProgram = [encoding](const std::string& path) {
+    return platform::IsProgramFile(path, encoding);
+  };
+  services.searchPath = [encoding](const std::string& name) {
+    return platform::FindProgramOnPath(name, encoding);
+  };
   services.writeLog = [encoding](std::int16_t entryNumber,
                                  std::string_view commandLine,
                                  std::string_view logDir) {
@@ -239,6 +245,10 @@ int Plugin::Process(const Session& session, int operation,
     services.runCommand = side.services.runCommand;
     services.writeLog = side.services.writeLog;
     services.progress = ProgressReporter(session, destName);
+    services.programLookup.style = side.services.pathStyle;
+    services.programLookup.pluginDir = side.pluginDir;
+    services.programLookup.isProgram = side.services.isProgram;
+    services.programLookup.searchPath = side.services.searchPath;
     MemberFailure failure;
     const int result = ExtractEntry(request, services, &failure);
     const std::lock_guard<std::mutex> lock(session.mutex);
@@ -280,6 +290,34 @@ int Plugin::LastFailure(ArchiveHandle handle, std::int32_t* exitStatus,
     message[text.size()] = '\0';
   }
   return failure.result;
+}
+
+int Plugin::LastFailureReason(ArchiveHandle handle, char* reason,
+                              std::int32_t reasonSize) noexcept {
+  const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
+  if (session == nullptr) return E_BAD_ARCHIVE;
+  try {
+    const std::lock_guard<std::mutex> lock(session->mutex);
+    const MemberFailure& failure = session->lastFailure;
+    if (reason != nullptr && reasonSize > 0) {
+      const std::string utf8 = session->encoding == platform::TextEncoding::kUtf8
+                                   ? failure.reason
+                                   : platform::Utf8FromSystemText(failure.reason);
+      // The start of the line says what failed, so a small buffer gets the
+      // start; a cut never splits a UTF-8 sequence.
+      std::size_t length = std::min(utf8.size(), static_cast<std::size_t>(reasonSize) - 1);
+      while (length > 0 && length < utf8.size() &&
+             (static_cast<unsigned char>(utf8[length]) & 0xC0) == 0x80) {
+        --length;
+      }
+      std::memcpy(reason, utf8.data(), length);
+      reason[length] = '\0';
+    }
+    return failure.result;
+  } catch (...) {
+    if (reason != nullptr && reasonSize > 0) reason[0] = '\0';
+    return E_NO_MEMORY;
+  }
 }
 
 std::function<bool(std::int64_t)> Plugin::ProgressReporter(

@@ -43,6 +43,11 @@ struct PluginServices {
   // directory given, which is made when it is missing).
   decltype(ExtractionServices::runCommand) runCommand;
   decltype(ExtractionServices::writeLog) writeLog;
+  // Whether a program file is at a path, and the program of a bare name on
+  // the system's search path: where a command's programs are found
+  // (extract/program_lookup.h). Without them commands run as written.
+  decltype(ProgramLookup::isProgram) isProgram;
+  decltype(ProgramLookup::searchPath) searchPath;
 
   // The platform's own, taking and giving text in `encoding`.
   static PluginServices Platform(
@@ -131,6 +136,15 @@ class Plugin {
   int LastFailure(ArchiveHandle handle, std::int32_t* exitStatus,
                   std::int32_t* signalNumber, char* message,
                   std::int32_t messageSize) noexcept;
+
+  // Why the last PK_EXTRACT on `handle` did not make its member, in one
+  // line of UTF-8: which program, and what became of it ("/usr/bin/mutool
+  // could not be started: No such file or directory", "its program ended
+  // with exit status 3"); empty when it made the member. The program's own
+  // words are LastFailure's. Returns what LastFailure returns; the line is
+  // cut at its end to fit `reasonSize` bytes, zero-terminated.
+  int LastFailureReason(ArchiveHandle handle, char* reason,
+                        std::int32_t reasonSize) noexcept;
 
   // The session of an open handle, or null: for tests that look at what a
   // lookup stored before anything runs.

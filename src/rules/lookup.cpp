@@ -52,6 +52,7 @@ LookupResult LookupRules(std::string_view extension, const RulesSource& rules,
     Entry* entry = table.Find(n);
     entry->command = std::move(expanded.command);
     entry->fileout = std::move(expanded.fileout);
+    entry->programInPluginDir = expanded.programInPluginDir;
   }
 
   return {rules.Read(section, "command1", kNotFound, kValueBuffer),

@@ -199,7 +199,8 @@ TEST_F(HostExtractTest, ReportsEachSelectedMemberAsMadeNotMadeOrFailed) {
        1,
        {"made      notes.one\n", "made      notes.two\n",
         "failed    notes.none: wrote no file\n",
-        "failed    notes.missing: could not be started\n",
+        // The reason names the program and the system's words for the error.
+        "failed    notes.missing: ", "no-such-program could not be started: ",
         "4 members: 2 made, 0 not made, 2 failed, 0 kept\n"},
        {"notes.one", "notes.two"},
        {"notes.none", "notes.missing"}},

@@ -187,19 +187,36 @@ TEST(FailureReasonTest, TellsHowTheProgramEndedAndItsLastWords) {
     std::optional<FailureDetails> details;
     std::string_view reason;
   };
+  // Twelve lines of a message, of which a report shows the last ten.
+  std::string chatty;
+  for (int line = 1; line <= 12; ++line) chatty += "line " + std::to_string(line) + "\n";
+  std::string shownChatty = "its program ended with exit status 9: line 12";
+  for (int line = 3; line <= 12; ++line) shownChatty += "\n    line " + std::to_string(line);
+  // A message the plug-in kept the end of: its first line is cut.
+  const std::string kept = std::string(platform::kErrorOutputLimit - 12, 'x') + "\nlast words\n";
   const Case cases[] = {
-      {19, FailureDetails{3, 0, "reading\ninput is damaged\n\n"},
-       "its program ended with exit status 3: input is damaged"},
-      {19, FailureDetails{1, 0, ""}, "its program ended with exit status 1"},
-      {19, FailureDetails{-1, 9, "half\x1b[2Jdone\r\n"},
+      {19, FailureDetails{1, 0, "input is damaged\n\n", {}},
+       "its program ended with exit status 1: input is damaged"},
+      {19, FailureDetails{1, 0, "", {}}, "its program ended with exit status 1"},
+      {19, FailureDetails{-1, 9, "half\x1b[2Jdone\r\n", {}},
        "its program was ended by signal 9: half [2Jdone"},
-      {16, FailureDetails{0, 0, ""}, "wrote no file"},
-      {16, FailureDetails{1, 0, "nothing to do"}, "wrote no file: nothing to do"},
-      {16, FailureDetails{-1, 0, ""}, "could not be started"},
+      {16, FailureDetails{0, 0, "", {}}, "wrote no file"},
+      {16, FailureDetails{1, 0, "nothing to do", {}}, "wrote no file: nothing to do"},
+      {16, FailureDetails{-1, 0, "", {}}, "could not be started"},
+      // Several lines: the last on the first line, all of them below it.
+      {19, FailureDetails{3, 0, "reading\n\ninput is damaged\n", {}},
+       "its program ended with exit status 3: input is damaged\n    reading\n    input is damaged"},
+      {19, FailureDetails{9, 0, chatty, {}}, shownChatty},
+      {19, FailureDetails{2, 0, kept, {}}, "its program ended with exit status 2: last words"},
+      // The plug-in's own line takes the place of the one made from the status.
+      {16, FailureDetails{-1, 0, "", "/usr/bin/mutool could not be started: No such file or directory"},
+       "/usr/bin/mutool could not be started: No such file or directory"},
+      {19, FailureDetails{2, 0, "sort: bad\n", "program 2 of 3 of its pipeline, sort, ended with exit status 2"},
+       "program 2 of 3 of its pipeline, sort, ended with exit status 2: sort: bad"},
       // A plug-in without quendrix's export: the interface's words.
       {19, std::nullopt, "write error (code 19)"},
       {16, std::nullopt, "cannot create the member (code 16)"},
-      {12, FailureDetails{0, 0, ""}, "bad data (code 12)"},
+      {12, FailureDetails{0, 0, "", {}}, "bad data (code 12)"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FailureReasonText(c.code, c.details), c.reason) << c.reason;
