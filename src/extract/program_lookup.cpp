@@ -79,22 +79,26 @@ struct ProgramPlace {
   std::string word;
 };
 
-// Where the Windows program token stands: in quotes, or up to the first
-// blank, after any blanks the line starts with.
+// Where the Windows program token stands, as CreateProcess reads it: from
+// the first character that is not a blank to the first blank outside
+// quotation marks, each of which opens or closes a quoted stretch and is no
+// part of the name.
 ProgramPlace WindowsProgram(std::string_view line) {
   ProgramPlace place;
   place.begin = std::min(line.find_first_not_of(" \t"), line.size());
-  if (place.begin < line.size() && line[place.begin] == '"') {
-    const std::size_t close = line.find('"', place.begin + 1);
-    place.end = close == std::string_view::npos ? line.size() : close + 1;
-    place.word = std::string(line.substr(place.begin + 1, (close == std::string_view::npos
-                                                               ? line.size()
-                                                               : close) -
-                                                              place.begin - 1));
-  } else {
-    place.end = std::min(line.find_first_of(" \t", place.begin), line.size());
-    place.word = std::string(line.substr(place.begin, place.end - place.begin));
+  bool quoted = false;
+  std::size_t i = place.begin;
+  for (; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && (c == ' ' || c == '\t')) {
+      break;
+    } else {
+      place.word += c;
+    }
   }
+  place.end = i;
   return place;
 }
 

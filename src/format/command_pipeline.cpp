@@ -51,7 +51,7 @@ class PipelineReader {
     // A > belongs to the last program of a pipeline: one written before a |
     // would leave the programs after it nothing to read.
     if (parsed.output && writeStage_ + 1 != parsed.stages.size()) {
-      Fail(parsed.output->begin,
+      Fail(writeAt_,
            "> writes the output of the last program of a pipeline only");
     }
   }
@@ -120,13 +120,17 @@ class PipelineReader {
     }
     const CommandToken& file = tokens_[++i_];
     target = Redirection{file.text, file.begin, file.end};
-    if (!read) writeStage_ = parsed_->stages.size() - 1;
+    if (!read) {
+      writeStage_ = parsed_->stages.size() - 1;
+      writeAt_ = token.begin;
+    }
   }
 
   const std::vector<CommandToken>& tokens_;
   ParsedCommand* parsed_ = nullptr;
   std::size_t i_ = 0;
   std::size_t writeStage_ = 0;
+  std::size_t writeAt_ = 0;
 };
 
 }  // namespace

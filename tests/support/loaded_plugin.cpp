@@ -57,6 +57,8 @@ LoadedPlugin::LoadedPlugin(std::string_view rules, std::string_view utf8Folder)
       library_.Symbol("GetBackgroundFlags"));
   memberFailure = reinterpret_cast<QuendrixMemberFailureFn>(
       library_.Symbol("QuendrixMemberFailure"));
+  memberFailureReason = reinterpret_cast<QuendrixMemberFailureReasonFn>(
+      library_.Symbol("QuendrixMemberFailureReason"));
   ResolveWideFunctions();
 }
 
@@ -134,6 +136,14 @@ std::vector<std::string> LoadedPlugin::List(const std::string& archive,
   }
   Close(opened.handle);
   return names;
+}
+
+std::string LoadedPlugin::FailureReason() const {
+  if (memberFailureReason == nullptr) return {};
+  std::string reason(8192, '\0');
+  memberFailureReason(last_.load(), reason.data(), static_cast<int>(reason.size()));
+  reason.resize(reason.find('\0'));
+  return reason;
 }
 
 }  // namespace quendrix::testing
