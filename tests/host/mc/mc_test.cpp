@@ -164,7 +164,9 @@ class McCopyOutTest : public McTest {
              "command8=" + work_.file("no-such-program") + " fileout\n"
              "fileout8=cannot start\n"
              "command9=/bin/sh -c 'echo partial > \"$1\"; echo \"input is damaged\" >&2; "
-             "exit 3' sh fileout\nfileout9=fails\n";
+             "exit 3' sh fileout\nfileout9=fails\n"
+             "command10=/bin/sh -c 'echo x > \"$1\"; printf \"reading\\nthe last disk\\n\" >&2; "
+             "exit 9' sh fileout\nfileout10=fails at length\n";
     WriteRules(rules);
     archive_ = Archive("notes.txt");
     // mc names a file in a folder of its own and makes it, empty, before it
@@ -215,6 +217,10 @@ TEST_F(McCopyOutTest, FailsWithAReasonWhenTheMemberIsNotMade) {
       {"writes nothing", "wrote no file", false},
       {"cannot start", "could not be started", false},
       {"fails", "its program ended with exit status 3: input is damaged\n", false},
+      // A message of several lines follows the first line whole, indented.
+      {"fails at length",
+       "its program ended with exit status 9: the last disk\n    reading\n    the last disk\n",
+       false},
   };
   for (const Case& c : cases) {
     WriteFile(destination_, "");
