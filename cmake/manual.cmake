@@ -51,7 +51,8 @@ else()
   add_custom_target(quendrix_manual
     COMMAND ${CMAKE_COMMAND} -E echo
             "pandoc was not found: install it (scripts/setup.sh) and configure again"
-    COMMAND ${CMAKE_COMMAND} -E false)
+    COMMAND ${CMAKE_COMMAND} -E false
+    VERBATIM)
 endif()
 
 add_custom_command(
