@@ -121,7 +121,9 @@ local function rewrite_links(blocks, doc, other_pages, installed_docs)
       if other_pages[file] then
         where:extend(page_reference(other_pages[file]))
       else
-        where:insert(pandoc.Code(installed_docs .. '/' .. file))
+        -- A link out of docs/ (../README.md) leads to the folder above.
+        local path = (installed_docs .. '/' .. file):gsub('[^/]+/%.%./', '')
+        where:insert(pandoc.Code(path))
       end
       return where
     end,
