@@ -13,6 +13,9 @@
 #include "commands/extract_command.h"
 #include "commands/list_command.h"
 #include "client/member_watch.h"
+#include "help/bash_completion.h"
+#include "help/command_line.h"
+#include "help/options_markdown.h"
 #include "mc/mc_command.h"
 #include "mount/mount_command.h"
 #include "platform/platform.h"
@@ -95,7 +98,8 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
                           ? std::string()
                           : ", then the installed one in " +
                                 std::string(kInstalledPluginDir)) +
-                     ")");
+                     ")")
+      ->type_name("PATH");
 
   std::vector<std::string> probeFiles;
   CLI::App* probe =
@@ -116,8 +120,10 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   extractCommand->add_option(
       "MEMBER", extract.patterns,
       "members to make; shell-style patterns (* ? [...]) allowed");
-  extractCommand->add_option("-C,--directory", extract.directory,
-                             "where the members go (default: here)");
+  extractCommand
+      ->add_option("-C,--directory", extract.directory,
+                   "where the members go (default: here)")
+      ->type_name("DIR");
   extractCommand->add_flag("--overwrite", extract.overwrite,
                            "replace files that exist (default: keep them)");
   double timeoutSeconds = 0;
@@ -125,6 +131,7 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
       ->add_option("--timeout", timeoutSeconds,
                    "stop a member whose program runs longer than SECONDS, "
                    "report it as timed out and go on with the next")
+      ->type_name("SECONDS")
       ->check(CLI::PositiveNumber);
 
   std::string explainFile;
@@ -163,6 +170,27 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
       app.add_subcommand("unmount", "unmount a quendrix mount (Linux)");
   unmountCommand->add_option("MOUNTPOINT", unmountPoint, "where it is mounted")
       ->required();
+
+  // The shell completion and the manual's list of commands and options are
+  // read from this parser once it holds every command, so that neither
+  // misses one; --help does not show these two options (an empty group).
+  app.add_option_function<std::string>(
+         "--completion",
+         [&app, &out](const std::string&) {
+           WriteBashCompletion(DescribeCommandLine(app), out);
+           throw CLI::Success();
+         },
+         "print the bash completion script")
+      ->check(CLI::IsMember({"bash"}))
+      ->group("");
+  app.add_flag_function(
+         "--options-markdown",
+         [&app, &out](std::int64_t) {
+           WriteOptionsMarkdown(DescribeCommandLine(app), out);
+           throw CLI::Success();
+         },
+         "print the commands and options as Markdown, for the manual page")
+      ->group("");
 
   try {
     // CLI11 takes the arguments from the last to the first.
