@@ -258,6 +258,34 @@ bool IsProgramFile(const std::string& path,
 std::optional<std::string> FindProgramOnPath(
     const std::string& name, TextEncoding encoding = TextEncoding::kSystem);
 
+// What a program wrote to its standard output, read into memory: the list
+// of members that a rules section's list program prints.
+struct CapturedOutput {
+  // How the program (every program of a POSIX pipeline) ended; after a cut
+  // or a time-out it was ended by the host, and `outcome.stopped` is set.
+  ProcessOutcome outcome;
+  // The first `limit` bytes it wrote, at most.
+  std::string output;
+  // It wrote more than `limit` bytes; it was ended once the limit was read.
+  bool cut = false;
+  // It ran longer than the time limit and was ended.
+  bool timedOut = false;
+};
+
+// Runs `commandLine` as RunProcess runs it with show state 0 and a wait,
+// with its standard output going into a pipe that the host reads while it
+// runs, and its standard error kept as RunProcess keeps it
+// (outcome.errorOutput). Nothing else of the host reaches the program: on
+// Windows the two pipe ends and the null device are the only handles it
+// inherits, by an explicit handle list (PROC_THREAD_ATTRIBUTE_HANDLE_LIST);
+// on POSIX every other descriptor is closed. The programs run in a group of
+// their own (a process group; a job object), which is ended, everything the
+// programs started included, when `timeout` passes or when the output
+// exceeds `limit` bytes.
+CapturedOutput RunCapturingOutput(const std::string& commandLine, std::size_t limit,
+                                  std::chrono::milliseconds timeout,
+                                  TextEncoding encoding = TextEncoding::kSystem);
+
 // ---------------------------------------------------------------------------
 // The state of a file, to tell whether a program wrote it.
 
@@ -265,6 +293,9 @@ struct FileState {
   std::int64_t size = 0;
   // The last write, in the system's own units; only compared.
   std::int64_t modified = 0;
+  // The last change of its content or its attributes (POSIX: the status
+  // change time; Windows: the change time), which no program can set back.
+  std::int64_t changed = 0;
   // Which file this is (device and inode; volume and file index), so that a
   // file replaced by another of the same size and time still shows.
   std::uint64_t identity = 0;
