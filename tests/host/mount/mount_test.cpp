@@ -583,9 +583,12 @@ TEST_F(MountTest, UnmountingLeavesNoCacheAndNoMount) {
 
 TEST_F(MountTest, TheCommandMountsInTheBackgroundAndUnmounts) {
   const std::string quendrix = platform::ExecutableDirectory() + "quendrix";
-  const std::string runtime = "XDG_RUNTIME_DIR=" + cacheParent_.path().string();
+  // The mount's log goes into the test's folder, not the user's own.
+  const std::vector<std::string> environment = {
+      "XDG_RUNTIME_DIR=" + cacheParent_.path().string(),
+      "XDG_STATE_HOME=" + work_.file("state")};
   EXPECT_EQ(RunProgram({quendrix, "--plugin", pluginPath_, "mount", archive_, mountPoint_},
-                       {runtime})
+                       environment)
                 .code,
             0);
   ASSERT_TRUE(Mounted(mountPoint_));
@@ -602,7 +605,7 @@ TEST_F(MountTest, TheCommandMountsInTheBackgroundAndUnmounts) {
   const std::string text = work_.file("notes.txt");
   WriteFile(text, "notes\n");
   EXPECT_EQ(RunProgram({quendrix, "--plugin", pluginPath_, "mount", text, mountPoint_},
-                       {runtime})
+                       environment)
                 .code,
             2);
   EXPECT_FALSE(Mounted(mountPoint_));
