@@ -54,7 +54,8 @@ void NameForTheHost(MemberListing& listing, PathStyle style, TextEncoding encodi
       }
       member.name = *system;
     }
-    listing.members[kept++] = std::move(member);
+    if (&listing.members[kept] != &member) listing.members[kept] = std::move(member);
+    ++kept;
   }
   listing.members.resize(kept);
 }
