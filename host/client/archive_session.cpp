@@ -54,23 +54,53 @@ ArchiveHandle OpenThrough(const PluginClient& plugin, const std::string& path,
   return handle;
 }
 
+// The room for the plug-in's line of a reason: paths of programs and files
+// are its longest parts.
+constexpr std::size_t kReasonLimit = 8192;
+
+// Why the plug-in refused to open a file: its own line and its list
+// program's last words where it tells them (QuendrixOpenFailure), else the
+// interface's text for the code.
+std::string OpenFailureText(const PluginClient& plugin, std::int32_t code) {
+  if (code == E_NOT_SUPPORTED) return "the plug-in does not support this file";
+  if (plugin.OpenFailure != nullptr) {
+    std::string reason(kReasonLimit, '\0');
+    std::string message(platform::kErrorOutputLimit + 1, '\0');
+    if (plugin.OpenFailure(reason.data(), static_cast<int>(reason.size()), message.data(),
+                           static_cast<int>(message.size())) == code &&
+        reason[0] != '\0') {
+      reason.resize(reason.find('\0'));
+      message.resize(message.find('\0'));
+      return ReasonWithMessages(std::move(reason), message);
+    }
+  }
+  return "the plug-in refused the file: " + ResultCodeText(code) + " (code " +
+         std::to_string(code) + ")";
+}
+
 }  // namespace
 
 std::optional<ArchiveSession> ArchiveSession::Open(const PluginClient& plugin,
                                                    const std::string& path,
                                                    int mode,
-                                                   std::string& error) {
-  std::int32_t openResult = 0;
-  const ArchiveHandle handle = OpenThrough(plugin, path, mode, openResult);
+                                                   std::string& error,
+                                                   std::int32_t* openResult) {
+  std::int32_t result = 0;
+  const ArchiveHandle handle = OpenThrough(plugin, path, mode, result);
+  if (openResult != nullptr) *openResult = result;
   if (handle == nullptr) {
-    const std::int32_t code = openResult;
-    error = code == E_NOT_SUPPORTED
-                ? "the plug-in does not support this file"
-                : "the plug-in refused the file: " + ResultCodeText(code) +
-                      " (code " + std::to_string(code) + ")";
+    error = OpenFailureText(plugin, result);
     return std::nullopt;
   }
   return ArchiveSession(plugin, handle);
+}
+
+std::string ArchiveSession::ListWarning() const {
+  if (plugin_->ListWarning == nullptr) return {};
+  std::string text(kReasonLimit, '\0');
+  if (plugin_->ListWarning(handle_, text.data(), static_cast<int>(text.size())) != 0) return {};
+  text.resize(text.find('\0'));
+  return text;
 }
 
 ArchiveSession::ArchiveSession(ArchiveSession&& other) noexcept
@@ -90,8 +120,11 @@ int ArchiveSession::ReadHeader(MemberHeader& header) const {
         std::find(data.FileName, data.FileName + kWideNameUnits - 1, u'\0');
     header.name = Utf8FromUtf16(std::u16string_view(
         data.FileName, static_cast<std::size_t>(end - data.FileName)));
-    header.size = data.UnpSize;
-    header.packedSize = data.PackSize;
+    header.size = (static_cast<std::int64_t>(static_cast<std::uint32_t>(data.UnpSizeHigh)) << 32) |
+                  static_cast<std::uint32_t>(data.UnpSize);
+    header.packedSize =
+        (static_cast<std::int64_t>(static_cast<std::uint32_t>(data.PackSizeHigh)) << 32) |
+        static_cast<std::uint32_t>(data.PackSize);
     header.fileTime = data.FileTime;
     return 0;
   }
@@ -118,10 +151,6 @@ int ArchiveSession::Process(int operation,
   return plugin_->ProcessFile(handle_, operation, nullptr,
                               operation == PK_EXTRACT ? name.data() : nullptr);
 }
-
-// The room for the plug-in's line of a reason: paths of programs and files
-// are its longest parts.
-constexpr std::size_t kReasonLimit = 8192;
 
 std::string ArchiveSession::FailureReason(int code) const {
   std::optional<FailureDetails> details;
@@ -158,11 +187,12 @@ void ArchiveSession::WatchProgress(ProcessDataProc callback) const {
 
 std::optional<Listing> ListArchive(const PluginClient& plugin,
                                    const std::string& path,
-                                   std::string& error) {
+                                   std::string& error, std::int32_t* openResult) {
   std::optional<ArchiveSession> archive =
-      ArchiveSession::Open(plugin, path, PK_OM_LIST, error);
+      ArchiveSession::Open(plugin, path, PK_OM_LIST, error, openResult);
   if (!archive) return std::nullopt;
   Listing listing;
+  listing.warning = archive->ListWarning();
   for (;;) {
     if (listing.members.size() >= kMaxHeaders) {
       listing.fault = "the plug-in's list did not end after " +

@@ -18,8 +18,9 @@ inline constexpr std::size_t kMaxHeaders = std::size_t{1} << 20;
 // One member as its header reports it.
 struct MemberHeader {
   std::string name;  // in UTF-8
-  std::int32_t size = 0;
-  std::int32_t packedSize = 0;
+  // Sizes as the header gives them; a wide header's high parts included.
+  std::int64_t size = 0;
+  std::int64_t packedSize = 0;
   std::int32_t fileTime = 0;
 };
 
@@ -28,10 +29,13 @@ class ArchiveSession {
  public:
   // Opens `path` (UTF-8, as every text of the host) in `mode`, through the
   // wide functions when the plug-in has them; nothing, with the reason in
-  // `error`, when the plug-in refuses it.
+  // `error` (several lines when a list program's last messages follow it),
+  // and the plug-in's OpenResult in `openResult` when given, when the
+  // plug-in refuses it.
   static std::optional<ArchiveSession> Open(const PluginClient& plugin,
                                             const std::string& path, int mode,
-                                            std::string& error);
+                                            std::string& error,
+                                            std::int32_t* openResult = nullptr);
   ~ArchiveSession();
   ArchiveSession(ArchiveSession&& other) noexcept;
   ArchiveSession& operator=(ArchiveSession&&) = delete;
@@ -50,6 +54,10 @@ class ArchiveSession {
   // Gives the plug-in, when it takes one, the callback that it reports the
   // progress of this archive's extractions to.
   void WatchProgress(ProcessDataProc callback) const;
+  // What the plug-in's list of this archive did not take (names skipped, a
+  // cut list), in one line; empty when there is nothing, or the plug-in
+  // does not say.
+  std::string ListWarning() const;
 
  private:
   ArchiveSession(const PluginClient& plugin, ArchiveHandle handle)
@@ -63,14 +71,18 @@ struct Listing {
   std::vector<MemberHeader> members;
   // Empty when the list ended as it should; else why it was cut short.
   std::string fault;
+  // The plug-in's warning about names its list did not take.
+  std::string warning;
 };
 
 // Opens `path` for listing, reads every header and skips each member, as a
-// file manager shows an archive. Nothing, with the reason in `error`, when
-// the plug-in refuses the file.
+// file manager shows an archive. Nothing, with the reason in `error` and the
+// plug-in's OpenResult in `openResult` when given, when the plug-in refuses
+// the file.
 std::optional<Listing> ListArchive(const PluginClient& plugin,
                                    const std::string& path,
-                                   std::string& error);
+                                   std::string& error,
+                                   std::int32_t* openResult = nullptr);
 
 // Whether the plug-in takes `file` (UTF-8), as a file manager asks before
 // it opens one; a plug-in without CanYouHandleThisFile is asked by opening

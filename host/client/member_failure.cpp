@@ -66,8 +66,11 @@ std::string FailureReasonText(int code,
   std::string reason = details->reason.empty() ? ReasonFromStatus(code, *details)
                                                : details->reason;
   if (reason.empty()) return ResultCodeText(code) + " (code " + std::to_string(code) + ")";
-  const std::vector<std::string> lines =
-      LastMessageLines(details->errorOutput, kShownMessageLines);
+  return ReasonWithMessages(std::move(reason), details->errorOutput);
+}
+
+std::string ReasonWithMessages(std::string reason, std::string_view output) {
+  const std::vector<std::string> lines = LastMessageLines(output, kShownMessageLines);
   if (!lines.empty()) reason += ": " + lines.back();
   // One line of a message is all there is, and it stands on the first line
   // already; longer messages make sense only whole.

@@ -38,6 +38,11 @@ inline constexpr std::string_view kReasonIndent = "    ";
 std::string FailureReasonText(int code,
                               const std::optional<FailureDetails>& details);
 
+// `reason` followed by a program's last message on the same line and, when
+// its standard error `output` holds more than one line, its last lines
+// (at most kShownMessageLines) below, each starting with kReasonIndent.
+std::string ReasonWithMessages(std::string reason, std::string_view output);
+
 // The last lines of `output` that hold more than blanks, at most `count`,
 // oldest first, each trimmed and with control characters shown as blanks.
 // A first line that the keeping of the end cut (when `output` fills the

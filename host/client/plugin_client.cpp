@@ -37,6 +37,8 @@ std::optional<PluginClient> PluginClient::Load(const std::string& path,
       Resolve<QuendrixMemberFailureFn>(lib, "QuendrixMemberFailure");
   client.MemberFailureReason =
       Resolve<QuendrixMemberFailureReasonFn>(lib, "QuendrixMemberFailureReason");
+  client.OpenFailure = Resolve<QuendrixOpenFailureFn>(lib, "QuendrixOpenFailure");
+  client.ListWarning = Resolve<QuendrixListWarningFn>(lib, "QuendrixListWarning");
 
   for (const auto& [present, name] :
        {std::pair{client.OpenArchive != nullptr, "OpenArchive"},

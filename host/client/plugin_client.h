@@ -34,6 +34,8 @@ class PluginClient {
   // quendrix's own, optional: why a member was not made.
   QuendrixMemberFailureFn MemberFailure = nullptr;
   QuendrixMemberFailureReasonFn MemberFailureReason = nullptr;
+  QuendrixOpenFailureFn OpenFailure = nullptr;
+  QuendrixListWarningFn ListWarning = nullptr;
 
   // Whether archives are opened, read and extracted through the wide
   // functions: when the plug-in has all three, as hosts prefer them. Names

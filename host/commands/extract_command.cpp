@@ -87,10 +87,14 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
                    std::ostream& out, std::ostream& err) {
   const std::string& file = request.file;
   std::string error;
-  const std::optional<Listing> listing = ListArchive(plugin, file, error);
+  std::int32_t openResult = 0;
+  const std::optional<Listing> listing = ListArchive(plugin, file, error, &openResult);
   if (!listing) {
     err << "quendrix: " << file << ": " << error << "\n";
-    return kExitRefused;
+    return RefusalExitCode(openResult);
+  }
+  if (!listing->warning.empty()) {
+    err << "quendrix: " << file << ": " << listing->warning << "\n";
   }
   if (!listing->fault.empty()) {
     err << "quendrix: " << file << ": " << listing->fault

@@ -51,10 +51,14 @@ void PrintJson(const std::string& file, const Listing& listing,
 int ListMembers(const PluginClient& plugin, const std::string& file,
                 std::ostream& out, std::ostream& err, ListFormat format) {
   std::string error;
-  const std::optional<Listing> listing = ListArchive(plugin, file, error);
+  std::int32_t openResult = 0;
+  const std::optional<Listing> listing = ListArchive(plugin, file, error, &openResult);
   if (!listing) {
     err << "quendrix: " << file << ": " << error << "\n";
-    return kExitRefused;
+    return RefusalExitCode(openResult);
+  }
+  if (!listing->warning.empty()) {
+    err << "quendrix: " << file << ": " << listing->warning << "\n";
   }
   if (format == ListFormat::kJson) {
     PrintJson(file, *listing, out);

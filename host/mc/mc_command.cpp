@@ -22,10 +22,14 @@ constexpr const char* kUsage =
 int List(const PluginClient& plugin, const std::string& file,
          std::ostream& out, std::ostream& err) {
   std::string error;
-  const std::optional<Listing> listing = ListArchive(plugin, file, error);
+  std::int32_t openResult = 0;
+  const std::optional<Listing> listing = ListArchive(plugin, file, error, &openResult);
   if (!listing) {
     err << "quendrix: " << file << ": " << error << "\n";
-    return kExitRefused;
+    return RefusalExitCode(openResult);
+  }
+  if (!listing->warning.empty()) {
+    err << "quendrix: " << file << ": " << listing->warning << "\n";
   }
   // The copies that mc makes are the user's own, so the members are shown
   // as the user's files.

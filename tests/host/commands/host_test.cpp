@@ -484,3 +484,59 @@ TEST_F(HostTest, ExplainOfSoundRulesSucceeds) {
 
 }  // namespace
 }  // namespace quendrix::testing
+
+namespace quendrix::testing {
+namespace {
+
+// A section whose members a list program prints: listed with their
+// folders and sizes, extracted into their folders, and a list that fails
+// is a failure of the command, with its reason.
+class HostListedTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    WriteFile(work_.path() / "names.txt", "a.txt\t3\ndocs/b.txt\t4\n../evil\n");
+    std::filesystem::create_directories(work_.path() / "source" / "docs");
+    WriteFile(work_.path() / "source" / "a.txt", "aaa");
+    WriteFile(work_.path() / "source" / "docs" / "b.txt", "bbbb");
+    const std::string separator(1, platform::kPathSeparator);
+    WriteRules("[box]\nlist=" + HelperCommandLine({"--stdout-file", work_.file("names.txt")}) +
+               "\nextract=" + HelperCommandLine({"--copy"}) + " \"" + work_.file("source") +
+               separator + "[M]\" \"fileout\"\n"
+               "[bad]\nlist=" + HelperCommandLine({"--print", "no such archive", "--exit", "9"}) +
+               "\nextract=x fileout\n");
+    archive_ = Archive("stuff.box", "x");
+  }
+
+  std::string archive_;
+};
+
+TEST_F(HostListedTest, ListShowsFoldersSizesAndWhatWasSkipped) {
+  const HostRun run = Run({"list", archive_});
+  EXPECT_EQ(run.code, 0) << run.err;
+  const std::string nested = std::string("docs") + platform::kPathSeparator + "b.txt";
+  EXPECT_TRUE(Contains(run.out, "        3  ")) << run.out;
+  EXPECT_TRUE(Contains(run.out, nested)) << run.out;
+  EXPECT_FALSE(Contains(run.out, "evil")) << run.out;
+  EXPECT_TRUE(Contains(run.err, "1 listed name was skipped")) << run.err;
+}
+
+TEST_F(HostListedTest, ExtractMakesTheMembersInTheirFolders) {
+  const HostRun run = Run({"extract", archive_, "-C", out_.str()});
+  EXPECT_EQ(run.code, 0) << run.out << run.err;
+  EXPECT_EQ(OutFile("a.txt"), "aaa");
+  EXPECT_EQ(ReadFile(out_.path() / "docs" / "b.txt"), "bbbb");
+}
+
+TEST_F(HostListedTest, ListThatFailsIsAFailureWithItsReason) {
+  const std::string bad = Archive("stuff.bad", "x");
+  const HostRun run = Run({"list", bad});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_TRUE(Contains(run.err, "list: its program ended with exit status 9"))
+      << run.err;
+  const HostRun refused = Run({"list", Archive("stuff.none", "x")});
+  EXPECT_EQ(refused.code, 2);
+}
+
+}  // namespace
+}  // namespace quendrix::testing

@@ -81,6 +81,8 @@ const std::vector<ExtractionFaultRow>& ExtractionFaultRows() {
        Member::kMade, Log::kLineAppended, std::chrono::milliseconds(3000)},
       {"ConverterCannotBeStarted", {"<missing>"}, NoFault, 16,
        Member::kNotMade, Log::kLineAppended},
+      // A member in a folder that the host has not made yet (a listed
+      // docs/a.txt, say): the folder is made for it.
       {"DestinationDirectoryMissing", {"--copy", "filein", "fileout"},
        [](ExtractionStage& s) {
          s.destination = (fs::path(s.destination).parent_path() / "missing" /
@@ -88,7 +90,7 @@ const std::vector<ExtractionFaultRow>& ExtractionFaultRows() {
                              .string();
          return Fault();
        },
-       19, Member::kNotMade, Log::kLineAppended},
+       0, Member::kMade, Log::kLineAppended},
       {"LogPathIsADirectory", {"--copy", "filein", "fileout"},
        [](ExtractionStage& s) {
          fs::remove(s.logPath);
@@ -171,8 +173,8 @@ TEST_P(ExtractionFaultTest, HasADefinedResultAndLosesNothing) {
   } else {
     EXPECT_FALSE(fs::exists(stage.destination));
   }
-  EXPECT_EQ(fs::exists(destinationParent), parentExisted)
-      << "the plug-in makes no directory";
+  EXPECT_EQ(fs::exists(destinationParent), parentExisted || row.member == Member::kMade)
+      << "the plug-in makes only the folder of a member it makes";
   EXPECT_EQ(ReadFile(archive), kArchiveBytes);
   EXPECT_EQ(ReadFile(bystander), kBystanderBytes);
 
