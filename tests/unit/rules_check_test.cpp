@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@ namespace quendrix {
 namespace {
 
 using platform::PathStyle;
+using namespace std::string_literals;
 
 // A machine of either path style that the check asks through its services:
 // a few programs, PATH, a file that may not be executed, and a counter of
@@ -331,6 +334,34 @@ TEST(RulesCheckTest, ProblemsOfASectionAreFoundByItsName) {
   EXPECT_TRUE(ProblemOfSection(check.problems[0], "DOC"));
   EXPECT_FALSE(ProblemOfSection(check.problems[0], "txt"));
   EXPECT_TRUE(ProblemOfSection(check.problems[1], " txt "));
+}
+
+// Any bytes give a defined answer: problems at lines of the file, in order.
+TEST(RulesCheckTest, ArbitraryBytesGiveProblemsAtLinesOfTheFile) {
+  std::mt19937 random(20261211);
+  const std::string alphabet =
+      "[]=;\"' \t\r\n\0<>|%\\/commandfileoutinsynonym123NE_quendrix_path"s;
+  for (const PathStyle style : {PathStyle::kPosix, PathStyle::kWindows}) {
+    FakeSystem system = style == PathStyle::kPosix ? Posix() : Windows();
+    for (int round = 0; round < 300; ++round) {
+      std::string bytes(random() % 600, '\0');
+      for (char& c : bytes) {
+        c = (random() % 4 != 0) ? alphabet[random() % alphabet.size()]
+                                : static_cast<char>(random() % 256);
+      }
+      const RulesCheck check = CheckRules(bytes, system.Services());
+      const std::size_t lines = 1 + static_cast<std::size_t>(
+                                        std::count(bytes.begin(), bytes.end(), '\n') +
+                                        std::count(bytes.begin(), bytes.end(), '\r'));
+      std::size_t previous = 0;
+      for (const RuleProblem& problem : check.problems) {
+        EXPECT_GE(problem.line, previous);
+        EXPECT_LE(problem.line, lines);
+        EXPECT_FALSE(problem.text.empty());
+        previous = problem.line;
+      }
+    }
+  }
 }
 
 TEST(PlaceholderSlipsTest, FindsPlaceholdersInAnotherCaseOrOneSlipAway) {

@@ -52,13 +52,18 @@ TEST_F(HostTest, CheckListsEveryProblemWithItsFileLineAndSection) {
 TEST_F(HostTest, CheckOfSoundRulesPrintsOneLineOfCounts) {
   InstallProgram("prog");
   const std::string rules = work_.file("rules.ini");
+  // A program of the system's, by its bare name, found on the search path.
+  const std::string onPath = platform::kPathStyle == platform::PathStyle::kPosix
+                                 ? "sh -c 'cat \"$1\"' sh filein > fileout"
+                                 : "cmd /c type \"filein\" > \"fileout\"";
   WriteFile(rules,
             "[txt]\ncommand1=prog filein fileout\nfileout1=[N].one\n"
             "command2=prog -o fileout filein\nfileout2=[N].two\n"
+            "command3=" + onPath + "\nfileout3=[N].three\n"
             "[text]\nsynonym=txt\n");
   const HostRun run = Run({"check", rules});
   EXPECT_EQ(run.code, 0) << run.out << run.err;
-  EXPECT_EQ(run.out, rules + ": 2 sections, 2 members, no problems\n");
+  EXPECT_EQ(run.out, rules + ": 2 sections, 3 members, no problems\n");
   EXPECT_EQ(run.err, "");
 }
 
