@@ -93,7 +93,11 @@ ProgramPlace WindowsProgram(std::string_view line) {
                                                               place.begin - 1));
   } else {
     place.end = std::min(line.find_first_of(" \t", place.begin), line.size());
+    // The expansion puts the plug-in's folder in front of a quoted bare
+    // name (C:\plug\"conv.exe"), and Windows takes the quotation marks
+    // inside the program's token away when it looks for the file.
     place.word = std::string(line.substr(place.begin, place.end - place.begin));
+    std::erase(place.word, '"');
   }
   return place;
 }

@@ -292,7 +292,9 @@ TEST(RulesCheckTest, SoundRulesHaveNoProblem) {
        "command3=\"\"C:\\tools\\conv.exe\" \"filein\" \"fileout\"\"\n"
        "fileout3=three\n"
        "command4=local filein fileout\n"
-       "fileout4=four\n",
+       "fileout4=four\n"
+       "command5=\"local.exe\" \"filein\" fileout\n"
+       "fileout5=five\n",
        {}},
   };
   for (const Case& c : cases) ExpectProblems(c);
