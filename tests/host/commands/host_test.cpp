@@ -25,6 +25,8 @@ TEST_F(HostTest, UsageHelpAndVersionGiveTheirExitCodes) {
       {{"--version"}, 0, "quendrix 0.0.0.6"},
       {{"--help"}, 0, "extract"},
       {{"extract", "--help"}, 0, "--overwrite"},
+      {{"--help"}, 0, "check "},
+      {{"check", "--help"}, 0, "the one the plug-in would take"},
       {{}, 2, "subcommand"},
       {{"list"}, 2, "FILE"},
       {{"frobnicate", "x"}, 2, ""},
