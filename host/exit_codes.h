@@ -5,9 +5,10 @@ namespace quendrix::host {
 
 inline constexpr int kExitDone = 0;
 // Some member was not made as asked, or the plug-in misbehaved on the way;
-// for explain: some rule can never list.
+// for check and explain: the rules have a problem.
 inline constexpr int kExitMemberFailed = 1;
-// A usage error, a plug-in that cannot be loaded, or a file it refuses.
+// A usage error, a plug-in that cannot be loaded, a file it refuses, or a
+// rules file that is missing or cannot be read.
 inline constexpr int kExitRefused = 2;
 // A file the plug-in does not serve is refused (kExitRefused); one it
 // serves but could not open (its list program failed, say) counts as a

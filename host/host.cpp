@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 
+#include "commands/check_command.h"
 #include "commands/explain_command.h"
 #include "commands/extract_command.h"
 #include "commands/list_command.h"
@@ -83,8 +84,9 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
             std::ostream& err, const HostSettings& settings) {
   CLI::App app{
       "quendrix: drives a WCX packer plug-in from the command line.\n"
-      "Exit codes: 0 done, 1 some member failed, 2 usage error or the file "
-      "refused, 130 stopped by Ctrl+C.",
+      "Exit codes: 0 done, 1 some member failed (check and explain: the rules "
+      "have a problem), 2 usage error, no rules file or the file refused, 130 "
+      "stopped by Ctrl+C.",
       "quendrix"};
   app.require_subcommand(1);
   app.fallthrough();
@@ -139,6 +141,15 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
       "explain",
       "show what quendrix's rules make of FILE, without running anything");
   explain->add_option("FILE", explainFile, "the file to explain")->required();
+
+  std::string checkFile;
+  CLI::App* check = app.add_subcommand(
+      "check",
+      "list every problem of a rules file as FILE:LINE: [section] TEXT, without "
+      "running anything: programs that are missing, commands that never name "
+      "fileout, misspelt placeholders, gaps in the numbering, repeated keys, ...");
+  check->add_option("RULES_FILE", checkFile,
+                    "the rules file (default: the one the plug-in would take)");
 
   CLI::App* mc = app.add_subcommand(
       "mc",
@@ -210,6 +221,10 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
       Absolute(ChoosePluginPath(pluginOption, settings.executableDirectory));
   if (explain->parsed()) {
     return ExplainRules(pluginPath, Absolute(explainFile), out, err);
+  }
+
+  if (check->parsed()) {
+    return CheckRulesFile(pluginPath, checkFile, out, err);
   }
 
   if (unmountCommand->parsed()) return RunUnmount(Absolute(unmountPoint), err);

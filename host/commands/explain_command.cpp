@@ -1,45 +1,26 @@
 #include "commands/explain_command.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <ostream>
 
+#include "check/check_services.h"
+#include "check/program_report.h"
+#include "check/rules_check.h"
+#include "commands/rules_in_use.h"
+#include "extract/log.h"
+#include "extract/program_lookup.h"
+#include "format/profile_text.h"
 #include "platform/platform.h"
 #include "plugin/archive_name.h"
 #include "plugin/plugin.h"
-#include "plugin/rules_places.h"
-#include "extract/log.h"
-#include "commands/rule_problems.h"
-#include "text/utf8_path.h"
 #include "rules/lookup.h"
 #include "rules/placeholder.h"
-#include "format/profile_text.h"
 
 namespace quendrix::host {
 namespace {
-
-namespace fs = std::filesystem;
-
-std::optional<std::string> ReadBytes(const std::string& path) {
-  std::ifstream in(PathOf(path), std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string DirectoryOf(const std::string& pluginPath) {
-  std::error_code error;
-  std::string dir = TextOf(fs::absolute(PathOf(pluginPath), error)
-                               .make_preferred()
-                               .parent_path());
-  if (dir.empty() || dir.back() != platform::kPathSeparator) {
-    dir += platform::kPathSeparator;
-  }
-  return dir;
-}
 
 std::string Flag(std::string_view name, const std::string& value) {
   return std::string(name) + "=" + value + (IsOn(value) ? " (on)" : " (off)");
@@ -61,15 +42,6 @@ void AppendShown(std::string& line, unsigned char c) {
   }
 }
 
-std::string_view PlaceName(RulesPlace place) {
-  switch (place) {
-    case RulesPlace::kPlugin: return "the plug-in's folder";
-    case RulesPlace::kUser: return "the user's";
-    case RulesPlace::kSystem: return "the system's";
-  }
-  return {};
-}
-
 // Columns that `shown` takes on a terminal: a UTF-8 continuation byte adds
 // none.
 std::size_t Columns(std::string_view shown) {
@@ -81,22 +53,6 @@ std::size_t Columns(std::string_view shown) {
 }
 
 }  // namespace
-
-bool LosesItsQuotes(std::string_view raw) {
-  // The reader removes a pair of enclosing quotation marks, which is what a
-  // value written as "C:\Program Files\conv.exe" "filein" "fileout" meets:
-  // the pair it loses is the start of the program's path and the end of the
-  // last argument. What is left then has a quotation mark that closes a
-  // word no quotation mark opened; a value wrapped once more keeps its own
-  // pairs whole.
-  if (raw.size() < 2 || raw.front() != '"' || raw.back() != '"') return false;
-  const std::string_view read = raw.substr(1, raw.size() - 2);
-  const std::size_t first = read.find('"');
-  if (first == std::string_view::npos || first == 0) return false;
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  return !blank(read[first - 1]) &&
-         (first + 1 == read.size() || blank(read[first + 1]));
-}
 
 MarkedCommand MarkDestination(std::string_view command) {
   MarkedCommand marked;
@@ -120,26 +76,28 @@ MarkedCommand MarkDestination(std::string_view command) {
 
 int ExplainRules(const std::string& pluginPath, const std::string& file,
                  std::ostream& out, std::ostream& err) {
-  const std::string pluginDir = DirectoryOf(pluginPath);
+  const std::string pluginDir = PluginDirectoryOf(pluginPath);
   // The same places, reader and lookups as the plug-in's own.
   const PluginServices services =
       PluginServices::Platform(platform::TextEncoding::kUtf8);
-  const std::vector<RulesFolder> folders = RulesFolders(
-      platform::kPathStyle, pluginDir, services.rulesFolderVariable);
-  const std::optional<RulesChoice> choice =
-      ChooseRules(folders, services.fileExists);
-  const std::optional<std::string> bytes =
-      choice ? ReadBytes(choice->rulesPath) : std::nullopt;
-  if (!bytes) {
+  const RulesInUse found = FindRulesInUse(pluginDir);
+  const std::vector<RulesFolder>& folders = found.folders;
+  const std::optional<RulesChoice>& choice = found.choice;
+  if (!choice) {
     err << "quendrix: there is no rules file in any of these places:\n";
-    for (const RulesFolder& folder : folders) {
-      err << "  " << folder.dir << kRulesFileName << " (" << PlaceName(folder.place)
-          << ")\n";
-    }
+    ListPlacesLookedAt(folders, err);
     return kExitRefused;
   }
   const std::string& rulesPath = choice->rulesPath;
+  std::string why;
+  std::optional<std::string> bytes = ReadRulesBytes(rulesPath, why);
+  if (!bytes) {
+    err << "quendrix: cannot read the rules file " << rulesPath << ": " << why << "\n";
+    return kExitRefused;
+  }
   const ProfileText text(*bytes);
+  const CheckServices checkServices = CheckServices::Platform(pluginDir);
+  const ProgramLookup programs = CachedProgramLookup(checkServices);
 
   const ArchiveName name = SplitArchiveName(file, platform::kPathStyle);
   const std::unique_ptr<RulesSource> rules = services.openRules(rulesPath);
@@ -211,31 +169,29 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
       out << std::string(label.size(), ' ') << marked.marks
           << " the destination\n";
     }
+    // Which program runs: a bare name may come from the plug-in's folder
+    // or from PATH, and this is the one place that says which.
+    std::string programLabel = "  program";
+    programLabel.resize(std::max(label.size(), programLabel.size() + 2), ' ');
+    for (const ProgramChoice& program :
+         ResolvePrograms(entry.command, entry.programInPluginDir, programs).programs) {
+      out << programLabel << DescribeProgram(program, checkServices) << "\n";
+    }
   }
 
-  std::vector<std::string> problems = FindRuleProblems(*keys, members);
-  if (result.section != asked) {
-    const std::optional<std::string_view> further =
-        text.Find(result.section, "synonym");
-    if (further && *further != result.section) {
-      problems.push_back("the synonym key of [" + result.section +
-                         "] is not followed: only one synonym step is taken");
-    }
-  }
-  for (std::int32_t n = 1; n <= members; ++n) {
-    const std::string key = "command" + std::to_string(n);
-    const std::optional<std::string_view> raw = text.Find(result.section, key);
-    if (raw && LosesItsQuotes(*raw)) {
-      problems.push_back(
-          key + " begins and ends with a quotation mark, and that pair is "
-                "removed when the value is read, so its program cannot start: "
-                "wrap the whole value in one more pair of quotation marks");
-    }
-  }
+  // The problems of the file's check that concern this file: those of the
+  // section asked for (its synonym) and of the section read.
+  std::vector<RuleProblem> problems = CheckRules(std::move(*bytes), checkServices).problems;
+  std::erase_if(problems, [&](const RuleProblem& problem) {
+    return !ProblemOfSection(problem, asked) && !ProblemOfSection(problem, result.section);
+  });
   const bool refused = result.command1 == kNotFound;
   if (!problems.empty()) {
     out << "\nproblems\n";
-    for (const std::string& problem : problems) out << "  " << problem << "\n";
+    for (const RuleProblem& problem : problems) {
+      out << "  " << rulesPath << ":" << problem.line << ": [" << problem.section << "] "
+          << problem.text << "\n";
+    }
   }
   if (refused) return kExitRefused;
   return problems.empty() ? kExitDone : kExitMemberFailed;

@@ -10,13 +10,14 @@
 
 namespace quendrix::host {
 
-// Reads the rules file next to the plug-in at `pluginPath` with the plug-in's
-// own rules code and prints, for `file`: the rules file, the section and any
-// synonym step, the settings, each member's name and command line with
-// the place of the destination marked, and the rules that can never list or
-// never start.
+// Reads the rules file the plug-in at `pluginPath` would take with the
+// plug-in's own rules code and prints, for `file`: the rules file, the
+// section and any synonym step, the settings, each member's name, command
+// line with the place of the destination marked, and the programs it runs
+// with where they were found; then the problems the rules check finds in
+// the section asked for and the one read, each with its line.
 // kExitRefused when the rules file is missing or the file would be refused,
-// kExitMemberFailed when some rule can never list, else kExitDone.
+// kExitMemberFailed when there is a problem, else kExitDone.
 int ExplainRules(const std::string& pluginPath, const std::string& file,
                  std::ostream& out, std::ostream& err);
 
@@ -29,11 +30,5 @@ struct MarkedCommand {
   std::string marks;
 };
 MarkedCommand MarkDestination(std::string_view command);
-
-// Whether a command value, as it stands in the rules file (`raw`, quotation
-// marks still on), begins with a quoted program path and ends with a
-// quoted argument, so that the reader's removal of one enclosing pair of
-// quotation marks leaves a command line whose program cannot be found.
-bool LosesItsQuotes(std::string_view raw);
 
 }  // namespace quendrix::host

@@ -80,16 +80,18 @@ std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
 
 }  // namespace
 
-ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
-  std::string_view text = bytes_;
-  if (text.starts_with(kUtf8Mark)) {
-    text.remove_prefix(kUtf8Mark.size());
-  } else if (text.starts_with(kUtf16LittleEndianMark) ||
-             text.starts_with(kUtf16BigEndianMark)) {
-    decoded_ = DecodeUtf16(text.substr(2), text.starts_with(kUtf16BigEndianMark));
-    text = decoded_;
+std::string_view ProfileTextOf(std::string_view bytes, std::string& decoded) {
+  if (bytes.starts_with(kUtf8Mark)) return bytes.substr(kUtf8Mark.size());
+  if (bytes.starts_with(kUtf16LittleEndianMark) ||
+      bytes.starts_with(kUtf16BigEndianMark)) {
+    decoded = DecodeUtf16(bytes.substr(2), bytes.starts_with(kUtf16BigEndianMark));
+    return decoded;
   }
-  Index(text);
+  return bytes;
+}
+
+ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
+  Index(ProfileTextOf(bytes_, decoded_));
 }
 
 void ProfileText::Index(std::string_view text) {

@@ -13,6 +13,12 @@
 
 namespace quendrix {
 
+// The text of a profile file's bytes as the reader takes it: without a
+// UTF-8 byte-order mark, and a file that starts with a UTF-16 one decoded
+// into `decoded` as UTF-8 (a lone surrogate becomes U+FFFD). The result
+// points into `bytes` or into `decoded`.
+std::string_view ProfileTextOf(std::string_view bytes, std::string& decoded);
+
 class ProfileText {
  public:
   // Parses a whole file, in time linear in its size. Never fails: text that

@@ -44,6 +44,15 @@ class HostTest : public ::testing::Test {
     WriteFile(pluginDir_.path() / "quendrix.ini", rules);
   }
 
+  // A program file in the plug-in's folder, where a command that names it
+  // without a folder finds it (on Windows any file is one).
+  void InstallProgram(std::string_view name) const {
+    const std::filesystem::path program = pluginDir_.path() / std::string(name);
+    WriteFile(program, "#!/bin/sh\n");
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add);
+  }
+
   // An archive in the work directory, with `content`.
   std::string Archive(std::string_view name,
                       std::string_view content = "pear\napple\npear\n") const {

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The quendrix executable as a separate process: exit codes, and messages
 # on standard error with standard output left clean.
-#   host_executable_test.sh QUENDRIX PLUGIN
+#   host_executable_test.sh QUENDRIX PLUGIN SOURCE_DIR
 set -uo pipefail
 quendrix=$1
 plugin=$2
+source_dir=$3
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cp "$plugin" "$dir/quendrix.wcx"
@@ -52,6 +53,20 @@ if [[ $? != 0 || -s $dir/out || -s $dir/err ||
 fi
 expect 2 err "is read-only" -- --plugin "$dir/quendrix.wcx" mc rm "$dir/notes.txt" notes.sorted
 expect 1 out "kept      notes.sorted" -- --plugin "$dir/quendrix.wcx" extract "$dir/notes.txt" -C "$dir/out.d"
+
+# check: 0 and one line for sound rules (the samples among them), 1 with a
+# line per problem, 2 when there is no file to read.
+expect 0 out "$dir/quendrix.ini: 1 section, 1 member, no problems" -- --plugin "$dir/quendrix.wcx" check
+expect 0 out "examples/quendrix.ini: 4 sections, 7 members, no problems" -- \
+  --plugin "$dir/quendrix.wcx" check "$source_dir/examples/quendrix.ini"
+printf '[txt]\ncommand1=/usr/bin/sort -o fileOut filein\nfileout1=x\n' >"$dir/bad.ini"
+expect 1 out "$dir/bad.ini:2: [txt] command1: fileOut is not the placeholder fileout" -- \
+  --plugin "$dir/quendrix.wcx" check "$dir/bad.ini"
+expect 2 err "cannot read the rules file $dir/none.ini: there is no such file" -- \
+  --plugin "$dir/quendrix.wcx" check "$dir/none.ini"
+cp "$dir/bad.ini" "$dir/quendrix.ini"
+expect 1 out "$dir/quendrix.ini:2: [txt] command1: the command never names fileout" -- \
+  --plugin "$dir/quendrix.wcx" explain "$dir/notes.txt"
 
 # Ctrl+C, as the terminal sends it to the host: the member under way is
 # stopped with the program it runs and its partial file, no further member

@@ -25,6 +25,8 @@ TEST_F(HostTest, UsageHelpAndVersionGiveTheirExitCodes) {
       {{"--version"}, 0, "quendrix 0.0.0.6"},
       {{"--help"}, 0, "extract"},
       {{"extract", "--help"}, 0, "--overwrite"},
+      {{"--help"}, 0, "check "},
+      {{"check", "--help"}, 0, "the one the plug-in would take"},
       {{}, 2, "subcommand"},
       {{"list"}, 2, "FILE"},
       {{"frobnicate", "x"}, 2, ""},
@@ -375,13 +377,16 @@ TEST_F(HostTest, ExplainWarnsOfACommandThatLosesItsQuotationMarks) {
              "command2=\"\"C:\\Program Files\\conv.exe\" \"fileout\"\"\nfileout2=[N].two\n");
   const HostRun run = Run({"explain", Archive("notes.txt")});
   EXPECT_EQ(run.code, 1) << run.out << run.err;
-  EXPECT_TRUE(Contains(run.out, "  command1 begins and ends with a quotation mark")) << run.out;
+  EXPECT_TRUE(Contains(run.out, "quendrix.ini:2: [txt] command1: the value begins and ends with "
+                                "a quotation mark"))
+      << run.out;
   EXPECT_TRUE(Contains(run.out, "wrap the whole value in one more pair of quotation marks"))
       << run.out;
-  EXPECT_FALSE(Contains(run.out, "command2 begins")) << run.out;
+  EXPECT_FALSE(Contains(run.out, "command2: the value begins")) << run.out;
 }
 
-TEST_F(HostTest, ExplainShowsSectionSettingsMembersAndRulesThatNeverList) {
+TEST_F(HostTest, ExplainShowsSectionSettingsMembersProgramsAndProblems) {
+  InstallProgram("prog");
   WriteRules("[doc]\nsynonym=txt\ncommand1=ignored\n"
              "[txt]\nsynonym=other\nlog=1\nShowConsole=7\nIgnoreExitCode=1\n"
              "command1=prog -o fileout filein\nfileout1=[N].one\n"
@@ -389,24 +394,30 @@ TEST_F(HostTest, ExplainShowsSectionSettingsMembersAndRulesThatNeverList) {
              "command3=prog fileout\n"
              "command5=x\nfileout5=y\ncommand07=z\n");
   const std::string archive = Archive("report.doc");
+  const std::string rules = pluginDir_.str() + "quendrix.ini";
 
   const HostRun run = Run({"explain", archive});
   EXPECT_EQ(run.code, 1) << run.out << run.err;
   for (const std::string& line : {
-           "rules file  " + pluginDir_.str() + "quendrix.ini\n",
-           "looked at   " + pluginDir_.str() +
-               "quendrix.ini (the plug-in's folder): in use\nsection",
+           "rules file  " + rules + "\n",
+           "looked at   " + rules + " (the plug-in's folder): in use\nsection",
            std::string("section     [doc], whose synonym key names [txt]\n"),
            std::string("settings    log=1 (on), ShortFileName=0 (off), ShowConsole=7, "
                        "IgnoreExitCode=1 (on)\n"),
            std::string("members     2\n"),
            std::string("member 1    report.one\n"),
+           "  program   " + pluginDir_.file("prog") + " (in the plug-in's folder)\n",
            std::string("member 2    report.two\n"),
            std::string("(no fileout: the program is not told where to write"),
-           std::string("  command3 has no fileout3: the list ends after member 2\n"),
-           std::string("  command5, fileout5 never list: the numbering stops at 3\n"),
-           std::string("  command07 is never read"),
-           std::string("the synonym key of [txt] is not followed"),
+           "\nproblems\n  " + rules + ":2: [doc] synonym names [txt], which has a synonym of "
+               "its own (to [other])",
+           "  " + rules + ":3: [doc] command1 is never read: [doc] takes every key from [txt]",
+           "  " + rules + ":5: [txt] synonym names [other], but there is no section [other]",
+           "  " + rules + ":11: [txt] command2: the command never names fileout",
+           "  " + rules + ":13: [txt] command3 has no fileout3: the list ends after member 2\n",
+           "  " + rules + ":14: [txt] command5 never lists: the numbering stops at 3",
+           "  " + rules + ":15: [txt] fileout5 never lists",
+           "  " + rules + ":16: [txt] command07 is never read",
        }) {
     EXPECT_TRUE(Contains(run.out, line)) << line << "\n" << run.out;
   }
@@ -426,6 +437,29 @@ TEST_F(HostTest, ExplainShowsSectionSettingsMembersAndRulesThatNeverList) {
     marked = true;
   }
   EXPECT_TRUE(marked) << run.out;
+}
+
+// Only the sections a file's lookup reads are explained: problems elsewhere
+// in the rules file are check's.
+TEST_F(HostTest, ExplainReportsTheProblemsOfItsSectionsOnly) {
+  InstallProgram("prog");
+  WriteRules("[txt]\ncommand1=prog fileout\nfileout1=[N].out\n"
+             "[pdf]\ncommand1=nosuchprogram filein\nfileout1=x\n");
+  const HostRun sound = Run({"explain", Archive("a.txt")});
+  EXPECT_EQ(sound.code, 0) << sound.out;
+  EXPECT_FALSE(Contains(sound.out, "problems")) << sound.out;
+
+  const HostRun broken = Run({"explain", Archive("a.pdf")});
+  EXPECT_EQ(broken.code, 1) << broken.out;
+  EXPECT_TRUE(Contains(broken.out, "  program   nosuchprogram: none, neither in the plug-in's "
+                                   "folder (" + pluginDir_.str() + ")"))
+      << broken.out;
+  EXPECT_TRUE(Contains(broken.out, "quendrix.ini:5: [pdf] command1: there is no program "
+                                   "nosuchprogram"))
+      << broken.out;
+  EXPECT_TRUE(Contains(broken.out, "quendrix.ini:5: [pdf] command1: the command never names "
+                                   "fileout"))
+      << broken.out;
 }
 
 TEST_F(HostTest, ExplainRefusesWhatThePluginRefuses) {
@@ -463,6 +497,7 @@ TEST_F(HostTest, ExplainNamesThePlacesLookedAtAndTheOneInUse) {
             "[txt]\nlog=1\ncommand1=prog fileout\nfileout1=[N].out\n");
   fs::remove(pluginDir_.path() / "quendrix.ini");
 
+  InstallProgram("prog");
   const HostRun run = Run({"explain", Archive("a.txt")});
   EXPECT_EQ(run.code, 0) << run.out << run.err;
   const std::string expected =
@@ -475,6 +510,7 @@ TEST_F(HostTest, ExplainNamesThePlacesLookedAtAndTheOneInUse) {
 }
 
 TEST_F(HostTest, ExplainOfSoundRulesSucceeds) {
+  InstallProgram("prog");
   WriteRules("[txt]\ncommand1=prog fileout\nfileout1=[N].[E].out\n");
   const HostRun run = Run({"explain", Archive("a.txt")});
   EXPECT_EQ(run.code, 0) << run.out;

@@ -1,6 +1,5 @@
 // The host's pure pieces: member patterns, destination paths below the
-// chosen directory, JSON text, the marked command line of explain, and the
-// rules that can never list.
+// chosen directory, JSON text, and the marked command line of explain.
 #include <gtest/gtest.h>
 
 #include "commands/explain_command.h"
@@ -8,7 +7,6 @@
 #include "client/member_failure.h"
 #include "members/member_path.h"
 #include "members/member_pattern.h"
-#include "commands/rule_problems.h"
 
 namespace quendrix::host {
 namespace {
@@ -125,60 +123,6 @@ TEST(MarkDestinationTest, MarksEveryPlaceOfTheDestination) {
     EXPECT_EQ(marked.line, c.line) << c.command;
     EXPECT_EQ(marked.marks, c.marks) << c.command;
   }
-}
-
-TEST(RuleProblemsTest, PointsOutKeysThatNeverList) {
-  using Keys = std::vector<std::string_view>;
-  struct Case {
-    Keys keys;
-    std::int32_t members;
-    std::vector<std::string> problems;
-  };
-  const Case cases[] = {
-      {{"command1", "fileout1", "log"}, 1, {}},
-      {{"Command1", "FILEOUT1", "command2"},
-       1,
-       {"command2 has no fileout2: the list ends after member 1"}},
-      {{"command1", "fileout1", "fileout2"},
-       1,
-       {"fileout2 has no command2: the list ends after member 1"}},
-      {{"command1", "fileout1", "command3", "fileout3"},
-       1,
-       {"command3, fileout3 never list: the numbering stops at 2"}},
-      {{"command2", "fileout2"},
-       0,
-       {"there is no command1, so the plug-in refuses files of this kind",
-        "command2, fileout2 never list: the numbering stops at 1"}},
-      {{"command1", "fileout1", "command01", "fileout99999", "commandx"},
-       1,
-       {"command01, fileout99999 are never read: member numbers are written "
-        "without leading zeros and go up to 32767"}},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(FindRuleProblems(c.keys, c.members), c.problems)
-        << ::testing::PrintToString(c.keys);
-  }
-}
-
-// The reader removes one enclosing pair of quotation marks; a command
-// whose program path and last argument are both quoted loses exactly those.
-TEST(LosesItsQuotesTest, FindsCommandsCutByTheRemovalOfTheEnclosingPair) {
-  struct Case {
-    std::string_view raw;
-    bool loses;
-  };
-  const Case cases[] = {
-      {R"("C:\windows\system32\cmd.exe" /c echo hi > "fileout")", true},
-      {R"("/opt/my app/conv" filein "fileout")", true},
-      {R"("C:\conv.exe" "fileout")", true},
-      {R"(""C:\conv.exe" "fileout"")", false},  // wrapped once more
-      {R"(C:\conv.exe "filein" "fileout")", false},
-      {R"("C:\Program Files\conv.exe")", false},  // nothing else is quoted
-      {R"("conv /c "a b"")", false},  // the inner pair opens at a word
-      {R"(")", false},
-      {"", false},
-  };
-  for (const Case& c : cases) EXPECT_EQ(LosesItsQuotes(c.raw), c.loses) << c.raw;
 }
 
 TEST(FailureReasonTest, TellsHowTheProgramEndedAndItsLastWords) {

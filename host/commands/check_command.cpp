@@ -1,0 +1,53 @@
+#include "commands/check_command.h"
+
+#include <optional>
+#include <ostream>
+
+#include "check/check_services.h"
+#include "check/rules_check.h"
+#include "commands/rules_in_use.h"
+
+namespace quendrix::host {
+namespace {
+
+std::string Counted(std::size_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+}  // namespace
+
+int CheckRulesFile(const std::string& pluginPath, const std::string& rulesFile,
+                   std::ostream& out, std::ostream& err) {
+  const std::string pluginDir = PluginDirectoryOf(pluginPath);
+  std::string path = rulesFile;
+  if (path.empty()) {
+    const RulesInUse found = FindRulesInUse(pluginDir);
+    if (!found.choice) {
+      err << "quendrix: there is no rules file in any of these places:\n";
+      ListPlacesLookedAt(found.folders, err);
+      return kExitRefused;
+    }
+    path = found.choice->rulesPath;
+  }
+  std::string why;
+  std::optional<std::string> bytes = ReadRulesBytes(path, why);
+  if (!bytes) {
+    err << "quendrix: cannot read the rules file " << path << ": " << why << "\n";
+    return kExitRefused;
+  }
+
+  const RulesCheck check =
+      CheckRules(std::move(*bytes), CheckServices::Platform(pluginDir));
+  for (const RuleProblem& problem : check.problems) {
+    out << path << ":" << problem.line << ": [" << problem.section << "] " << problem.text
+        << "\n";
+  }
+  out << path << ": " << Counted(check.sections, "section", "sections") << ", "
+      << Counted(check.members, "member", "members") << ", "
+      << (check.problems.empty() ? std::string("no problems")
+                                 : Counted(check.problems.size(), "problem", "problems"))
+      << "\n";
+  return check.problems.empty() ? kExitDone : kExitMemberFailed;
+}
+
+}  // namespace quendrix::host

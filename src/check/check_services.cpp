@@ -1,0 +1,115 @@
+#include "check/check_services.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace quendrix {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The host's text is UTF-8, as the plug-in's wide side takes it.
+constexpr platform::TextEncoding kCheckEncoding = platform::TextEncoding::kUtf8;
+
+// The names in folders, each folder listed once. A check asks for many
+// names in the same few folders (the plug-in's and those of PATH), mostly
+// names that are not there; one listing answers all of those, where each
+// would otherwise cost the system a lookup of a path.
+class FolderNames {
+ public:
+  // False only when `folder` was listed and holds no entry `name`.
+  bool MayHold(const std::string& folder, const std::string& name) {
+    auto [at, added] = folders_.try_emplace(folder);
+    if (added) at->second = List(folder);
+    return !at->second || at->second->contains(name);
+  }
+
+ private:
+  using Names = std::unordered_set<std::string>;
+
+  // Nothing when the folder cannot be listed; then only a lookup of the
+  // path tells.
+  static std::optional<Names> List(const std::string& folder) {
+    std::error_code error;
+    fs::directory_iterator entries(fs::path(folder), error);
+    if (error) {
+      if (error == std::errc::no_such_file_or_directory) return Names();
+      return std::nullopt;
+    }
+    Names names;
+    for (const fs::directory_entry& entry : entries) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  std::unordered_map<std::string, std::optional<Names>> folders_;
+};
+
+// The folders of PATH in order, as platform::FindProgramOnPath reads them:
+// an empty entry is the current folder, and without PATH execvp's own list.
+std::vector<std::string> SearchFolders() {
+  const char* variable = std::getenv("PATH");
+  const std::string_view list = variable != nullptr ? variable : "/bin:/usr/bin";
+  std::vector<std::string> folders;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = std::min(list.find(':', start), list.size());
+    std::string folder(list.substr(start, end - start));
+    folders.push_back(folder.empty() ? "." : folder);
+    if (end == list.size()) return folders;
+    start = end + 1;
+  }
+}
+
+}  // namespace
+
+CheckServices CheckServices::Platform(std::string pluginDir) {
+  CheckServices services;
+  services.pluginDir = std::move(pluginDir);
+  services.environment = [](std::string_view name) {
+    return platform::EnvironmentValue(std::string(name), kCheckEncoding);
+  };
+  services.fileExists = [](const std::string& path) {
+    return platform::FileExists(path, kCheckEncoding);
+  };
+  if (platform::kPathStyle != platform::PathStyle::kPosix) {
+    services.isProgram = [](const std::string& path) {
+      return platform::IsProgramFile(path, kCheckEncoding);
+    };
+    services.searchPath = [](const std::string& name) {
+      return platform::FindProgramOnPath(name, kCheckEncoding);
+    };
+    return services;
+  }
+  // POSIX: the folders' listings rule out the names they lack, and only a
+  // name that is there is looked up as a program, so the answers are those
+  // of the platform's own functions.
+  auto names = std::make_shared<FolderNames>();
+  services.isProgram = [names, dir = services.pluginDir](const std::string& path) {
+    const std::string_view rest = std::string_view(path).substr(
+        path.starts_with(dir) ? dir.size() : 0);
+    if (path.starts_with(dir) && !rest.empty() && rest.find('/') == std::string_view::npos &&
+        !names->MayHold(dir, std::string(rest))) {
+      return false;
+    }
+    return platform::IsProgramFile(path, kCheckEncoding);
+  };
+  services.searchPath = [names, folders = SearchFolders()](
+                            const std::string& name) -> std::optional<std::string> {
+    if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+    for (const std::string& folder : folders) {
+      if (!names->MayHold(folder, name)) continue;
+      const std::string candidate = folder + "/" + name;
+      if (platform::IsProgramFile(candidate, kCheckEncoding)) return candidate;
+    }
+    return std::nullopt;
+  };
+  return services;
+}
+
+}  // namespace quendrix

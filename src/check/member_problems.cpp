@@ -1,0 +1,153 @@
+#include "check/member_problems.h"
+
+#include <cstdio>
+
+#include "check/placeholder_slips.h"
+#include "check/program_report.h"
+#include "format/command_pipeline.h"
+#include "format/profile_value.h"
+#include "format/shell_words.h"
+#include "rules/entry.h"
+#include "rules/expand.h"
+#include "rules/placeholder.h"
+
+namespace quendrix {
+namespace {
+
+using platform::PathStyle;
+
+// Characters a Windows file name cannot hold, besides the separators, which
+// make folders of a member's name.
+constexpr std::string_view kNotInWindowsNames = "<>:\"|?*";
+
+std::string ShownCharacter(unsigned char c) {
+  switch (c) {
+    case '\t': return "\\t";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    default: break;
+  }
+  char code[8];
+  std::snprintf(code, sizeof code, "\\x%02x", c);
+  return code;
+}
+
+void FindNameProblems(std::string_view name, PathStyle style, std::vector<std::string>& problems) {
+  if (name.empty()) {
+    problems.push_back("the member has no name");
+    return;
+  }
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      problems.push_back("the name holds a control character (" + ShownCharacter(byte) +
+                         "), which the file manager cannot show");
+      break;
+    }
+  }
+  if (style == PathStyle::kWindows) {
+    const std::size_t at = name.find_first_of(kNotInWindowsNames);
+    if (at != std::string_view::npos) {
+      problems.push_back("the name holds " + std::string(1, name[at]) +
+                         ", which no Windows file name may hold, so the file manager "
+                         "cannot show or copy the member");
+    }
+  }
+  for (std::string& slip : FindNamePlaceholderSlips(name)) problems.push_back(std::move(slip));
+}
+
+// The words for the quote that nothing closes at the end of `line`.
+std::string UnclosedQuote(std::string_view line) {
+  const bool single = QuoteStateAt(line, line.size()) == QuoteState::kSingleQuoted;
+  return std::string("a ") + (single ? "' (single quote)" : "\" (double quote)") +
+         " is never closed, so it runs to the end of the line";
+}
+
+}  // namespace
+
+bool LosesItsQuotes(std::string_view raw) {
+  // The reader removes a pair of enclosing quotation marks, which is what a
+  // value written as "C:\Program Files\conv.exe" "filein" "fileout" meets:
+  // the pair it loses is the start of the program's path and the end of the
+  // last argument. What is left then has a quotation mark that closes a
+  // word no quotation mark opened; a value wrapped once more keeps its own
+  // pairs whole.
+  if (raw.size() < 2 || raw.front() != '"' || raw.back() != '"') return false;
+  const std::string_view read = raw.substr(1, raw.size() - 2);
+  const std::size_t first = read.find('"');
+  if (first == std::string_view::npos || first == 0) return false;
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  return !blank(read[first - 1]) &&
+         (first + 1 == read.size() || blank(read[first + 1]));
+}
+
+MemberProblems FindMemberProblems(const MemberTemplates& member,
+                                  const CheckServices& services,
+                                  const ProgramLookup& lookup) {
+  MemberProblems problems;
+  FindNameProblems(member.fileout, services.pathStyle, problems.name);
+
+  std::vector<std::string>& found = problems.command;
+  if (ProfileAnswer(member.rawCommand, {}, member.rawCommand.size() + 1).size() >
+      kTemplateLimit) {
+    found.push_back("the command is longer than " + std::to_string(kTemplateLimit) +
+                    " characters, and the rest is cut off");
+  }
+  if (LosesItsQuotes(member.rawCommand)) {
+    found.push_back(
+        "the value begins and ends with a quotation mark, and that pair is removed when "
+        "the value is read, so its program cannot start: wrap the whole value in one more "
+        "pair of quotation marks");
+    return problems;
+  }
+  if (member.command.find_first_not_of(" \t") == std::string_view::npos) {
+    found.push_back("the command is empty: it names no program");
+    return problems;
+  }
+  for (std::string& slip : FindCommandPlaceholderSlips(member.command)) {
+    found.push_back(std::move(slip));
+  }
+
+  const std::string archive =
+      member.extension.empty() ? "archive" : "archive." + std::string(member.extension);
+  ExpansionContext context;
+  context.pathStyle = services.pathStyle;
+  context.pluginDir = services.pluginDir;
+  context.archivePath = archive;
+  context.baseName = "archive";
+  context.extension = member.extension;
+  context.environment = services.environment;
+  const ExpandedEntry expanded = ExpandEntry(member.command, member.fileout, context);
+
+  bool redirectsIntoMember = false;
+  if (services.pathStyle == PathStyle::kPosix) {
+    const ParsedCommand parsed = ParseCommandLine(expanded.command);
+    if (parsed.problem) found.push_back(parsed.problem->text);
+    if (parsed.unclosedQuote) found.push_back(UnclosedQuote(expanded.command));
+    if (parsed.output) {
+      if (parsed.output->path == kDestinationPlaceholder) {
+        redirectsIntoMember = true;
+      } else {
+        found.push_back("> writes into " + parsed.output->path +
+                        ", not into the member's file: a rule writes only its member, so "
+                        "write > fileout");
+      }
+    }
+  }
+  if (!redirectsIntoMember &&
+      member.command.find(kDestinationPlaceholder) == std::string_view::npos) {
+    found.push_back(
+        std::string("the command never names fileout, so its program is not told where to "
+                    "write the member: put fileout where the program takes its output file") +
+        (services.pathStyle == PathStyle::kPosix ? ", or end the command with > fileout" : ""));
+  }
+  for (const ProgramChoice& program :
+       ResolvePrograms(expanded.command, expanded.programInPluginDir, lookup).programs) {
+    if (std::optional<std::string> problem = ProgramProblem(program, services)) {
+      found.push_back(std::move(*problem));
+    }
+  }
+  return problems;
+}
+
+}  // namespace quendrix
