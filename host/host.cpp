@@ -139,8 +139,11 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   std::string explainFile;
   CLI::App* explain = app.add_subcommand(
       "explain",
-      "show what quendrix's rules make of FILE, without running anything");
+      "show what quendrix's rules make of FILE; runs nothing, unless --run-list");
   explain->add_option("FILE", explainFile, "the file to explain")->required();
+  bool runList = false;
+  explain->add_flag("--run-list", runList,
+                    "run the section's list program and show which names it gives");
 
   std::string checkFile;
   CLI::App* check = app.add_subcommand(
@@ -220,7 +223,7 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   const std::string pluginPath =
       Absolute(ChoosePluginPath(pluginOption, settings.executableDirectory));
   if (explain->parsed()) {
-    return ExplainRules(pluginPath, Absolute(explainFile), out, err);
+    return ExplainRules(pluginPath, Absolute(explainFile), out, err, runList);
   }
 
   if (check->parsed()) {

@@ -9,6 +9,7 @@
 #include "check/check_services.h"
 #include "check/program_report.h"
 #include "check/rules_check.h"
+#include "commands/explain_list.h"
 #include "commands/rules_in_use.h"
 #include "extract/log.h"
 #include "extract/program_lookup.h"
@@ -75,7 +76,7 @@ MarkedCommand MarkDestination(std::string_view command) {
 }
 
 int ExplainRules(const std::string& pluginPath, const std::string& file,
-                 std::ostream& out, std::ostream& err) {
+                 std::ostream& out, std::ostream& err, bool runList) {
   const std::string pluginDir = PluginDirectoryOf(pluginPath);
   // The same places, reader and lookups as the plug-in's own.
   const PluginServices services =
@@ -179,13 +180,21 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
     }
   }
 
+  bool listFailed = false;
+  if (result.list) {
+    ShowListRules(*result.list, programs, checkServices, out);
+    if (runList) listFailed = !RunListForExplain(*result.list, settings, programs, out);
+  } else if (runList) {
+    out << "\nlist run    none: the section has no list=\n";
+  }
+
   // The problems of the file's check that concern this file: those of the
   // section asked for (its synonym) and of the section read.
   std::vector<RuleProblem> problems = CheckRules(std::move(*bytes), checkServices).problems;
   std::erase_if(problems, [&](const RuleProblem& problem) {
     return !ProblemOfSection(problem, asked) && !ProblemOfSection(problem, result.section);
   });
-  const bool refused = result.command1 == kNotFound;
+  const bool refused = !result.Serves();
   if (!problems.empty()) {
     out << "\nproblems\n";
     for (const RuleProblem& problem : problems) {
@@ -194,7 +203,7 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
     }
   }
   if (refused) return kExitRefused;
-  return problems.empty() ? kExitDone : kExitMemberFailed;
+  return problems.empty() && !listFailed ? kExitDone : kExitMemberFailed;
 }
 
 }  // namespace quendrix::host

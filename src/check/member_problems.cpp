@@ -86,45 +86,57 @@ MemberProblems FindMemberProblems(const MemberTemplates& member,
                                   const ProgramLookup& lookup) {
   MemberProblems problems;
   FindNameProblems(member.fileout, services.pathStyle, problems.name);
+  problems.command = FindCommandProblems(member.rawCommand, member.command, member.extension,
+                                         CommandKind::kMember, services, lookup);
+  return problems;
+}
 
-  std::vector<std::string>& found = problems.command;
-  if (ProfileAnswer(member.rawCommand, {}, member.rawCommand.size() + 1).size() >
-      kTemplateLimit) {
+std::vector<std::string> FindCommandProblems(std::string_view rawCommand,
+                                             std::string_view command,
+                                             std::string_view extension, CommandKind kind,
+                                             const CheckServices& services,
+                                             const ProgramLookup& lookup) {
+  std::vector<std::string> found;
+  if (ProfileAnswer(rawCommand, {}, rawCommand.size() + 1).size() > kTemplateLimit) {
     found.push_back("the command is longer than " + std::to_string(kTemplateLimit) +
                     " characters, and the rest is cut off");
   }
-  if (LosesItsQuotes(member.rawCommand)) {
+  if (LosesItsQuotes(rawCommand)) {
     found.push_back(
         "the value begins and ends with a quotation mark, and that pair is removed when "
         "the value is read, so its program cannot start: wrap the whole value in one more "
         "pair of quotation marks");
-    return problems;
+    return found;
   }
-  if (member.command.find_first_not_of(" \t") == std::string_view::npos) {
+  if (command.find_first_not_of(" \t") == std::string_view::npos) {
     found.push_back("the command is empty: it names no program");
-    return problems;
+    return found;
   }
-  for (std::string& slip : FindCommandPlaceholderSlips(member.command)) {
+  for (std::string& slip : FindCommandPlaceholderSlips(command)) {
     found.push_back(std::move(slip));
   }
 
   const std::string archive =
-      member.extension.empty() ? "archive" : "archive." + std::string(member.extension);
+      extension.empty() ? "archive" : "archive." + std::string(extension);
   ExpansionContext context;
   context.pathStyle = services.pathStyle;
   context.pluginDir = services.pluginDir;
   context.archivePath = archive;
   context.baseName = "archive";
-  context.extension = member.extension;
+  context.extension = extension;
   context.environment = services.environment;
-  const ExpandedEntry expanded = ExpandEntry(member.command, member.fileout, context);
+  const ExpandedEntry expanded = ExpandEntry(command, {}, context);
 
+  const bool namesDestination = command.find(kDestinationPlaceholder) != std::string_view::npos;
   bool redirectsIntoMember = false;
   if (services.pathStyle == PathStyle::kPosix) {
     const ParsedCommand parsed = ParseCommandLine(expanded.command);
     if (parsed.problem) found.push_back(parsed.problem->text);
     if (parsed.unclosedQuote) found.push_back(UnclosedQuote(expanded.command));
-    if (parsed.output) {
+    if (parsed.output && kind == CommandKind::kList) {
+      found.push_back("a list program's output is read by the plug-in: its names go to "
+                      "standard output, so the command has no > FILE");
+    } else if (parsed.output) {
       if (parsed.output->path == kDestinationPlaceholder) {
         redirectsIntoMember = true;
       } else {
@@ -134,12 +146,21 @@ MemberProblems FindMemberProblems(const MemberTemplates& member,
       }
     }
   }
-  if (!redirectsIntoMember &&
-      member.command.find(kDestinationPlaceholder) == std::string_view::npos) {
+  if (kind == CommandKind::kList) {
+    if (namesDestination) {
+      found.push_back("a list command writes no member, so fileout means nothing in it and "
+                      "stays as it is written");
+    }
+  } else if (!redirectsIntoMember && !namesDestination) {
     found.push_back(
         std::string("the command never names fileout, so its program is not told where to "
                     "write the member: put fileout where the program takes its output file") +
         (services.pathStyle == PathStyle::kPosix ? ", or end the command with > fileout" : ""));
+  }
+  if (kind == CommandKind::kExtract &&
+      command.find(kMemberPlaceholder) == std::string_view::npos) {
+    found.push_back("the command never names [M], so every listed member would be made the "
+                    "same way: put [M] where the program takes the member's name");
   }
   for (const ProgramChoice& program :
        ResolvePrograms(expanded.command, expanded.programInPluginDir, lookup).programs) {
@@ -147,7 +168,7 @@ MemberProblems FindMemberProblems(const MemberTemplates& member,
       found.push_back(std::move(*problem));
     }
   }
-  return problems;
+  return found;
 }
 
 }  // namespace quendrix

@@ -36,6 +36,20 @@ MemberProblems FindMemberProblems(const MemberTemplates& member,
                                   const CheckServices& services,
                                   const ProgramLookup& lookup);
 
+// What a command is for: one member's (commandN), the list program's
+// (list=), or the command that makes any listed member (extract=).
+enum class CommandKind { kMember, kList, kExtract };
+
+// The problems of one command of `kind`, as FindMemberProblems finds them
+// for a member's: a list command prints names and writes no file, so it
+// names neither fileout nor a > and its output is not redirected; an
+// extract command names [M], the listed member it is to make.
+std::vector<std::string> FindCommandProblems(std::string_view rawCommand,
+                                             std::string_view command,
+                                             std::string_view extension, CommandKind kind,
+                                             const CheckServices& services,
+                                             const ProgramLookup& lookup);
+
 // Whether a command value, as it stands in the rules file (`raw`, quotation
 // marks still on), begins with a quoted program path and ends with a quoted
 // argument, so that the reader's removal of one enclosing pair of

@@ -26,6 +26,10 @@ constexpr std::string_view kSynonymKey = "synonym";
 // The settings, as the documentation spells them.
 constexpr std::string_view kFlagKeys[] = {"log", "ShortFileName", "IgnoreExitCode"};
 constexpr std::string_view kShowConsoleKey = "ShowConsole";
+// The keys of listed members.
+constexpr std::string_view kListKey = "list";
+constexpr std::string_view kExtractKey = "extract";
+constexpr std::string_view kListTimeoutKey = "ListTimeout";
 
 std::string Shown(std::string_view section) { return "[" + std::string(section) + "]"; }
 
@@ -39,6 +43,9 @@ bool IsDigitText(std::string_view text) {
 bool IsKnownKey(std::string_view name) {
   const std::string lower = LowerAscii(name);
   if (lower == kSynonymKey || lower == LowerAscii(kShowConsoleKey)) return true;
+  for (const std::string_view key : {kListKey, kExtractKey, kListTimeoutKey}) {
+    if (lower == LowerAscii(key)) return true;
+  }
   for (const std::string_view flag : kFlagKeys) {
     if (lower == LowerAscii(flag)) return true;
   }
@@ -68,7 +75,8 @@ std::string UnknownKey(std::string_view name) {
     }
   }
   for (const std::string_view setting :
-       {kSynonymKey, kFlagKeys[0], kFlagKeys[1], kFlagKeys[2], kShowConsoleKey}) {
+       {kSynonymKey, kFlagKeys[0], kFlagKeys[1], kFlagKeys[2], kShowConsoleKey, kListKey,
+        kExtractKey, kListTimeoutKey}) {
     if (OneEditApart(lower, LowerAscii(setting))) {
       return text + " (" + std::string(setting) + "?)";
     }
@@ -254,6 +262,51 @@ class Checker {
     }
   }
 
+  // list=, extract= and ListTimeout=: the list command prints names, the
+  // extract command makes any of them, and neither means much alone.
+  void CheckListedMembers(const ProfileSectionLines& section, const FirstKeys& keys) {
+    const ProfileKeyLine* list = keys.Find(section, kListKey);
+    const ProfileKeyLine* extract = keys.Find(section, kExtractKey);
+    const ProfileKeyLine* timeout = keys.Find(section, kListTimeoutKey);
+    const std::string_view extension = std::string_view(section.name).substr(0, kSectionNameLimit);
+    const auto checkCommand = [&](const ProfileKeyLine& key, CommandKind kind) {
+      const std::string value = text_.Read(section.name, key.name, kNotFound, kValueBuffer);
+      for (std::string& problem : FindCommandProblems(key.value.value_or(""), value, extension,
+                                                      kind, services_, lookup_)) {
+        Add(key.line, section.name, std::string(key.name) + ": " + problem);
+      }
+    };
+    if (list != nullptr && list->value) {
+      checkCommand(*list, CommandKind::kList);
+      if (extract == nullptr || !extract->value) {
+        Add(list->line, section.name,
+            "list= has no extract=, so the members it lists are shown but cannot be made");
+      }
+    }
+    if (extract != nullptr && extract->value) {
+      if (list == nullptr || !list->value) {
+        Add(extract->line, section.name,
+            "extract= is never used: it makes the members that list= lists, and the section "
+            "has no list=");
+      } else {
+        checkCommand(*extract, CommandKind::kExtract);
+      }
+    }
+    if (timeout != nullptr && timeout->value) {
+      const std::string value = text_.Read(section.name, kListTimeoutKey, "", kValueBuffer);
+      const bool digits = !value.empty() && value.size() <= 9 &&
+                          std::all_of(value.begin(), value.end(),
+                                      [](char c) { return c >= '0' && c <= '9'; });
+      const long seconds = digits ? std::stol(value) : 0;
+      if (!digits || seconds < 1 || seconds > kLongestListTimeout.count()) {
+        Add(timeout->line, section.name,
+            std::string(timeout->name) + "=" + value + " counts as " +
+                std::to_string(kDefaultListTimeout.count()) + ": it takes whole seconds from 1 to " +
+                std::to_string(kLongestListTimeout.count()));
+      }
+    }
+  }
+
   // How many members a lookup lists: pairs from 1 up to the first missing.
   std::int32_t CountMembers(std::string_view section) const {
     std::int32_t members = 0;
@@ -287,12 +340,16 @@ class Checker {
     }
     const std::int32_t members = CountMembers(section.name);
     result_.members += static_cast<std::size_t>(members);
+    const bool listed = keys.Find(section, kListKey) != nullptr;
     for (KeyProblem& problem : FindNumberingProblems(keyNames, members)) {
-      if (problem.key.empty() && ownFilesGoElsewhere) continue;
+      // A section that lists its members by a program needs no command1.
+      if (problem.key.empty() && (ownFilesGoElsewhere || listed)) continue;
       const ProfileKeyLine* key = problem.key.empty() ? nullptr : keys.Find(section, problem.key);
       Add(key != nullptr ? key->line : HeaderLine(section), section.name,
           std::move(problem.text));
     }
+
+    CheckListedMembers(section, keys);
 
     for (std::int32_t n = 1; n <= members; ++n) {
       const std::string number = std::to_string(n);

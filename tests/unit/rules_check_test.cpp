@@ -252,6 +252,30 @@ TEST(RulesCheckTest, FindsEachProblemAtItsLine) {
        {{1, std::string(30, 'x'), "is never used: extensions are cut to 29 characters"}}},
       {"a setting neither on nor off", kPosix, Txt(std::string(kGoodPair) + "log=yes\n"),
        {{4, "txt", "log=yes counts as off"}}},
+      // Listed members.
+      {"a list without extract", kPosix, Txt("list=sort filein\n"),
+       {{2, "txt", "list= has no extract=, so the members it lists are shown but cannot be made"}}},
+      {"an extract without list", kPosix, Txt(std::string(kGoodPair) + "extract=sort [M] > fileout\n"),
+       {{4, "txt", "extract= is never used"}}},
+      {"a list that redirects its output", kPosix,
+       Txt("list=sort filein > names\nextract=sort [M] > fileout\n"),
+       {{2, "txt", "list: a list program's output is read by the plug-in"}}},
+      {"a list that names fileout", kPosix,
+       Txt("list=sort filein fileout\nextract=sort [M] > fileout\n"),
+       {{2, "txt", "list: a list command writes no member, so fileout means nothing"}}},
+      {"an extract that never names the member", kPosix,
+       Txt("list=sort filein\nextract=sort filein > fileout\n"),
+       {{3, "txt", "extract: the command never names [M]"}}},
+      {"an extract that writes no member", kPosix, Txt("list=sort filein\nextract=sort [M]\n"),
+       {{3, "txt", "extract: the command never names fileout"}}},
+      {"a list program found nowhere", kPosix,
+       Txt("list=unzip -Z1 filein\nextract=sort [M] > fileout\n"),
+       {{2, "txt", "list: there is no program unzip"}}},
+      {"a time limit that is no number", kPosix,
+       Txt("list=sort filein\nextract=sort [M] > fileout\nListTimeout=soon\n"),
+       {{4, "txt", "ListTimeout=soon counts as 30: it takes whole seconds from 1 to 3600"}}},
+      {"a misspelt list key", kPosix, Txt(std::string(kGoodPair) + "lsit=sort filein\n"),
+       {{4, "txt", "lsit is not a key quendrix reads (list?)"}}},
   };
   for (const Case& c : cases) ExpectProblems(c);
 }
@@ -281,7 +305,10 @@ TEST(RulesCheckTest, SoundRulesHaveNoProblem) {
        "[text]\nsynonym=txt\n"
        "[TGZ]\nsynonym=tar.gz\n"
        "[tar.gz]\ncommand1=sort -o fileout filein\nfileout1=x\n"
-       "[self]\nsynonym=SELF\ncommand1=sort -o fileout filein\nfileout1=x\n",
+       "[self]\nsynonym=SELF\ncommand1=sort -o fileout filein\nfileout1=x\n"
+       "[zip]\nlist=sort filein | tr a b\nextract=sort -- [M] > fileout\nListTimeout=60\n"
+       "[both]\ncommand1=sort -o fileout filein\nfileout1=x\nlist=sort filein\n"
+       "extract=tr a b < [M] > fileout\n",
        {}},
       {"Windows command lines go to the program as they are", PathStyle::kWindows,
        "[txt]\n"

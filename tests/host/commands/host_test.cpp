@@ -576,3 +576,29 @@ TEST_F(HostListedTest, ListThatFailsIsAFailureWithItsReason) {
 
 }  // namespace
 }  // namespace quendrix::testing
+
+namespace quendrix::testing {
+namespace {
+
+// explain shows a section's list and extract commands without running
+// them, and with --run-list what the list program gives.
+TEST_F(HostListedTest, ExplainShowsTheListAndRunsItOnlyWhenAsked) {
+  const std::string count = work_.file("runs");
+  WriteRules("[box]\nlist=" +
+             HelperCommandLine({"--count", count, "--stdout-file", work_.file("names.txt")}) +
+             "\nextract=" + HelperCommandLine({"--copy", "[M]", "fileout"}) + "\n");
+  const HostRun plain = Run({"explain", archive_});
+  EXPECT_EQ(plain.code, 0) << plain.out;
+  EXPECT_TRUE(Contains(plain.out, "  list      ")) << plain.out;
+  EXPECT_TRUE(Contains(plain.out, "^^^ the listed member's name")) << plain.out;
+  EXPECT_FALSE(std::filesystem::exists(count)) << "explain ran the list program";
+
+  const HostRun ran = Run({"explain", "--run-list", archive_});
+  EXPECT_EQ(ran.code, 0) << ran.out;
+  EXPECT_TRUE(Contains(ran.out, "taken       2 names")) << ran.out;
+  EXPECT_TRUE(Contains(ran.out, "  a.txt\t3 bytes")) << ran.out;
+  EXPECT_TRUE(Contains(ran.out, "line 3: ../evil (it has a . or .. part)")) << ran.out;
+}
+
+}  // namespace
+}  // namespace quendrix::testing
