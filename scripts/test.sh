@@ -29,7 +29,7 @@ source scripts/phases.sh
 presets=(win32 linux win64 linux-asan linux-tsan)
 # The libFuzzer targets of the linux-asan build, each run for a few seconds,
 # one after another, once that build is made.
-fuzz_targets=(profile expand shell_syntax exports)
+fuzz_targets=(profile expand shell_syntax exports member_list)
 fuzz_seconds=12
 # What the win32 build makes when only the smoke test can run there.
 win32_smoke_targets=(quendrix_plugin quendrix_test_helper quendrix_smoke_tests)
