@@ -157,14 +157,19 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
       "show SOURCE (a file, or a folder with a NAME# folder beside each file "
       "the rules serve) at MOUNTPOINT as a read-only file system whose "
       "members are made when opened (Linux)");
+  mountCommand->footer(
+      "Why a member cannot be read: the mount's log, "
+      "$XDG_STATE_HOME/quendrix/mount.log (else "
+      "~/.local/state/quendrix/mount.log), and the member's attribute: "
+      "getfattr -n user.quendrix.error MEMBER");
   mountCommand->add_option("SOURCE", mountRequest.source, "the file or folder")
       ->required();
   mountCommand->add_option("MOUNTPOINT", mountRequest.mountPoint,
                            "an existing folder")
       ->required();
   mountCommand->add_flag("-f,--foreground", mountRequest.foreground,
-                         "serve it from this process, logging here, until "
-                         "Ctrl+C or unmount");
+                         "serve it from this process, logging here too, "
+                         "until Ctrl+C or unmount");
   std::string unmountPoint;
   CLI::App* unmountCommand =
       app.add_subcommand("unmount", "unmount a quendrix mount (Linux)");

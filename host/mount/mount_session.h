@@ -12,6 +12,10 @@
 
 namespace quendrix::host::mount {
 
+// The extended attribute of a member whose make failed: the reason, until
+// the member is made, or its file or the rules change.
+inline constexpr const char* kErrorAttribute = "user.quendrix.error";
+
 struct MountOptions {
   std::string source;      // absolute: a file or a folder
   std::string mountPoint;  // absolute: an existing folder

@@ -19,6 +19,17 @@ bool NamesAProgram(std::string_view commandLine, platform::PathStyle style) {
   return commandLine.find_first_not_of(" \t") != std::string_view::npos;
 }
 
+// The folder a destination lies in; empty when it names none.
+std::string FolderOf(std::string_view destination, platform::PathStyle style) {
+  const std::size_t last = style == platform::PathStyle::kWindows
+                               ? destination.find_last_of("\\/")
+                               : destination.rfind('/');
+  if (last == std::string_view::npos || last == 0) return {};
+  // A drive's root ("C:\") is no folder to make.
+  if (style == platform::PathStyle::kWindows && last == 2 && destination[1] == ':') return {};
+  return std::string(destination.substr(0, last));
+}
+
 // Why a final command line cannot run at all, before anything is started:
 // a syntax problem, a > into another file than the member's (a rule writes
 // its member and nothing else), or a program that is nowhere.
@@ -101,6 +112,12 @@ int MakeMember(const ExtractionRequest& request,
     details.reason = *why;
     return E_ECREATE;
   }
+
+  // A member in a folder (a listed docs/a.txt, say) may be asked for where
+  // the host has not made its folder: it is made first, as for any file a
+  // user saves there.
+  const std::string folder = FolderOf(request.destName, request.pathStyle);
+  if (!folder.empty() && services.makeFolder) services.makeFolder(folder);
 
   const std::uint32_t style = request.settings->showConsole | kWaitFlag;
   if (!services.runCommand) return 0;

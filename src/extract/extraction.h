@@ -34,6 +34,9 @@ struct ExtractionServices {
   // Empty when the host asked for no reports: the program is then simply
   // waited for.
   std::function<bool(std::int64_t grown)> progress;
+  // Makes the folder of a destination, with the folders above it, when it
+  // is missing; without it nothing is made.
+  std::function<void(const std::string& folder)> makeFolder;
   // Where programs named without a folder are looked for. Without its
   // isProgram the command line runs as it is written.
   ProgramLookup programLookup;

@@ -136,6 +136,11 @@ std::optional<std::int64_t> FileModifiedUnixSeconds(const std::string& path);
 // The local calendar time of an instant given in seconds since 1970.
 CalendarTime LocalCalendarTime(std::int64_t unixSeconds);
 
+// The instant of a local calendar time in seconds since 1970 (the time
+// zone's rules of that day applied); nothing when the system cannot place
+// it.
+std::optional<std::int64_t> UnixSecondsOfLocalTime(const CalendarTime& time);
+
 // Sets the file's last-write time; false when it cannot be set.
 bool SetFileModifiedUnixSeconds(const std::string& path, std::int64_t seconds);
 
@@ -319,11 +324,22 @@ bool RemoveFile(const std::string& path,
 bool FileExists(const std::string& path,
                 TextEncoding encoding = TextEncoding::kSystem);
 
-// Makes the directory `path` and every missing directory above it (on POSIX
-// readable by their owner alone, as a user's configuration folder should
-// be); true when the directory exists afterwards.
+// Whether a directory exists at `path`.
+bool FolderExists(const std::string& path,
+                  TextEncoding encoding = TextEncoding::kSystem);
+
+// Who may use a folder that MakeDirectories makes (POSIX; Windows folders
+// take their parent's permissions).
+enum class FolderAccess {
+  kOwnerOnly,  // as a user's configuration folder should be
+  kAsUsual,    // as the user's umask allows, as for any folder a user makes
+};
+
+// Makes the directory `path` and every missing directory above it, with
+// `access`; true when the directory exists afterwards.
 bool MakeDirectories(const std::string& path,
-                     TextEncoding encoding = TextEncoding::kSystem);
+                     TextEncoding encoding = TextEncoding::kSystem,
+                     FolderAccess access = FolderAccess::kOwnerOnly);
 
 // ---------------------------------------------------------------------------
 // Appending to a shared text file.

@@ -30,11 +30,14 @@
 //                   end translation: the lines "abcdefghijklmnopqrstuvwxyz
 //                   <number>" with their newlines, numbered from 1, the last
 //                   one cut where the N bytes end, as a program that lists
-//                   many names does; exit with 120 when a write falls short
+//                   many names does; exit with 119 when a write falls short
 //   --stderr-bytes N
 //                   write N bytes to standard error, lines of the letters
 //                   a to z ending in their number, as a chatty program does;
 //                   exit with 122 when a write falls short
+//   --stdout-file FILE
+//                   write the bytes of FILE to standard output, as a list
+//                   program prints its names
 //   --cat TAG       copy standard input to standard output, then write TAG
 //                   and a newline there, as one program of a pipeline
 //   --exit N        exit with code N (default 0)
@@ -74,6 +77,7 @@ struct Options {
   bool readStdin = false;
   std::vector<std::string> prints;
   std::optional<std::string> catTag;
+  std::optional<std::string> stdoutFile;
   long long stdoutBytes = 0;
   long long stderrBytes = 0;
   int sleepMilliseconds = 0;
@@ -118,6 +122,8 @@ std::optional<Options> Parse(int argc, char** argv) {
       options.readStdin = true;
     } else if (option == "--print" && value(text)) {
       options.prints.push_back(text);
+    } else if (option == "--stdout-file" && value(text)) {
+      options.stdoutFile = text;
     } else if (option == "--cat" && value(text)) {
       options.catTag = text;
     } else if (option == "--stdout-bytes" && value(text)) {
@@ -295,6 +301,17 @@ int Run(int argc, char** argv) {
     std::cout << text << std::endl;
     std::cerr << text << std::endl;
   }
+  if (options->stdoutFile) {
+    std::FILE* file = std::fopen(options->stdoutFile->c_str(), "rb");
+    if (file == nullptr) return 120;
+    char chunk[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+      if (std::fwrite(chunk, 1, got, stdout) != got) break;
+    }
+    std::fclose(file);
+    std::fflush(stdout);
+  }
   if (options->catTag) {
     std::cout << std::cin.rdbuf();
     // An empty input leaves the stream failed; the tag goes out all the same.
@@ -302,7 +319,7 @@ int Run(int argc, char** argv) {
     std::cout << *options->catTag << std::endl;
     if (!std::cout) return 121;
   }
-  if (options->stdoutBytes > 0 && !WriteStandardOutputBytes(options->stdoutBytes)) return 120;
+  if (options->stdoutBytes > 0 && !WriteStandardOutputBytes(options->stdoutBytes)) return 119;
   if (options->stderrBytes > 0 && !WriteStandardErrorBytes(options->stderrBytes)) return 122;
   if (options->signalNumber) EndBySignal(*options->signalNumber);
   return options->exitCode;

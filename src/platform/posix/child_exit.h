@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/posix/descriptor.h"
-#include "platform/posix/error_tail.h"
+#include "platform/posix/pipe_reader.h"
 
 namespace quendrix::platform {
 
@@ -24,9 +24,11 @@ class ChildExit {
   explicit ChildExit(const std::vector<pid_t>& pids);
 
   // True once every child has ended (each stays unreaped for waitpid);
-  // false when `limit` passed first. With a `tail`, its pipe is drained
-  // meanwhile whenever it has data.
-  bool WaitFor(std::chrono::milliseconds limit, ErrorTail* tail = nullptr);
+  // false when `limit` passed first, or when a reader that keeps the start
+  // of its pipe became full. The `readers`' pipes (null ones are passed
+  // over) are drained meanwhile whenever they have data.
+  bool WaitFor(std::chrono::milliseconds limit, PipeReader* first = nullptr,
+               PipeReader* second = nullptr);
 
  private:
   struct Child {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -75,12 +76,18 @@ bool ChildExit::AllEnded() const {
                      [](const Child& child) { return child.ended; });
 }
 
-bool ChildExit::WaitFor(std::chrono::milliseconds limit, ErrorTail* tail) {
+bool ChildExit::WaitFor(std::chrono::milliseconds limit, PipeReader* first,
+                        PipeReader* second) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   const auto remaining = [&deadline] {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+  };
+  PipeReader* const readers[] = {first, second};
+  const auto full = [&readers] {
+    return std::any_of(std::begin(readers), std::end(readers),
+                       [](const PipeReader* reader) { return reader != nullptr && reader->full(); });
   };
   const bool descriptors =
       std::all_of(children_.begin(), children_.end(),
@@ -89,9 +96,13 @@ bool ChildExit::WaitFor(std::chrono::milliseconds limit, ErrorTail* tail) {
     std::vector<pollfd> entries;
     for (;;) {
       if (AllEnded()) return true;
-      // Slot 0 is the error pipe; a negative descriptor is passed over by
-      // poll, so a pipe whose writers have all gone wakes nobody.
-      entries.assign(1, pollfd{tail != nullptr ? tail->readEnd() : -1, POLLIN, 0});
+      if (full()) return false;
+      // The pipes come first; a negative descriptor is passed over by poll,
+      // so a pipe whose writers have all gone wakes nobody.
+      entries.clear();
+      for (const PipeReader* reader : readers) {
+        entries.push_back(pollfd{reader != nullptr ? reader->readEnd() : -1, POLLIN, 0});
+      }
       for (const Child& child : children_) {
         entries.push_back(pollfd{child.ended ? -1 : child.descriptor->get(), POLLIN, 0});
       }
@@ -105,19 +116,23 @@ bool ChildExit::WaitFor(std::chrono::milliseconds limit, ErrorTail* tail) {
         if (remaining() == 0) return false;
         continue;
       }
-      if (entries[0].revents != 0) tail->Drain();
+      for (std::size_t i = 0; i < std::size(readers); ++i) {
+        if (entries[i].revents != 0) readers[i]->Drain();
+      }
       for (std::size_t i = 0; i < children_.size(); ++i) {
-        if (entries[i + 1].revents != 0) children_[i].ended = true;
+        if (entries[i + std::size(readers)].revents != 0) children_[i].ended = true;
       }
       if (AllEnded()) return true;
       if (ready == 0 || remaining() == 0) return false;
     }
   }
   for (;;) {
-    if (tail != nullptr) tail->Drain();
+    for (PipeReader* reader : readers) {
+      if (reader != nullptr) reader->Drain();
+    }
     for (Child& child : children_) child.ended = child.ended || HasEnded(child.pid);
     if (AllEnded()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (full() || std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(kLookStep);
   }
 }

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/posix/child_exit.h"
-#include "platform/posix/error_tail.h"
+#include "platform/posix/pipe_reader.h"
 
 #include "platform/platform.h"
 #include "format/command_pipeline.h"
@@ -181,7 +181,7 @@ ProcessOutcome ReapAll(const std::vector<pid_t>& pids,
 // while they run.
 ProcessOutcome WaitDraining(const std::vector<pid_t>& pids,
                             const std::vector<std::string>& programs,
-                            ErrorTail& errors) {
+                            PipeReader& errors) {
   ChildExit exit(pids);
   while (!exit.WaitFor(std::chrono::hours(1), &errors)) {
   }
@@ -236,7 +236,7 @@ void EndPrograms(const std::vector<pid_t>& pids, pid_t group) {
 // after each step whether they may go on.
 ProcessOutcome WatchPrograms(const std::vector<pid_t>& pids,
                              const std::vector<std::string>& programs,
-                             const ProcessWatch& watch, ErrorTail* errors) {
+                             const ProcessWatch& watch, PipeReader* errors) {
   ChildExit exit(pids);
   for (;;) {
     if (exit.WaitFor(watch.interval, errors)) {
@@ -281,15 +281,31 @@ ProcessOutcome NotStarted(std::string reason, std::int32_t stage = -1,
 
 std::string SystemError(int error) { return std::strerror(error); }
 
-}  // namespace
+// The programs of a started pipeline, and the names they were started by.
+struct StartedPipeline {
+  std::vector<pid_t> pids;
+  std::vector<std::string> programs;
+};
 
-ProcessOutcome RunProcess(const std::string& commandLine,
-                          std::uint32_t showState, bool wait,
-                          const ProcessWatch* watch,
-                          TextEncoding /*encoding*/) {
-  const ParsedCommand parsed = ParseCommandLine(commandLine);
-  if (parsed.problem) return NotStarted("the command cannot run: " + parsed.problem->text);
-  if (parsed.stages.empty()) return {};
+// Where the programs of a pipeline write and how they are grouped.
+struct PipelineSetUp {
+  std::uint32_t showState = 0;
+  bool ownGroup = false;
+  // The pipe that the programs' standard error goes into; null: as the
+  // show state says.
+  PipeReader* errors = nullptr;
+  // The pipe that the last program's output goes into instead of a >; null:
+  // the > of the line, else as the show state says.
+  PipeReader* output = nullptr;
+};
+
+// Opens the files of the line and starts its programs. Nothing, with
+// `started` filled, when they all started; else the outcome that says why
+// nothing runs (programs started before one that could not start are
+// ended).
+std::optional<ProcessOutcome> StartPipeline(const ParsedCommand& parsed,
+                                            const PipelineSetUp& setUp,
+                                            StartedPipeline& started) {
   const std::size_t count = parsed.stages.size();
   const auto stageCount = static_cast<std::int32_t>(count);
 
@@ -313,12 +329,6 @@ ProcessOutcome RunProcess(const std::string& commandLine,
     }
   }
 
-  // The end of hidden programs' errors is kept only when someone waits for
-  // them to read it.
-  std::optional<ErrorTail> errors;
-  if (showState == 0 && (wait || watch != nullptr)) errors.emplace(kErrorOutputLimit);
-  ErrorTail* tail = errors && errors->IsOpen() ? &*errors : nullptr;
-
   std::vector<StagePipe> pipes(count - 1);
   for (StagePipe& pipe : pipes) {
     if (!MakeStagePipe(pipe)) {
@@ -326,8 +336,8 @@ ProcessOutcome RunProcess(const std::string& commandLine,
     }
   }
 
-  std::vector<pid_t> pids;
-  std::vector<std::string> programs;
+  std::vector<pid_t>& pids = started.pids;
+  std::vector<std::string>& programs = started.programs;
   pids.reserve(count);
   for (std::size_t stage = 0; stage < count; ++stage) {
     std::vector<std::string> words = parsed.stages[stage].arguments;
@@ -340,16 +350,20 @@ ProcessOutcome RunProcess(const std::string& commandLine,
     const bool last = stage + 1 == count;
     StageDescriptors fds;
     fds.input = stage == 0 ? input.get() : pipes[stage - 1].read.get();
-    fds.output = last ? output.get() : pipes[stage].write.get();
-    fds.inheritOutput = showState != 0;
-    fds.errors = tail != nullptr ? tail->writeEnd() : -1;
-    fds.inheritErrors = showState != 0;
+    if (!last) {
+      fds.output = pipes[stage].write.get();
+    } else {
+      fds.output = setUp.output != nullptr ? setUp.output->writeEnd() : output.get();
+    }
+    fds.inheritOutput = setUp.showState != 0;
+    fds.errors = setUp.errors != nullptr ? setUp.errors->writeEnd() : -1;
+    fds.inheritErrors = setUp.showState != 0;
     FileActions actions;
     SpawnAttributes attributes;
     int failure = ENOMEM;
     if (actions.ok() && attributes.ok()) {
       SetUpDescriptors(actions, fds);
-      const pid_t group = watch == nullptr ? -1 : (stage == 0 ? 0 : pids.front());
+      const pid_t group = !setUp.ownGroup ? -1 : (stage == 0 ? 0 : pids.front());
       SetUpSignals(attributes, group);
       // posix_spawnp searches PATH only for a program name without "/",
       // like the shell. glibc starts the program with vfork semantics, so
@@ -364,30 +378,107 @@ ProcessOutcome RunProcess(const std::string& commandLine,
       }
     }
     if (failure != 0) {
-      if (!pids.empty()) EndPrograms(pids, watch != nullptr ? pids.front() : -1);
+      if (!pids.empty()) EndPrograms(pids, setUp.ownGroup ? pids.front() : -1);
       return NotStarted(SystemError(failure), static_cast<std::int32_t>(stage),
                         programs.back(), stageCount);
     }
   }
   // Only the programs hold the pipes' ends and the files now, so each pipe
   // ends when the programs on its writing side have closed it.
-  pipes.clear();
-  input.Reset(-1);
-  output.Reset(-1);
-  if (tail != nullptr) tail->CloseWriteEnd();
+  if (setUp.errors != nullptr) setUp.errors->CloseWriteEnd();
+  if (setUp.output != nullptr) setUp.output->CloseWriteEnd();
+  return std::nullopt;
+}
+
+}  // namespace
+
+ProcessOutcome RunProcess(const std::string& commandLine,
+                          std::uint32_t showState, bool wait,
+                          const ProcessWatch* watch,
+                          TextEncoding /*encoding*/) {
+  const ParsedCommand parsed = ParseCommandLine(commandLine);
+  if (parsed.problem) return NotStarted("the command cannot run: " + parsed.problem->text);
+  if (parsed.stages.empty()) return {};
+
+  // The end of hidden programs' errors is kept only when someone waits for
+  // them to read it.
+  std::optional<PipeReader> errors;
+  if (showState == 0 && (wait || watch != nullptr)) {
+    errors.emplace(kErrorOutputLimit, PipeReader::Keep::kEnd);
+  }
+  PipelineSetUp setUp;
+  setUp.showState = showState;
+  setUp.ownGroup = watch != nullptr;
+  setUp.errors = errors && errors->IsOpen() ? &*errors : nullptr;
+  StartedPipeline started;
+  if (std::optional<ProcessOutcome> notStarted = StartPipeline(parsed, setUp, started)) {
+    return std::move(*notStarted);
+  }
 
   ProcessOutcome outcome;
   if (watch != nullptr) {
-    outcome = WatchPrograms(pids, programs, *watch, tail);
+    outcome = WatchPrograms(started.pids, started.programs, *watch, setUp.errors);
   } else if (!wait) {
-    outcome = ProcessOutcome::Started(static_cast<std::uint32_t>(pids.front()));
-  } else if (tail != nullptr) {
-    outcome = WaitDraining(pids, programs, *tail);
+    outcome = ProcessOutcome::Started(static_cast<std::uint32_t>(started.pids.front()));
+  } else if (setUp.errors != nullptr) {
+    outcome = WaitDraining(started.pids, started.programs, *setUp.errors);
   } else {
-    outcome = ReapAll(pids, programs);
+    outcome = ReapAll(started.pids, started.programs);
   }
-  outcome.stageCount = stageCount;
+  outcome.stageCount = static_cast<std::int32_t>(parsed.stages.size());
   return outcome;
+}
+
+CapturedOutput RunCapturingOutput(const std::string& commandLine, std::size_t limit,
+                                  std::chrono::milliseconds timeout,
+                                  TextEncoding /*encoding*/) {
+  CapturedOutput captured;
+  const ParsedCommand parsed = ParseCommandLine(commandLine);
+  if (parsed.problem) {
+    captured.outcome = NotStarted("the command cannot run: " + parsed.problem->text);
+    return captured;
+  }
+  // What the programs print is the host's to read; a > would take it away.
+  if (parsed.output) {
+    captured.outcome = NotStarted(
+        "the command cannot run: its output is read by the plug-in, so it has no > FILE");
+    return captured;
+  }
+  if (parsed.stages.empty()) return captured;
+
+  PipeReader errors(kErrorOutputLimit, PipeReader::Keep::kEnd);
+  PipeReader output(limit, PipeReader::Keep::kStart);
+  if (!output.IsOpen()) {
+    captured.outcome = NotStarted("cannot make a pipe: " + SystemError(errno));
+    return captured;
+  }
+  PipelineSetUp setUp;
+  setUp.ownGroup = true;
+  setUp.errors = errors.IsOpen() ? &errors : nullptr;
+  setUp.output = &output;
+  StartedPipeline started;
+  if (std::optional<ProcessOutcome> notStarted = StartPipeline(parsed, setUp, started)) {
+    captured.outcome = std::move(*notStarted);
+    return captured;
+  }
+
+  ChildExit exit(started.pids);
+  const bool ended = exit.WaitFor(timeout, &output, setUp.errors);
+  if (ended) {
+    captured.outcome = ReapAll(started.pids, started.programs);
+  } else {
+    // Cut or out of time: the programs, and all they started, go.
+    EndPrograms(started.pids, started.pids.front());
+    captured.timedOut = !output.full();
+    captured.outcome = ProcessOutcome::Stopped();
+  }
+  captured.output = output.Take();
+  // A program that printed past the limit and ended before the host read
+  // it all is cut too.
+  captured.cut = output.full();
+  if (setUp.errors != nullptr) captured.outcome.errorOutput = errors.Take();
+  captured.outcome.stageCount = static_cast<std::int32_t>(parsed.stages.size());
+  return captured;
 }
 
 }  // namespace quendrix::platform

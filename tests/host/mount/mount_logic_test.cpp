@@ -156,7 +156,8 @@ TEST(MountTable, FindsAQuendrixMountByItsEscapedPath) {
 }
 
 // A maker that writes the member's name, counts its runs and, for members
-// whose name says so, waits for a go, fails, or runs until stopped.
+// whose name says so, waits for a go, fails (until mended), or runs until
+// stopped.
 class FakeMaker {
  public:
   MakeOutcome Make(const std::string&, const std::string& member,
@@ -173,7 +174,9 @@ class FakeMaker {
       stopped = true;
       return {MakeOutcome::Kind::kCancelled, {}};
     }
-    if (member.rfind("bad", 0) == 0) return {MakeOutcome::Kind::kFailed, "exit status 3"};
+    if (member.rfind("bad", 0) == 0 && !mended) {
+      return {MakeOutcome::Kind::kFailed, "exit status 3\n  input is damaged"};
+    }
     WriteFile(destination, member + " " + std::to_string(runs.load()));
     return {MakeOutcome::Kind::kMade, {}};
   }
@@ -181,6 +184,7 @@ class FakeMaker {
   std::atomic<int> runs{0};
   std::atomic<bool> go{false};
   std::atomic<bool> stopped{false};
+  std::atomic<bool> mended{false};
 };
 
 class MemberCacheTest : public ::testing::Test {
@@ -260,10 +264,31 @@ TEST_F(MemberCacheTest, AFailedMakeGivesEioWithItsReasonAndIsTriedAgain) {
   const ObtainedMember first = Obtain("bad", ValidityNumber(1));
   EXPECT_EQ(first.error, EIO);
   EXPECT_EQ(first.descriptor, -1);
-  EXPECT_EQ(first.reason, "exit status 3");
+  EXPECT_EQ(first.reason, "exit status 3\n  input is damaged");
   EXPECT_FALSE(cache_.MadeSize("/s/a.txt", "bad", ValidityNumber(1)));
   EXPECT_EQ(Obtain("bad", ValidityNumber(1)).error, EIO);
   EXPECT_EQ(maker_.runs, 2);
+}
+
+TEST_F(MemberCacheTest, AFailedMakeKeepsItsReasonUntilTheMemberIsMade) {
+  const auto reason = [this](const std::string& member, int validity) {
+    return cache_.FailureReason("/s/a.txt", member, ValidityNumber(validity));
+  };
+  EXPECT_FALSE(reason("bad", 1)) << "a member never tried has no reason";
+  EXPECT_EQ(Obtain("bad", ValidityNumber(1)).error, EIO);
+  EXPECT_EQ(reason("bad", 1), "exit status 3\n  input is damaged");
+  // The reason was for the file and the rules as they were.
+  EXPECT_FALSE(reason("bad", 2));
+  EXPECT_EQ(Content(Obtain("m", ValidityNumber(1))), "m 2");
+  EXPECT_FALSE(reason("m", 1)) << "a made member has no reason";
+  maker_.mended = true;
+  EXPECT_EQ(Content(Obtain("bad", ValidityNumber(1))), "bad 3");
+  EXPECT_FALSE(reason("bad", 1)) << "the reason outlived a make that succeeded";
+  // A failure after a make is told again, for the validity it failed for.
+  maker_.mended = false;
+  EXPECT_EQ(Obtain("bad", ValidityNumber(2)).error, EIO);
+  EXPECT_EQ(reason("bad", 2), "exit status 3\n  input is damaged");
+  EXPECT_FALSE(reason("bad", 1));
 }
 
 TEST_F(MemberCacheTest, AnInterruptedOpenerLeavesTheMakeToTheOthers) {

@@ -10,6 +10,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -24,7 +26,9 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,6 +46,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using host::mount::kErrorAttribute;
 using host::mount::MountOptions;
 using host::mount::MountSession;
 
@@ -79,11 +84,46 @@ std::set<std::string> Entries(const std::string& folder) {
   return names;
 }
 
-struct ProgramRun {
-  int code = -1;  // exit code; -1 when it timed out or ended by a signal
+// An extended attribute's value, or the error number of getxattr.
+struct AttributeRead {
+  std::string value;
+  int error = 0;
+  bool operator==(const AttributeRead&) const = default;
 };
 
-// Runs `words` as a program with `environment` added, for at most `limit`.
+std::ostream& operator<<(std::ostream& stream, const AttributeRead& read) {
+  return stream << (read.error == 0 ? "\"" + read.value + "\""
+                                    : "error " + std::to_string(read.error));
+}
+
+AttributeRead Attribute(const std::string& path, const char* name) {
+  const ssize_t size = getxattr(path.c_str(), name, nullptr, 0);
+  if (size < 0) return {{}, errno};
+  std::string value(static_cast<std::size_t>(size), '\0');
+  const ssize_t read = getxattr(path.c_str(), name, value.data(), value.size());
+  if (read < 0) return {{}, errno};
+  value.resize(static_cast<std::size_t>(read));
+  return {value, 0};
+}
+
+// The names of the extended attributes, each ending in a zero byte.
+std::string AttributeNames(const std::string& path) {
+  const ssize_t size = listxattr(path.c_str(), nullptr, 0);
+  if (size < 0) return "(error " + std::to_string(errno) + ")";
+  std::string names(static_cast<std::size_t>(size), '\0');
+  const ssize_t read = listxattr(path.c_str(), names.data(), names.size());
+  names.resize(read < 0 ? 0 : static_cast<std::size_t>(read));
+  return names;
+}
+
+struct ProgramRun {
+  int code = -1;  // exit code; -1 when it timed out or ended by a signal
+  std::string out;
+  std::string err;
+};
+
+// Runs `words` as a program with `environment` added, for at most `limit`;
+// what it wrote on standard output and error.
 ProgramRun RunProgram(std::vector<std::string> words,
                       const std::vector<std::string>& environment,
                       std::chrono::milliseconds limit = 20s) {
@@ -97,17 +137,28 @@ ProgramRun RunProgram(std::vector<std::string> words,
   std::vector<char*> envp;
   for (std::string& variable : variables) envp.push_back(variable.data());
   envp.push_back(nullptr);
+  const TempDir streams;
+  const std::string out = streams.file("out");
+  const std::string err = streams.file("err");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t child = 0;
-  if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) {
-    return {};
-  }
+  const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return {};
   int status = 0;
+  ProgramRun run;
   if (!WaitFor([&] { return waitpid(child, &status, WNOHANG) == child; }, limit)) {
     kill(child, SIGKILL);
     waitpid(child, &status, 0);
-    return {};
+  } else if (WIFEXITED(status)) {
+    run.code = WEXITSTATUS(status);
   }
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+  run.out = ReadFile(out);
+  run.err = ReadFile(err);
+  return run;
 }
 
 void NoteSignal(int) {}
@@ -306,6 +357,76 @@ TEST_F(MountTest, AFailingProgramGivesEioAndItsReasonIsLogged) {
   }
 }
 
+TEST_F(MountTest, AFailedMemberCarriesItsReasonAsAnAttributeUntilItIsMade) {
+  // The flaky member copies a file that is missing until the test writes
+  // it: it fails, and then succeeds with the same source and rules.
+  const std::string flag = work_.file("flag");
+  const auto helper = [](const std::vector<std::string>& words) {
+    return HelperCommandLine(words);
+  };
+  const std::string rules =
+      "[src]\n"
+      "command1=" + helper({"--copy", flag, "fileout"}) + "\n"
+      "fileout1=[N].flaky\n"
+      "command2=" + helper({"--copy", "filein", "fileout"}) + "\n"
+      "fileout2=[N].copy\n";
+  WriteRules(rules);
+  const std::string folder = work_.file("tree");
+  fs::create_directory(folder);
+  WriteFile(folder + "/a.src", kContent);
+  ASSERT_EQ(setxattr((folder + "/a.src").c_str(), "user.note", "kept", 4, 0), 0)
+      << "the test folder's file system keeps no user attributes";
+  Mount(folder);
+  const std::string flaky = At("a.src#/a.flaky");
+  const std::string good = At("a.src#/a.copy");
+  const AttributeRead none{{}, ENODATA};
+  const std::string errorName(kErrorAttribute, std::strlen(kErrorAttribute) + 1);
+
+  EXPECT_EQ(Attribute(flaky, kErrorAttribute), none) << "never opened";
+  errno = 0;
+  EXPECT_EQ(open(flaky.c_str(), O_RDONLY), -1);
+  EXPECT_EQ(errno, EIO);
+  const AttributeRead reason = Attribute(flaky, kErrorAttribute);
+  ASSERT_EQ(reason.error, 0);
+  EXPECT_TRUE(Contains(reason.value, "124")) << reason.value;
+  EXPECT_TRUE(Contains(Log(), "\"a.flaky\" cannot be read: " + reason.value)) << Log();
+  EXPECT_EQ(AttributeNames(flaky), errorName);
+  char small[4];
+  errno = 0;
+  EXPECT_EQ(getxattr(flaky.c_str(), kErrorAttribute, small, sizeof small), -1);
+  EXPECT_EQ(errno, ERANGE);
+
+  // Nothing else has an error: not another name, a made member, the folder
+  // of members; a file of the folder shows its own attributes.
+  EXPECT_EQ(Attribute(flaky, "user.other"), none);
+  EXPECT_EQ(ReadFile(good), kContent);
+  EXPECT_EQ(Attribute(good, kErrorAttribute), none);
+  EXPECT_EQ(AttributeNames(good), "");
+  EXPECT_EQ(Attribute(At("a.src#"), kErrorAttribute), none);
+  EXPECT_EQ(AttributeNames(At("a.src#")), "");
+  EXPECT_EQ(Attribute(At("a.src"), "user.note"), (AttributeRead{"kept", 0}));
+  EXPECT_EQ(AttributeNames(At("a.src")), std::string("user.note", 10));
+  // Only user attributes are kept; other kinds are not there at all, so
+  // that `ls -l` stops asking every entry for its security label.
+  for (const std::string& path : {flaky, At("a.src#"), At("a.src"), mountPoint_}) {
+    EXPECT_EQ(Attribute(path, "security.selinux").error, EOPNOTSUPP) << path;
+  }
+  EXPECT_EQ(Attribute(At("a.src#/none"), kErrorAttribute).error, ENOENT);
+
+  // The reason is for the rules as they were; a new failure brings it back.
+  std::this_thread::sleep_for(20ms);
+  WriteRules(rules);
+  EXPECT_EQ(Attribute(flaky, kErrorAttribute), none) << "after the rules changed";
+  EXPECT_EQ(open(flaky.c_str(), O_RDONLY), -1);
+  EXPECT_EQ(Attribute(flaky, kErrorAttribute), reason);
+
+  // Made at last: the reason goes.
+  WriteFile(flag, "mended\n");
+  EXPECT_EQ(ReadFile(flaky), "mended\n");
+  EXPECT_EQ(Attribute(flaky, kErrorAttribute), none) << "after it was made";
+  EXPECT_EQ(AttributeNames(flaky), "");
+}
+
 // Waits until the endless member's program and the program it started are
 // under way; their process identifiers.
 std::pair<long, long> WaitForEndlessProgram(const std::string& programPid,
@@ -399,6 +520,9 @@ TEST_F(MountTest, WritesCreationsRenamesAndRemovalsFailWithErofs) {
       {"remove a member folder", [&] { return rmdir(At("a.src#").c_str()); }},
       {"append to a file of the folder", [&] { return open(At("a.src").c_str(), O_WRONLY | O_APPEND); }},
       {"truncate a file of the folder", [&] { return truncate(At("a.src").c_str(), 0); }},
+      {"set an attribute of a member", [&] { return setxattr(At("a.src#/a.copy").c_str(), "user.x", "1", 1, 0); }},
+      {"remove an attribute of a member", [&] { return removexattr(At("a.src#/a.copy").c_str(), kErrorAttribute); }},
+      {"set an attribute of a file of the folder", [&] { return setxattr(At("a.src").c_str(), "user.x", "1", 1, 0); }},
       {"remove a file of the folder", [&] { return unlink(At("a.src").c_str()); }},
       {"create a file in the folder", [&] { return open(At("new").c_str(), O_WRONLY | O_CREAT, 0644); }},
   };
@@ -459,9 +583,12 @@ TEST_F(MountTest, UnmountingLeavesNoCacheAndNoMount) {
 
 TEST_F(MountTest, TheCommandMountsInTheBackgroundAndUnmounts) {
   const std::string quendrix = platform::ExecutableDirectory() + "quendrix";
-  const std::string runtime = "XDG_RUNTIME_DIR=" + cacheParent_.path().string();
+  // The mount's log goes into the test's folder, not the user's own.
+  const std::vector<std::string> environment = {
+      "XDG_RUNTIME_DIR=" + cacheParent_.path().string(),
+      "XDG_STATE_HOME=" + work_.file("state")};
   EXPECT_EQ(RunProgram({quendrix, "--plugin", pluginPath_, "mount", archive_, mountPoint_},
-                       {runtime})
+                       environment)
                 .code,
             0);
   ASSERT_TRUE(Mounted(mountPoint_));
@@ -478,11 +605,78 @@ TEST_F(MountTest, TheCommandMountsInTheBackgroundAndUnmounts) {
   const std::string text = work_.file("notes.txt");
   WriteFile(text, "notes\n");
   EXPECT_EQ(RunProgram({quendrix, "--plugin", pluginPath_, "mount", text, mountPoint_},
-                       {runtime})
+                       environment)
                 .code,
             2);
   EXPECT_FALSE(Mounted(mountPoint_));
   EXPECT_EQ(RunProgram({quendrix, "unmount", mountPoint_}, {}).code, 1);
+}
+
+TEST_F(MountTest, TheCommandTellsWhereItLogsAndKeepsEachReasonThere) {
+  const std::string quendrix = platform::ExecutableDirectory() + "quendrix";
+  const std::string state = work_.file("state");
+  const std::string logPath = state + "/quendrix/mount.log";
+  const std::vector<std::string> environment = {
+      "XDG_RUNTIME_DIR=" + cacheParent_.path().string(), "XDG_STATE_HOME=" + state};
+  const auto unmount = [&] {
+    const int unmounted = RunProgram({quendrix, "unmount", mountPoint_}, {}).code;
+    if (unmounted != 0) umount2(mountPoint_.c_str(), MNT_DETACH);
+    EXPECT_EQ(unmounted, 0);
+  };
+  const auto openBroken = [&] {
+    errno = 0;
+    EXPECT_EQ(open(At("input.broken").c_str(), O_RDONLY), -1);
+    EXPECT_EQ(errno, EIO);
+  };
+  // One line on standard output, which nothing read before; standard
+  // error stays empty when all went well.
+  const ProgramRun background =
+      RunProgram({quendrix, "--plugin", pluginPath_, "mount", archive_, mountPoint_}, environment);
+  EXPECT_EQ(background.code, 0) << background.err;
+  EXPECT_EQ(background.out, "quendrix mount: warnings and failures are logged in " + logPath + "\n");
+  EXPECT_EQ(background.err, "");
+  ASSERT_TRUE(Mounted(mountPoint_));
+  for (const std::string& made : {state, state + "/quendrix", logPath}) {
+    struct stat status {};
+    ASSERT_EQ(stat(made.c_str(), &status), 0) << made;
+    EXPECT_EQ(status.st_mode & 0777, made == logPath ? 0600u : 0700u) << made;
+  }
+  openBroken();
+  unmount();
+
+  // In the foreground the reasons go to standard error and to the file.
+  auto foreground = std::async(std::launch::async, [&] {
+    return RunProgram({quendrix, "--plugin", pluginPath_, "mount", "--foreground", archive_,
+                       mountPoint_},
+                      environment);
+  });
+  if (WaitFor([&] { return Mounted(mountPoint_); }, 20s)) {
+    openBroken();
+    unmount();
+  } else {
+    ADD_FAILURE() << "the foreground mount did not mount";
+  }
+  const ProgramRun served = foreground.get();
+  EXPECT_EQ(served.code, 0) << served.err;
+  EXPECT_EQ(served.out, "");
+  const std::string failure = "input.src: member \"input.broken\" cannot be read: ";
+  EXPECT_TRUE(Contains(served.err, failure)) << served.err;
+
+  // Each mount's failure and the warning of its listing, each stamped and
+  // with the mount point.
+  const std::string log = ReadFile(logPath);
+  const std::regex stamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d )");
+  int failures = 0;
+  std::istringstream lines(log);
+  for (std::string line; std::getline(lines, line);) {
+    if (!Contains(line, failure)) continue;
+    ++failures;
+    EXPECT_TRUE(std::regex_match(line.substr(0, 20), stamp)) << line;
+    EXPECT_EQ(line.substr(20, mountPoint_.size() + 2), mountPoint_ + ": ") << line;
+    EXPECT_TRUE(Contains(line, "exit status 3")) << line;
+  }
+  EXPECT_EQ(failures, 2) << log;
+  EXPECT_TRUE(Contains(log, "\"sub/input.bad\" left out")) << log;
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// POSIX: keeping the end of a program's standard error.
-#include "platform/posix/error_tail.h"
+// POSIX: reading what started programs write into a pipe.
+#include "platform/posix/pipe_reader.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -26,26 +26,35 @@ int MakePipe(int ends[2]) {
 
 }  // namespace
 
-ErrorTail::ErrorTail(std::size_t limit)
-    : limit_(limit), read_([this] {
+PipeReader::PipeReader(std::size_t limit, Keep keep)
+    : limit_(limit), keep_(keep), read_([this] {
         int ends[2] = {-1, -1};
         if (MakePipe(ends) != 0) return -1;
         write_ = ends[1];
         return ends[0];
       }()) {}
 
-void ErrorTail::CloseWriteEnd() {
+void PipeReader::CloseWriteEnd() {
   if (write_ >= 0) close(write_);
   write_ = -1;
 }
 
-void ErrorTail::Drain() {
-  if (!read_.IsOpen() || finished_) return;
-  char chunk[16384];
+void PipeReader::Drain() {
+  if (!read_.IsOpen() || finished_ || full_) return;
+  char chunk[65536];
   for (;;) {
     const ssize_t got = read(read_.get(), chunk, sizeof chunk);
     if (got > 0) {
       kept_.append(chunk, static_cast<std::size_t>(got));
+      if (keep_ == Keep::kStart) {
+        // Past the limit nothing more is read: the host has what it keeps,
+        // and the writer is to be ended.
+        if (kept_.size() > limit_) {
+          full_ = true;
+          return;
+        }
+        continue;
+      }
       // Trimmed in steps rather than after every read, so that a chatty
       // program costs a copy of the kept end now and then, not per read.
       if (kept_.size() > 4 * limit_) kept_.erase(0, kept_.size() - limit_);
@@ -57,9 +66,15 @@ void ErrorTail::Drain() {
   }
 }
 
-std::string ErrorTail::Take() {
+std::string PipeReader::Take() {
   Drain();
-  if (kept_.size() > limit_) kept_.erase(0, kept_.size() - limit_);
+  if (kept_.size() > limit_) {
+    if (keep_ == Keep::kEnd) {
+      kept_.erase(0, kept_.size() - limit_);
+    } else {
+      kept_.resize(limit_);
+    }
+  }
   return std::move(kept_);
 }
 
