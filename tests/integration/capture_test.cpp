@@ -216,9 +216,9 @@ INSTANTIATE_TEST_SUITE_P(
         // is not waited for: the run ends with the program, well within a
         // time limit that is shorter than the other program's sleep.
         CaptureCase{.label = "program_leaves_a_program_behind",
-                    .words = {"--start-sleeper", "{child}", "60000", "--sleep", "1000",
+                    .words = {"--start-sleeper", "{child}", "20000", "--sleep", "1000",
                               "--stdout-bytes", "100", "--exit", "5"},
-                    .timeout = 30s,
+                    .timeout = 15s,
                     .outputBytes = 100,
                     .exitCode = 5}),
     CaseName{});
