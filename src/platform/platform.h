@@ -286,7 +286,9 @@ struct CapturedOutput {
 // on POSIX every other descriptor is closed. The programs run in a group of
 // their own (a process group; a job object), which is ended, everything the
 // programs started included, when `timeout` passes or when the output
-// exceeds `limit` bytes.
+// exceeds `limit` bytes. The run ends with the programs, with what the pipe
+// holds then: what they leave running is not waited for (on Windows it
+// ends with the job).
 CapturedOutput RunCapturingOutput(const std::string& commandLine, std::size_t limit,
                                   std::chrono::milliseconds timeout,
                                   TextEncoding encoding = TextEncoding::kSystem);

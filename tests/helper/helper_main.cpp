@@ -25,6 +25,12 @@
 //                   start a copy of this program that writes its identifier
 //                   to PIDFILE and sleeps for MS milliseconds, as a
 //                   converter starts a program of its own
+//   --stdout-bytes N
+//                   write N bytes to standard output, unchanged by any line
+//                   end translation: the lines "abcdefghijklmnopqrstuvwxyz
+//                   <number>" with their newlines, numbered from 1, the last
+//                   one cut where the N bytes end, as a program that lists
+//                   many names does; exit with 119 when a write falls short
 //   --stderr-bytes N
 //                   write N bytes to standard error, lines of the letters
 //                   a to z ending in their number, as a chatty program does;
@@ -47,6 +53,7 @@
 //   probe VALUE LENGTH:BYTES or: probe VALUE none
 //   stdin STATE              eof, data, blocked, closed or unchecked
 //   end                      the record is complete
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -71,6 +78,7 @@ struct Options {
   std::vector<std::string> prints;
   std::optional<std::string> catTag;
   std::optional<std::string> stdoutFile;
+  long long stdoutBytes = 0;
   long long stderrBytes = 0;
   int sleepMilliseconds = 0;
   std::optional<int> signalNumber;
@@ -118,6 +126,8 @@ std::optional<Options> Parse(int argc, char** argv) {
       options.stdoutFile = text;
     } else if (option == "--cat" && value(text)) {
       options.catTag = text;
+    } else if (option == "--stdout-bytes" && value(text)) {
+      options.stdoutBytes = std::atoll(text.c_str());
     } else if (option == "--stderr-bytes" && value(text)) {
       options.stderrBytes = std::atoll(text.c_str());
     } else if (option == "--sleep" && value(text)) {
@@ -210,6 +220,26 @@ bool AppendBytes(const std::string& path, std::size_t count) {
   return std::fclose(file) == 0 && written;
 }
 
+// Numbered lines from the first on, so that a test that knows the count
+// knows every byte, and a lost, doubled or moved piece shows. False when a
+// write fell short, as on a pipe whose reader has gone.
+bool WriteStandardOutputBytes(long long count) {
+  MakeStandardOutputBinary();
+  std::string pending;
+  long long line = 0;
+  while (count > 0) {
+    while (pending.size() < 65536) {
+      pending += "abcdefghijklmnopqrstuvwxyz " + std::to_string(++line) + "\n";
+    }
+    const std::size_t size =
+        static_cast<std::size_t>(std::min<long long>(count, static_cast<long long>(pending.size())));
+    if (std::fwrite(pending.data(), 1, size, stdout) != size) return false;
+    pending.erase(0, size);
+    count -= static_cast<long long>(size);
+  }
+  return std::fflush(stdout) == 0;
+}
+
 // Numbered lines, so that a test can tell which part of the stream was
 // kept: the last line is always "...z <count>". False when a write fell
 // short, as on a standard error that refuses to wait for its reader.
@@ -289,6 +319,7 @@ int Run(int argc, char** argv) {
     std::cout << *options->catTag << std::endl;
     if (!std::cout) return 121;
   }
+  if (options->stdoutBytes > 0 && !WriteStandardOutputBytes(options->stdoutBytes)) return 119;
   if (options->stderrBytes > 0 && !WriteStandardErrorBytes(options->stderrBytes)) return 122;
   if (options->signalNumber) EndBySignal(*options->signalNumber);
   return options->exitCode;

@@ -68,6 +68,9 @@ std::string StandardInputState() {
   return got > 0 ? "data" : "closed";
 }
 
+// POSIX streams never translate line ends.
+void MakeStandardOutputBinary() {}
+
 void EndBySignal(int signalNumber) {
   signal(signalNumber, SIG_DFL);
   raise(signalNumber);

@@ -36,6 +36,10 @@ std::optional<std::string> ProbeReadable(const std::string& value);
 // passes its own standard input on shows up as a failure instead of a hang.
 std::string StandardInputState();
 
+// Makes standard output pass bytes on as they are: without the newline
+// translation of a Windows text stream.
+void MakeStandardOutputBinary();
+
 // Ends the process as a signal would (POSIX), or abnormally (Windows).
 [[noreturn]] void EndBySignal(int signalNumber);
 

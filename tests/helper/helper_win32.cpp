@@ -2,7 +2,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "helper_system.h"
@@ -57,6 +61,11 @@ std::optional<std::string> ProbeReadable(const std::string& value) {
 // Reading a console or a pipe could block for good, and the Windows runner
 // makes no promise about standard input.
 std::string StandardInputState() { return "unchecked"; }
+
+void MakeStandardOutputBinary() {
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
+}
 
 void EndBySignal(int signalNumber) {
   // Windows has no signals; an exit code in the range of the system's error

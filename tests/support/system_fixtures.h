@@ -2,6 +2,7 @@
 // under test; one implementation for POSIX, one for Windows.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -119,5 +120,9 @@ bool ExclusiveHoldAllowsReading();
 // reaped counts as ended: a killed grandchild whose parent is gone stays so
 // for good where no first process reaps orphans.
 bool ProcessHasEnded(long pid);
+
+// How many handles (Windows) or descriptors (POSIX) the test process holds
+// open now, so that a test can show that a call closes all it opened.
+std::size_t OpenHandleCount();
 
 }  // namespace quendrix::testing

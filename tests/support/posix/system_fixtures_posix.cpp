@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "support/system_fixtures.h"
@@ -176,6 +177,17 @@ bool ProcessHasEnded(long pid) {
   const std::string stat(line, length);
   const std::size_t end = stat.rfind(')');
   return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] == 'Z';
+}
+
+std::size_t OpenHandleCount() {
+  // The listing's own descriptor is counted too, the same every time.
+  std::error_code error;
+  std::size_t count = 0;
+  for (std::filesystem::directory_iterator it("/proc/self/fd", error), end;
+       !error && it != end; it.increment(error)) {
+    ++count;
+  }
+  return count;
 }
 
 }  // namespace quendrix::testing
