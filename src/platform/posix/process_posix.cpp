@@ -466,6 +466,9 @@ CapturedOutput RunCapturingOutput(const std::string& commandLine, std::size_t li
   const bool ended = exit.WaitFor(timeout, &output, setUp.errors);
   if (ended) {
     captured.outcome = ReapAll(started.pids, started.programs);
+    // What the programs started and left behind is no part of a list: it
+    // goes with them, as a Windows job ends it.
+    if (GroupHasLiveMember(started.pids.front())) kill(-started.pids.front(), SIGKILL);
   } else {
     // Cut or out of time: the programs, and all they started, go.
     EndPrograms(started.pids, started.pids.front());
