@@ -38,6 +38,14 @@ int main(int argc, char** argv) {
       Ratio("1 GiB through cat | cat | cat > file, time / the same run by /bin/sh",
             "BM_Pipeline1GiB/real_time", "BM_ShellPipeline1GiB/real_time", 1.25,
             Clock::kReal),
+      Difference("open listing 10,000 names, beyond its list program (ms)",
+                 "BM_OpenListedAnew/real_time", "BM_ListProgramAlone/real_time", 5.0,
+                 Clock::kReal),
+      Bound("open of the same unchanged file again (ms)", "BM_OpenListedAgain", 1.0),
+      Bound("ReadHeader of 10,000 listed members, open included (ms)",
+            "BM_ReadListedHeaders", 20.0),
+      Bound("resident memory of a session of 10,000 listed members (MiB)",
+            "BM_MemoryOfListedOpen/iterations:1", 16.0, "rss_growth_MiB"),
   });
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const bool kept = reporter.PrintPromises(std::cout);

@@ -12,26 +12,13 @@
 #include <string>
 
 #include "support/plugin_copy.h"
+#include "support/resident_memory.h"
 #include "support/rules_text.h"
 
 namespace quendrix::bench {
 namespace {
 
 constexpr int kMembers = 32767;
-constexpr double kMiB = 1024.0 * 1024.0;
-
-// The resident set of this process, from /proc/self/statm.
-double ResidentMiB() {
-  std::FILE* statm = std::fopen("/proc/self/statm", "r");
-  if (statm == nullptr) return -1;
-  long total = 0;
-  long resident = 0;
-  const int read = std::fscanf(statm, "%ld %ld", &total, &resident);
-  std::fclose(statm);
-  if (read != 2) return -1;
-  return static_cast<double>(resident) *
-         static_cast<double>(sysconf(_SC_PAGESIZE)) / kMiB;
-}
 
 void BM_MemoryOfListing(benchmark::State& state) {
   for (auto _ : state) {

@@ -89,6 +89,17 @@ int PluginCopy::ListAll(const std::string& archive) const {
   return members;
 }
 
+bool PluginCopy::OpenAndClose(const std::string& archive) const {
+  std::vector<char> name = Terminated(archive);
+  tOpenArchiveData data{};
+  data.ArcName = name.data();
+  data.OpenMode = PK_OM_LIST;
+  const ArchiveHandle handle = openArchive_(&data);
+  if (handle == nullptr) return false;
+  closeArchive_(handle);
+  return true;
+}
+
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) throw std::runtime_error("cannot write " + path);

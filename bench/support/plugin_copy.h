@@ -27,6 +27,9 @@ class PluginCopy {
   // Opens `archive` for listing and reads every header; the number of
   // members, or -1 when the plug-in refuses the file.
   int ListAll(const std::string& archive) const;
+  // Opens `archive` for listing and closes it without reading a header;
+  // false when the plug-in refuses the file.
+  bool OpenAndClose(const std::string& archive) const;
 
  private:
   std::filesystem::path dir_;

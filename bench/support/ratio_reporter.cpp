@@ -29,6 +29,13 @@ Promise Ratio(std::string what, std::string measured, std::string baseline,
   return promise;
 }
 
+Promise Difference(std::string what, std::string measured, std::string baseline,
+                   double limitMs, Clock clock) {
+  Promise promise = Ratio(std::move(what), std::move(measured), std::move(baseline), limitMs, clock);
+  promise.difference = true;
+  return promise;
+}
+
 Promise Bound(std::string what, std::string measured, double limit,
               std::string counter) {
   Promise promise;
@@ -99,7 +106,7 @@ bool RatioReporter::PrintPromises(std::ostream& out) const {
       const std::optional<double> baseline =
           MedianOf(promise.baseline, promise.clock);
       if (!baseline) continue;
-      value = *measured / *baseline;
+      value = promise.difference ? (*measured - *baseline) / 1e6 : *measured / *baseline;
     } else if (promise.counter.empty()) {
       value = *measured / 1e6;  // nanoseconds to milliseconds
     }

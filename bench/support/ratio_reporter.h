@@ -29,6 +29,9 @@ struct Promise {
   double limit = 0;
   Clock clock = Clock::kCpu;
   std::string counter;
+  // The difference of the two medians in milliseconds instead of their
+  // ratio.
+  bool difference = false;
 };
 
 // The limit of a figure that is printed for the record but promises nothing.
@@ -37,6 +40,10 @@ inline constexpr double kMeasuredOnly = -1;
 // A ratio of the medians of two benchmarks.
 Promise Ratio(std::string what, std::string measured, std::string baseline,
               double limit, Clock clock = Clock::kCpu);
+// The median of `measured` less that of `baseline`, in milliseconds: what
+// the one adds to the other.
+Promise Difference(std::string what, std::string measured, std::string baseline,
+                   double limitMs, Clock clock = Clock::kCpu);
 // A median in milliseconds, or the value of a counter, against a bound.
 Promise Bound(std::string what, std::string measured, double limit,
               std::string counter = "");

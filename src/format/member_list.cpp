@@ -1,6 +1,8 @@
 #include "format/member_list.h"
 
-#include <unordered_set>
+#include <algorithm>
+#include <functional>
+#include <vector>
 
 namespace quendrix {
 namespace {
@@ -52,10 +54,12 @@ bool IsControl(char c) {
 
 // Why `name` cannot be a member's name; nothing when it can.
 std::optional<std::string> NameProblem(std::string_view name, const MemberNameRules& rules) {
+  bool ascii = true;
   for (const char c : name) {
     if (IsControl(c)) return "it holds a control character";
+    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
   }
-  const std::optional<std::size_t> characters = Utf8Length(name);
+  const std::optional<std::size_t> characters = ascii ? std::optional(name.size()) : Utf8Length(name);
   if (!characters) return "it is not UTF-8";
   if (name.front() == '/') return "it is an absolute path";
   if (rules.windows && name.find_first_of("\\:*?\"<>|") != std::string_view::npos) {
@@ -115,30 +119,77 @@ std::optional<ListedTime> ParseTime(std::string_view text) {
   return ListedTime{*year, *month, *day, *hour, *minute, *second};
 }
 
+// A set of names without an allocation per name: open addressing over a
+// table sized once for the names expected, doubled should more come. The
+// views point into the output, which outlives the set.
+class NameSet {
+ public:
+  explicit NameSet(std::size_t expected) {
+    std::size_t size = 16;
+    while (size < expected * 2) size *= 2;
+    slots_.assign(size, {});
+  }
+
+  bool Contains(std::string_view name) const { return slots_[SlotOf(name)].data() != nullptr; }
+
+  // False when the name was there already.
+  bool Insert(std::string_view name) {
+    std::size_t slot = SlotOf(name);
+    if (slots_[slot].data() != nullptr) return false;
+    slots_[slot] = name;
+    if (++count_ * 2 > slots_.size()) Grow();
+    return true;
+  }
+
+ private:
+  // The slot that holds `name`, or the empty one where it would go.
+  std::size_t SlotOf(std::string_view name) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = std::hash<std::string_view>{}(name) & mask;
+    while (slots_[slot].data() != nullptr && slots_[slot] != name) slot = (slot + 1) & mask;
+    return slot;
+  }
+
+  void Grow() {
+    std::vector<std::string_view> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const std::string_view name : old) {
+      if (name.data() != nullptr) slots_[SlotOf(name)] = name;
+    }
+  }
+
+  std::vector<std::string_view> slots_;
+  std::size_t count_ = 0;
+};
+
 // Names taken so far, as files and as folders that hold them: a name may
-// be one or the other. Views point into the output, which outlives them.
+// be one or the other.
 class TakenNames {
  public:
+  explicit TakenNames(std::size_t expected) : files_(expected), folders_(expected / 4 + 16) {}
+
   std::optional<std::string> Take(std::string_view name) {
-    if (files_.contains(name)) return "it was listed before";
-    if (folders_.contains(name)) return "it is also a folder of members listed before";
+    if (files_.Contains(name)) return "it was listed before";
+    if (folders_.Contains(name)) return "it is also a folder of members listed before";
+    // A folder seen before is known to be no member; a new one must not be.
     for (std::size_t slash = name.find('/'); slash != std::string_view::npos;
          slash = name.find('/', slash + 1)) {
-      if (files_.contains(name.substr(0, slash))) {
+      const std::string_view folder = name.substr(0, slash);
+      if (!folders_.Contains(folder) && files_.Contains(folder)) {
         return "a folder of it was listed before as a member";
       }
     }
-    files_.insert(name);
+    files_.Insert(name);
     for (std::size_t slash = name.find('/'); slash != std::string_view::npos;
          slash = name.find('/', slash + 1)) {
-      folders_.insert(name.substr(0, slash));
+      folders_.Insert(name.substr(0, slash));
     }
     return std::nullopt;
   }
 
  private:
-  std::unordered_set<std::string_view> files_;
-  std::unordered_set<std::string_view> folders_;
+  NameSet files_;
+  NameSet folders_;
 };
 
 }  // namespace
@@ -155,7 +206,12 @@ MemberListing ParseMemberList(std::string_view output, bool outputCut,
     output = lastEnd == std::string_view::npos ? std::string_view{} : output.substr(0, lastEnd + 1);
   }
 
-  TakenNames taken;
+  // One name a line, at most: the tables are sized once.
+  const std::size_t lines = std::min<std::size_t>(
+      static_cast<std::size_t>(std::count(output.begin(), output.end(), '\n')) + 1,
+      kListedMemberLimit);
+  listing.members.reserve(lines);
+  TakenNames taken(lines);
   const auto skip = [&listing](std::size_t line, std::string_view text, std::string why) {
     ++listing.skipped;
     if (listing.skippedNames.size() < kSkippedNamesKept) {

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "format/member_list.h"
 #include "platform/platform.h"
@@ -36,6 +37,9 @@ struct ListKey {
 struct Listing {
   MemberListing members;
   std::string warning;
+  // The FileTime of each member whose list gave its time, in this
+  // platform's form (see HeaderTimeOf); 0 for the others.
+  std::vector<std::uint32_t> headerTimes;
 };
 
 // Every member function may be called from several threads at once.

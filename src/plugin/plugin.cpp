@@ -202,12 +202,12 @@ int Plugin::ReadNext(
   const std::int32_t numbered = session->entryTable.UpperBound();
   if (session->currentEntry <= numbered) {
     fill(*session, MemberView{session->entryTable.Find(session->currentEntry)->fileout,
-                              std::nullopt, std::nullopt});
+                              std::nullopt, false, 0});
   } else {
-    const ListedMember& member =
-        session->listing->members.members[static_cast<std::size_t>(
-            session->currentEntry - numbered - 1)];
-    fill(*session, MemberView{member.name, member.size, member.time});
+    const auto index = static_cast<std::size_t>(session->currentEntry - numbered - 1);
+    const ListedMember& member = session->listing->members.members[index];
+    fill(*session, MemberView{member.name, member.size, member.time.has_value(),
+                              session->listing->headerTimes[index]});
   }
   return 0;
 }
@@ -230,7 +230,7 @@ int Plugin::ReadHeader(ArchiveHandle handle, tHeaderData* header) noexcept {
     std::memcpy(header->FileName, name.data(), length);
     header->FileName[length] = '\0';
     header->FileTime = static_cast<std::int32_t>(
-        member.time ? HeaderTimeOf(*member.time) : session.ArcDosTime);
+        member.time ? member.headerTime : session.ArcDosTime);
     // The record's sizes have 31 bits; a larger member shows the most they hold.
     const std::int64_t size = std::min<std::int64_t>(member.size.value_or(1), INT_MAX);
     header->UnpSize = static_cast<std::int32_t>(size);

@@ -45,7 +45,7 @@ int Plugin::ReadHeaderExW(ArchiveHandle handle,
     std::copy(cut.begin(), cut.end(), header->FileName);
     header->FileName[cut.size()] = u'\0';
     header->FileTime = static_cast<std::int32_t>(
-        member.time ? HeaderTimeOf(*member.time) : session.ArcDosTime);
+        member.time ? member.headerTime : session.ArcDosTime);
     const auto size = static_cast<std::uint64_t>(member.size.value_or(1));
     header->PackSize = static_cast<std::int32_t>(size & 0xFFFFFFFF);
     header->PackSizeHigh = static_cast<std::int32_t>(size >> 32);

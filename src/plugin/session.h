@@ -22,7 +22,9 @@ namespace quendrix {
 struct MemberView {
   const std::string& name;
   std::optional<std::int64_t> size;
-  std::optional<ListedTime> time;
+  // Whether the list gave a time, and its FileTime (see HeaderTimeOf).
+  bool time = false;
+  std::uint32_t headerTime = 0;
 };
 
 // A file manager lists one archive on its main thread while another is being
