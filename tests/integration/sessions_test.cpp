@@ -259,3 +259,48 @@ TEST_F(SessionsTest, ThreadsProbingListingAndCopyingAtOnceKeepEveryMember) {
 
 }  // namespace
 }  // namespace quendrix::testing
+
+namespace quendrix::testing {
+namespace {
+
+// Hosts open the same file from several threads at once (a panel refresh
+// while a copy runs): every open sees the whole list, the kept lists are
+// shared safely, and a failed open of one thread is told to that thread.
+TEST(ListedSessionsTest, ThreadsOpeningListedFilesAtOnceSeeWholeLists) {
+  TempDir data;
+  const std::string list = data.file("names.txt");
+  std::string names;
+  for (int i = 0; i < 200; ++i) names += "folder/member" + std::to_string(i) + "\n";
+  WriteFile(list, names);
+  const LoadedPlugin plugin("[lst]\nlist=" + HelperCommandLine({"--stdout-file", list}) +
+                            "\nextract=x fileout\n"
+                            "[bad]\nlist=" + HelperCommandLine({"--exit", "4"}) + "\n");
+  std::vector<std::string> archives;
+  for (int i = 0; i < 3; ++i) {
+    archives.push_back(data.file("box" + std::to_string(i) + ".lst"));
+    WriteFile(archives.back(), "box\n");
+  }
+  const std::string bad = data.file("box.bad");
+  WriteFile(bad, "bad\n");
+
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 5; ++round) {
+        const std::string& archive = archives[static_cast<std::size_t>((t + round) % 3)];
+        if (plugin.List(archive).size() != 200u) ++wrong;
+        const OpenOutcome failed = plugin.Open(bad);
+        if (failed.handle != nullptr || plugin.OpenFailureReason().find("exit status 4") ==
+                                            std::string::npos) {
+          ++wrong;
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
+}
+
+}  // namespace
+}  // namespace quendrix::testing

@@ -1,6 +1,8 @@
 // The Windows plug-in's main paths in one short run: probe, both kinds of
-// open, listing through ReadHeader and ReadHeaderExW, two sessions open at
-// once, and one real extraction that starts the helper once, with progress.
+// open, a list program that lists members in a folder, listing through
+// ReadHeader and ReadHeaderExW, two sessions open at once, and one real
+// extraction of a listed member into a folder made for it, with progress:
+// two program starts in all.
 //
 // It stands in for the full suites where the 32-bit DLL can only run under
 // instruction emulation, where every process start costs about a minute: so
@@ -26,11 +28,14 @@ using Names = std::vector<std::string>;
 // find an archive in this folder by its real name.
 constexpr const char* kWideFolder = "\xD0\x94\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5";  // Данные
 
-// [txt] copies its archive through the helper; [dat] lists two members of
-// its own, whose programs never run here.
-std::string SmokeRules() {
+// [txt] copies its archive through the helper, and lists one more member,
+// in a folder, by the helper printing `list`; [dat] lists two members of its
+// own, whose programs never run here.
+std::string SmokeRules(const std::string& list) {
   return "[txt]\n"
          "command1=" + HelperPath() + " --copy filein fileout\nfileout1=[N].copy\n"
+         "list=" + HelperPath() + " --stdout-file \"" + list + "\"\n"
+         "extract=" + HelperPath() + " --copy filein fileout\n"
          "[dat]\n"
          "command1=conv filein fileout\nfileout1=[N].first\n"
          "command2=conv filein fileout\nfileout2=[N].second.[E]\n";
@@ -46,7 +51,9 @@ int QUENDRIX_WCX_CALL RecordProgress(char* name, int) {
 TEST(SmokeTest, ProbesListsTwoSessionsAndExtractsThroughTheHelper) {
   TempDir data;
   TempDir out;
-  const LoadedPlugin plugin(SmokeRules());
+  const std::string list = data.file("list.txt");
+  WriteFile(list, "docs/inner.txt\t28\t2024-03-15 13:45:59\n");
+  const LoadedPlugin plugin(SmokeRules(list));
   ASSERT_TRUE(plugin.HasWideFunctions());
   EXPECT_EQ(plugin.Caps(), 448);
 
@@ -86,10 +93,17 @@ TEST(SmokeTest, ProbesListsTwoSessionsAndExtractsThroughTheHelper) {
   EXPECT_EQ(header.fileTime, static_cast<std::int32_t>(kLocalStampDos))
       << "the archive's own stamp";
 
-  // The one extraction: the helper copies the archive into the member.
+  // The listed member, in its folder, with its listed size and time.
+  ASSERT_EQ(plugin.Read(ansi.handle, header), 0);
+  EXPECT_EQ(header.name, "docs\\inner.txt");
+  EXPECT_EQ(header.unpSize, 28);
+  EXPECT_EQ(header.fileTime, static_cast<std::int32_t>(kLocalStampDos));
+
+  // The one extraction: the helper copies the archive into the listed
+  // member, whose folder does not exist yet.
   g_progressNames.clear();
   plugin.setProcessDataProc(ansi.handle, RecordProgress);
-  const std::string dest = out.file("report.copy");
+  const std::string dest = out.file("docs\\inner.txt");
   EXPECT_EQ(plugin.ProcessOn(ansi.handle, PK_EXTRACT, dest.c_str()), 0);
   EXPECT_EQ(ReadFile(dest), "content of the ANSI archive\n");
   ASSERT_FALSE(g_progressNames.empty()) << "the end of the program is reported";
@@ -105,7 +119,8 @@ TEST(SmokeTest, ProbesListsTwoSessionsAndExtractsThroughTheHelper) {
   EXPECT_EQ(plugin.Read(ansi.handle, header), E_BAD_ARCHIVE) << "a closed handle";
 
   // Each session listed its own members, and a fresh one lists them again.
-  EXPECT_EQ(plugin.List(ansiArchive), (Names{"report.copy"}));
+  EXPECT_EQ(plugin.List(ansiArchive), (Names{"report.copy", "docs\\inner.txt"}))
+      << "the list is kept: no program runs for it again";
   EXPECT_EQ(plugin.ListW(wideArchive), (Names{"table.first", "table.second.dat"}));
 }
 
