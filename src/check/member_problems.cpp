@@ -87,7 +87,7 @@ MemberProblems FindMemberProblems(const MemberTemplates& member,
   MemberProblems problems;
   FindNameProblems(member.fileout, services.pathStyle, problems.name);
   problems.command = FindCommandProblems(member.rawCommand, member.command, member.extension,
-                                         CommandKind::kMember, services, lookup);
+                                         CommandKind::kMember, services, lookup, member.package);
   return problems;
 }
 
@@ -95,7 +95,8 @@ std::vector<std::string> FindCommandProblems(std::string_view rawCommand,
                                              std::string_view command,
                                              std::string_view extension, CommandKind kind,
                                              const CheckServices& services,
-                                             const ProgramLookup& lookup) {
+                                             const ProgramLookup& lookup,
+                                             std::string_view package) {
   std::vector<std::string> found;
   if (ProfileAnswer(rawCommand, {}, rawCommand.size() + 1).size() > kTemplateLimit) {
     found.push_back("the command is longer than " + std::to_string(kTemplateLimit) +
@@ -165,6 +166,7 @@ std::vector<std::string> FindCommandProblems(std::string_view rawCommand,
   for (const ProgramChoice& program :
        ResolvePrograms(expanded.command, expanded.programInPluginDir, lookup).programs) {
     if (std::optional<std::string> problem = ProgramProblem(program, services)) {
+      if (!package.empty()) *problem += " (it comes with the package " + std::string(package) + ")";
       found.push_back(std::move(*problem));
     }
   }

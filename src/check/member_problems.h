@@ -18,6 +18,8 @@ struct MemberTemplates {
   std::string_view fileout;     // as the lookup reads it
   // The section's name, standing in for the extension of a file it serves.
   std::string_view extension;
+  // The section's Package=, named with a program that is missing.
+  std::string_view package;
 };
 
 struct MemberProblems {
@@ -48,7 +50,8 @@ std::vector<std::string> FindCommandProblems(std::string_view rawCommand,
                                              std::string_view command,
                                              std::string_view extension, CommandKind kind,
                                              const CheckServices& services,
-                                             const ProgramLookup& lookup);
+                                             const ProgramLookup& lookup,
+                                             std::string_view package = {});
 
 // Whether a command value, as it stands in the rules file (`raw`, quotation
 // marks still on), begins with a quoted program path and ends with a quoted

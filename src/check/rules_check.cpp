@@ -24,12 +24,13 @@ constexpr std::size_t kValueBuffer = kTemplateLimit + 1;
 
 constexpr std::string_view kSynonymKey = "synonym";
 // The settings, as the documentation spells them.
-constexpr std::string_view kFlagKeys[] = {"log", "ShortFileName", "IgnoreExitCode"};
+constexpr std::string_view kFlagKeys[] = {"log", "ShortFileName", "IgnoreExitCode", "Cache"};
 constexpr std::string_view kShowConsoleKey = "ShowConsole";
 // The keys of listed members.
 constexpr std::string_view kListKey = "list";
 constexpr std::string_view kExtractKey = "extract";
 constexpr std::string_view kListTimeoutKey = "ListTimeout";
+constexpr std::string_view kPackageKey = "Package";
 
 std::string Shown(std::string_view section) { return "[" + std::string(section) + "]"; }
 
@@ -43,7 +44,7 @@ bool IsDigitText(std::string_view text) {
 bool IsKnownKey(std::string_view name) {
   const std::string lower = LowerAscii(name);
   if (lower == kSynonymKey || lower == LowerAscii(kShowConsoleKey)) return true;
-  for (const std::string_view key : {kListKey, kExtractKey, kListTimeoutKey}) {
+  for (const std::string_view key : {kListKey, kExtractKey, kListTimeoutKey, kPackageKey}) {
     if (lower == LowerAscii(key)) return true;
   }
   for (const std::string_view flag : kFlagKeys) {
@@ -75,8 +76,8 @@ std::string UnknownKey(std::string_view name) {
     }
   }
   for (const std::string_view setting :
-       {kSynonymKey, kFlagKeys[0], kFlagKeys[1], kFlagKeys[2], kShowConsoleKey, kListKey,
-        kExtractKey, kListTimeoutKey}) {
+       {kSynonymKey, kFlagKeys[0], kFlagKeys[1], kFlagKeys[2], kFlagKeys[3], kShowConsoleKey,
+        kListKey, kExtractKey, kListTimeoutKey, kPackageKey}) {
     if (OneEditApart(lower, LowerAscii(setting))) {
       return text + " (" + std::string(setting) + "?)";
     }
@@ -262,6 +263,10 @@ class Checker {
     }
   }
 
+  std::string PackageOf(const ProfileSectionLines& section) const {
+    return text_.Read(section.name, kPackageKey, "", kValueBuffer);
+  }
+
   // list=, extract= and ListTimeout=: the list command prints names, the
   // extract command makes any of them, and neither means much alone.
   void CheckListedMembers(const ProfileSectionLines& section, const FirstKeys& keys) {
@@ -272,7 +277,8 @@ class Checker {
     const auto checkCommand = [&](const ProfileKeyLine& key, CommandKind kind) {
       const std::string value = text_.Read(section.name, key.name, kNotFound, kValueBuffer);
       for (std::string& problem : FindCommandProblems(key.value.value_or(""), value, extension,
-                                                      kind, services_, lookup_)) {
+                                                      kind, services_, lookup_,
+                                                      PackageOf(section))) {
         Add(key.line, section.name, std::string(key.name) + ": " + problem);
       }
     };
@@ -351,6 +357,7 @@ class Checker {
 
     CheckListedMembers(section, keys);
 
+    const std::string package = PackageOf(section);
     for (std::int32_t n = 1; n <= members; ++n) {
       const std::string number = std::to_string(n);
       const ProfileKeyLine* command = keys.Find(section, "command" + number);
@@ -362,7 +369,8 @@ class Checker {
           text_.Read(section.name, fileout->name, kNotFound, kValueBuffer);
       const MemberProblems found = FindMemberProblems(
           MemberTemplates{command->value.value_or(""), commandText, fileoutText,
-                          std::string_view(section.name).substr(0, kSectionNameLimit)},
+                          std::string_view(section.name).substr(0, kSectionNameLimit),
+                          package},
           services_, lookup_);
       for (const std::string& problem : found.command) {
         Add(command->line, section.name, std::string(command->name) + ": " + problem);

@@ -187,6 +187,13 @@ int ExtractEntry(const ExtractionRequest& request,
   const int result = MakeMember(request, services, details, outcome);
   details.result = result;
   if (details.reason.empty()) details.reason = FailureReasonOf(result, outcome);
+  // A program that cannot be started is most often one not installed: the
+  // section may say which package brings it.
+  if (result == E_ECREATE && !outcome.started && request.settings != nullptr &&
+      !request.settings->package.empty() && details.reason.find("could not be started") !=
+                                                std::string::npos) {
+    details.reason += " (it comes with the package " + request.settings->package + ")";
+  }
   if (failure != nullptr) *failure = std::move(details);
   return result;
 }

@@ -142,6 +142,9 @@ std::shared_ptr<const Listing> Plugin::ListingOf(const Session& session, std::st
     if (program.source == ProgramSource::kNotFound) {
       reason = "list: " + program.name + " could not be started: there is no such program " +
                WhereProgramsAreLooked(lookup);
+      if (!session.settings.package.empty()) {
+        reason += " (it comes with the package " + session.settings.package + ")";
+      }
       writeLog(reason);
       return nullptr;
     }

@@ -47,6 +47,8 @@ LookupResult LookupRules(std::string_view extension, const RulesSource& rules,
       ShowStateOf(rules.Read(section, "ShowConsole", "0", kFlagBuffer));
   settings.ignoreExitCodeFlag =
       rules.Read(section, "IgnoreExitCode", "0", kFlagBuffer);
+  settings.cacheFlag = rules.Read(section, "Cache", "0", kFlagBuffer);
+  settings.package = rules.Read(section, "Package", "", kValueBuffer);
   context.shortFileName = IsOn(settings.shortFileNameFlag);
 
   // Every lookup starts from an empty table, so a file whose section yields

@@ -24,6 +24,12 @@ struct RuleSettings {
   // On for programs whose exit status is no verdict on the member (diff and
   // grep exit with 1 on success): then only a missing file is a failure.
   std::string ignoreExitCodeFlag = "0";  // at most one character
+  // On to keep made members in the user's cache, for programs whose member
+  // depends on nothing but the file and the command.
+  std::string cacheFlag = "0";  // at most one character
+  // The package that brings the section's programs, named when one of them
+  // cannot be started (Package=); empty when the section names none.
+  std::string package;
 };
 
 // A setting is on only when its text is exactly "1".

@@ -274,6 +274,11 @@ TEST(RulesCheckTest, FindsEachProblemAtItsLine) {
       {"a time limit that is no number", kPosix,
        Txt("list=sort filein\nextract=sort [M] > fileout\nListTimeout=soon\n"),
        {{4, "txt", "ListTimeout=soon counts as 30: it takes whole seconds from 1 to 3600"}}},
+      {"a missing program of a section that names its package", kPosix,
+       Txt("command1=pdftotext filein - > fileout\nfileout1=x\nPackage=poppler-utils\n"),
+       {{2, "txt", "(it comes with the package poppler-utils)"}}},
+      {"a cache setting neither on nor off", kPosix, Txt(std::string(kGoodPair) + "Cache=yes\n"),
+       {{4, "txt", "Cache=yes counts as off"}}},
       {"a misspelt list key", kPosix, Txt(std::string(kGoodPair) + "lsit=sort filein\n"),
        {{4, "txt", "lsit is not a key quendrix reads (list?)"}}},
   };

@@ -192,7 +192,8 @@ TEST(BareProgramTest, PluginFolderFirstThenPath) {
       "command1=qhelper --cat A < filein > fileout\nfileout1=1\n"
       "command2=qhelper2 --cat A < filein > fileout\nfileout2=2\n"
       "command3=qhelper3 --cat A < filein > fileout\nfileout3=3\n"
-      "command4=/bin/cat filein | qhelper2 > fileout\nfileout4=4\n");
+      "command4=/bin/cat filein | qhelper2 > fileout\nfileout4=4\n"
+      "Package=qhelpers\n");
   fs::copy_file(HelperPath(), plugin.file("qhelper"));
 
   struct Case {
@@ -205,7 +206,7 @@ TEST(BareProgramTest, PluginFolderFirstThenPath) {
       {0, "from-path\n", ""},       // PATH's, as the plug-in's folder has none
       {E_ECREATE, std::nullopt,
        "qhelper3 could not be started: there is no such program in the plug-in's folder (" +
-           plugin.dir() + ") or on PATH"},
+           plugin.dir() + ") or on PATH (it comes with the package qhelpers)"},
       {0, "from-path\n", ""},       // a later program of a pipeline too
   };
   TempDir out;
