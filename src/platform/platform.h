@@ -342,6 +342,90 @@ bool MakeDirectories(const std::string& path,
                      FolderAccess access = FolderAccess::kOwnerOnly);
 
 // ---------------------------------------------------------------------------
+// Files of the cache of made members.
+
+// An exclusive lock on a file (flock; LockFileEx), held while the object
+// lives. Locks of two objects conflict also within one process, so two
+// threads of a host keep apart as two hosts do.
+class FileLock {
+ public:
+  FileLock() = default;
+  ~FileLock();
+  FileLock(FileLock&& other) noexcept;
+  FileLock& operator=(FileLock&& other) noexcept;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  // Takes the lock on `path` (made, readable by its owner alone, when it
+  // is missing) when no one holds it; IsHeld tells whether it was taken.
+  static FileLock TryTake(const std::string& path,
+                          TextEncoding encoding = TextEncoding::kSystem);
+  bool IsHeld() const { return handle_ != kNone; }
+
+ private:
+  static constexpr std::intptr_t kNone = -1;
+  std::intptr_t handle_ = kNone;
+};
+
+struct FolderEntry {
+  std::string name;
+  std::int64_t size = 0;
+  std::int64_t modifiedUnixSeconds = 0;
+};
+
+// The regular files of a folder; nothing when it cannot be read.
+std::optional<std::vector<FolderEntry>> ListFolder(
+    const std::string& path, TextEncoding encoding = TextEncoding::kSystem);
+
+enum class CopyOutcome { kCopied, kStopped, kFailed };
+
+// Copies the first `length` bytes of the file `from` into the file `to`,
+// made anew (on POSIX readable by its owner alone when `private` is set),
+// as fast as the file system allows: a reflink of the whole file cut to
+// `length` where the file system has reflinks (FICLONE), else
+// copy_file_range; CopyFileExW on Windows. `progress`, when set, is called
+// with the bytes copied so far now and then and at the end; false stops the
+// copy, and `to` is removed. A failed copy removes `to` too.
+CopyOutcome CopyFilePrefix(const std::string& from, const std::string& to,
+                           std::int64_t length,
+                           const std::function<bool(std::int64_t)>& progress,
+                           bool privateFile,
+                           TextEncoding encoding = TextEncoding::kSystem);
+
+// Appends `bytes` to the file at `path`; false when not all of them reached
+// it.
+bool AppendBytes(const std::string& path, std::string_view bytes,
+                 TextEncoding encoding = TextEncoding::kSystem);
+
+// The last `count` bytes of the file at `path` and its size; nothing when
+// it cannot be read or is shorter.
+struct FileTail {
+  std::string bytes;
+  std::int64_t size = 0;
+};
+std::optional<FileTail> ReadFileTail(const std::string& path, std::size_t count,
+                                     TextEncoding encoding = TextEncoding::kSystem);
+
+// Renames `from` to `to`, replacing a file there, in one step that no
+// reader sees half done; false when the system refuses.
+bool RenameReplacing(const std::string& from, const std::string& to,
+                     TextEncoding encoding = TextEncoding::kSystem);
+
+// Sets the file's last-write time to now; false when it cannot be set.
+bool TouchFile(const std::string& path, TextEncoding encoding = TextEncoding::kSystem);
+
+// The bytes free for this user on the file system of `path`.
+std::optional<std::uint64_t> FreeSpaceAt(const std::string& path,
+                                         TextEncoding encoding = TextEncoding::kSystem);
+
+// Makes `path` a folder of this user's alone, with the folders above it: on
+// POSIX created 0700; an existing one must be a real folder (not a link)
+// owned by this user, and is then made 0700 if it was not. Nothing when it
+// is ready; else why it cannot be used, in words for a warning.
+std::optional<std::string> MakePrivateFolder(const std::string& path,
+                                             TextEncoding encoding = TextEncoding::kSystem);
+
+// ---------------------------------------------------------------------------
 // Appending to a shared text file.
 
 enum class AppendOutcome {

@@ -16,6 +16,8 @@
 #include "rules/placeholder.h"
 #include "extract/program_lookup.h"
 #include "extract/failure_reason.h"
+#include "extract/cached_extraction.h"
+#include "extract/member_cache.h"
 
 namespace quendrix {
 namespace {
@@ -53,6 +55,11 @@ PluginServices PluginServices::Platform(platform::TextEncoding encoding) {
   };
   services.rulesFolderVariable = [encoding](std::string_view name) {
     return platform::EnvironmentPath(std::string(name), encoding);
+  };
+  services.cacheFolder = [encoding] {
+    return CacheFolder(platform::kPathStyle, [encoding](std::string_view name) {
+      return platform::EnvironmentPath(std::string(name), encoding);
+    });
   };
   services.shortPathOf = [encoding](std::string_view path) {
     return platform::ShortPathOf(std::string(path), encoding);
@@ -132,6 +139,11 @@ std::shared_ptr<Session> Plugin::Lookup(std::string path,
       session->extension, *rules, context, session->settings, session->entryTable);
   if (!result.Serves()) return nullptr;
   session->list = std::move(result.list);
+  if (IsOn(session->settings.cacheFlag) && services.cacheFolder) {
+    if (std::string folder = services.cacheFolder(); !folder.empty()) {
+      session->cache.emplace(std::move(folder), encoding);
+    }
+  }
   return session;
 }
 
@@ -274,26 +286,10 @@ int Plugin::Process(const Session& session, int operation,
       const std::lock_guard<std::mutex> lock(session.mutex);
       request.entryNumber = session.currentEntry;
     }
-    request.entry = session.entryTable.Find(request.entryNumber);
-    // A listed member is made by the section's extract= command with its
-    // name in place of [M].
-    Entry listed;
-    const std::int32_t numbered = session.entryTable.UpperBound();
     std::string notMadeReason;
-    if (request.entryNumber > numbered && session.listing != nullptr &&
-        request.entryNumber <= session.MemberCount()) {
-      const ListedMember& member = session.listing->members.members[static_cast<std::size_t>(
-          request.entryNumber - numbered - 1)];
-      if (session.list->extractCommand) {
-        listed.command = ReplacePlaceholder(*session.list->extractCommand, kMemberPlaceholder,
-                                            member.name, side.services.pathStyle, kCommandLimit);
-        listed.programInPluginDir = session.list->extractProgramInPluginDir;
-      } else {
-        notMadeReason = "the section has list= but no extract=, which makes listed members";
-      }
-      listed.fileout = member.name;
-      request.entry = &listed;
-    }
+    const std::optional<Entry> entry =
+        MemberEntryOf(session, request.entryNumber, side.services.pathStyle, notMadeReason);
+    request.entry = entry ? &*entry : nullptr;
     request.destName = destName;
     request.settings = &session.settings;
     request.logDir = session.logDir;
@@ -317,7 +313,19 @@ int Plugin::Process(const Session& session, int operation,
       session.lastFailure = std::move(failure);
       return E_ECREATE;
     }
-    const int result = ExtractEntry(request, services, &failure);
+    int result = 0;
+    if (session.cache) {
+      const auto warn = [&](const std::string& warning) {
+        if (IsOn(session.settings.logFlag) && services.writeLog && !session.logDir.empty()) {
+          services.writeLog(static_cast<std::int16_t>(request.entryNumber), "cache: " + warning,
+                            session.logDir);
+        }
+      };
+      result = ExtractThroughCache(request, services, session.archivePath, *session.cache,
+                                   &failure, warn);
+    } else {
+      result = ExtractEntry(request, services, &failure);
+    }
     const std::lock_guard<std::mutex> lock(session.mutex);
     session.lastFailure = std::move(failure);
     return result;
@@ -331,6 +339,32 @@ int Plugin::Process(const Session& session, int operation,
     }
     return E_ECREATE;
   }
+}
+
+std::optional<Entry> Plugin::MemberEntryOf(const Session& session, std::int32_t number,
+                                           platform::PathStyle style, std::string& whyNot) {
+  if (const Entry* numbered = session.entryTable.Find(number); numbered != nullptr &&
+                                                             number <= session.entryTable.UpperBound()) {
+    return *numbered;
+  }
+  const std::int32_t numberedCount = session.entryTable.UpperBound();
+  if (number <= numberedCount || session.listing == nullptr || number > session.MemberCount()) {
+    return std::nullopt;
+  }
+  // A listed member is made by the section's extract= command with its name
+  // in place of [M].
+  const ListedMember& member =
+      session.listing->members.members[static_cast<std::size_t>(number - numberedCount - 1)];
+  Entry listed;
+  if (session.list->extractCommand) {
+    listed.command = ReplacePlaceholder(*session.list->extractCommand, kMemberPlaceholder,
+                                        member.name, style, kCommandLimit);
+    listed.programInPluginDir = session.list->extractProgramInPluginDir;
+  } else {
+    whyNot = "the section has list= but no extract=, which makes listed members";
+  }
+  listed.fileout = member.name;
+  return listed;
 }
 
 int Plugin::LastFailure(ArchiveHandle handle, std::int32_t* exitStatus,
