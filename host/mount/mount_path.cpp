@@ -61,8 +61,8 @@ Node ResolveMountPath(std::string_view mountPath, const std::string& source,
     if (!file) continue;
     // A real entry of the name is shown as it is.
     if (kindOf(Join(source, parts, at + 1)) != EntryKind::kMissing) continue;
-    // This part is the first not on disk: no part after it is either, and
-    // no later "NAME#" can have a file beside it.
+    // Nothing below a part that is not on disk is on disk either, so no
+    // later "NAME#" can have a file beside it: this one decides.
     const std::string path = Join(source, parts, at) + '/' + std::string(*file);
     if (kindOf(path) != EntryKind::kFile) return {};
     if (at + 1 == count) return {NodeKind::kMemberFolder, path, {}};
