@@ -212,14 +212,16 @@ int Plugin::ReadNext(
   if (session->currentEntry > count) return E_END_ARCHIVE;
   if (!fill) return 0;
   const std::int32_t numbered = session->entryTable.UpperBound();
+  // A member kept in the cache has a known size: the host is told it.
+  const std::optional<std::int64_t> cachedSize = CachedSizeOf(*session, session->currentEntry);
   if (session->currentEntry <= numbered) {
     fill(*session, MemberView{session->entryTable.Find(session->currentEntry)->fileout,
-                              std::nullopt, false, 0});
+                              cachedSize, false, 0});
   } else {
     const auto index = static_cast<std::size_t>(session->currentEntry - numbered - 1);
     const ListedMember& member = session->listing->members.members[index];
-    fill(*session, MemberView{member.name, member.size, member.time.has_value(),
-                              session->listing->headerTimes[index]});
+    fill(*session, MemberView{member.name, cachedSize ? cachedSize : member.size,
+                              member.time.has_value(), session->listing->headerTimes[index]});
   }
   return 0;
 }
@@ -301,10 +303,7 @@ int Plugin::Process(const Session& session, int operation,
     services.writeLog = side.services.writeLog;
     services.progress = ProgressReporter(session, destName);
     services.makeFolder = side.services.makeFolder;
-    services.programLookup.style = side.services.pathStyle;
-    services.programLookup.pluginDir = side.pluginDir;
-    services.programLookup.isProgram = side.services.isProgram;
-    services.programLookup.searchPath = side.services.searchPath;
+    services.programLookup = ProgramLookupOf(side);
     MemberFailure failure;
     if (!notMadeReason.empty()) {
       failure.result = E_ECREATE;
@@ -338,6 +337,32 @@ int Plugin::Process(const Session& session, int operation,
     } catch (...) {
     }
     return E_ECREATE;
+  }
+}
+
+ProgramLookup Plugin::ProgramLookupOf(const PluginSide& side) {
+  ProgramLookup lookup;
+  lookup.style = side.services.pathStyle;
+  lookup.pluginDir = side.pluginDir;
+  lookup.isProgram = side.services.isProgram;
+  lookup.searchPath = side.services.searchPath;
+  return lookup;
+}
+
+std::optional<std::int64_t> Plugin::CachedSizeOf(const Session& session,
+                                                 std::int32_t number) const {
+  if (!session.cache) return std::nullopt;
+  try {
+    std::string whyNot;
+    const std::optional<Entry> entry =
+        MemberEntryOf(session, number, SideOf(session.encoding).services.pathStyle, whyNot);
+    if (!entry || !whyNot.empty()) return std::nullopt;
+    const std::optional<MemberKey> key = MemberKeyOf(
+        session.archivePath, *entry, ProgramLookupOf(SideOf(session.encoding)), session.encoding);
+    if (!key) return std::nullopt;
+    return session.cache->Find(DigestOf(*key), false);
+  } catch (...) {
+    return std::nullopt;
   }
 }
 

@@ -213,6 +213,11 @@ class Plugin {
   // of text; nothing when the session has none.
   std::function<bool(std::int64_t)> ProgressReporter(
       const Session& session, std::string_view destName) const;
+  // Where the programs of a side's commands are looked for.
+  static ProgramLookup ProgramLookupOf(const PluginSide& side);
+  // The size of member `number` of `session` when the cache keeps it made;
+  // nothing otherwise.
+  std::optional<std::int64_t> CachedSizeOf(const Session& session, std::int32_t number) const;
   // The entry that makes member `number` of `session`: a numbered one as
   // stored, a listed one built from extract= (without one, `whyNot` says
   // so); nothing past the end of the list.
