@@ -32,6 +32,12 @@ int main(int argc, char** argv) {
       Ratio("RunCommand / bare posix_spawn, 2 GiB host",
             "BM_RunCommand/2/real_time", "BM_BarePosixSpawn/2/real_time", 1.10,
             Clock::kReal),
+      Ratio("extraction of `cat filein > fileout` / bare posix_spawn into the file",
+            "BM_ExtractRedirected/real_time", "BM_BareSpawnRedirected/real_time", 1.05,
+            Clock::kReal),
+      Ratio("1 GiB through cat | cat | cat > file, time / the same run by /bin/sh",
+            "BM_Pipeline1GiB/real_time", "BM_ShellPipeline1GiB/real_time", 1.25,
+            Clock::kReal),
   });
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const bool kept = reporter.PrintPromises(std::cout);

@@ -31,7 +31,7 @@ cleanup() {
 trap cleanup EXIT
 mkdir "$mnt" "$dir/runtime"
 chmod 700 "$dir/runtime"
-export XDG_RUNTIME_DIR=$dir/runtime
+export XDG_RUNTIME_DIR=$dir/runtime XDG_STATE_HOME=$dir/state
 cp "$build/quendrix" "$build/quendrix.wcx" "$dir/"
 quendrix=$dir/quendrix
 {
@@ -60,7 +60,7 @@ report=$dir/report.txt
 mount_times=()
 for _ in $(seq "$runs"); do
   start=$(now)
-  "$quendrix" mount "$dir/ten-thousand.many" "$mnt"
+  "$quendrix" mount "$dir/ten-thousand.many" "$mnt" >/dev/null
   mount_times+=("$(ms $(($(now) - start)))")
   unmount
 done

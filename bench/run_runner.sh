@@ -26,4 +26,17 @@ for gib in 0 2; do
   cat "$part" >>"$out"
   rm -f "$part"
 done
+# The command syntax: a redirected member next to a bare spawn into the same
+# file, and 1 GiB through a pipeline of three next to /bin/sh's.
+part=$(mktemp)
+"$build/quendrix_bench" \
+  --benchmark_filter='^BM_(ExtractRedirected|BareSpawnRedirected|Pipeline1GiB|ShellPipeline1GiB)' \
+  --benchmark_repetitions="${REPETITIONS:-10}" \
+  --benchmark_enable_random_interleaving=true \
+  --benchmark_report_aggregates_only=true \
+  --benchmark_out="$part" \
+  --benchmark_out_format=console \
+  "$@" >/dev/null
+cat "$part" >>"$out"
+rm -f "$part"
 cat "$out"

@@ -18,6 +18,24 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/samples
         DESTINATION ${doc_dir}/examples COMPONENT debian EXCLUDE_FROM_ALL)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/packaging/debian/copyright
         DESTINATION ${doc_dir} COMPONENT debian EXCLUDE_FROM_ALL)
+# The README's links lead into docs/, which lies beside it as in the sources.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION ${doc_dir}
+        COMPONENT debian EXCLUDE_FROM_ALL FILES_MATCHING PATTERN "*.md")
+
+# The manual pages and the bash completion (cmake/manual.cmake).
+include(${CMAKE_CURRENT_LIST_DIR}/manual.cmake)
+if(QUENDRIX_PANDOC)
+  foreach(page IN LISTS QUENDRIX_MANUAL_PAGES)
+    string(REGEX MATCH "[0-9]+$" section ${page})
+    install(FILES ${QUENDRIX_MANUAL_DIR}/${page}.gz
+            DESTINATION share/man/man${section} COMPONENT debian EXCLUDE_FROM_ALL)
+  endforeach()
+else()
+  install(CODE "message(FATAL_ERROR \"The Debian package needs its manual pages, which pandoc makes: install pandoc (scripts/setup.sh) and configure again.\")"
+          COMPONENT debian EXCLUDE_FROM_ALL)
+endif()
+install(FILES ${QUENDRIX_COMPLETION}
+        DESTINATION share/bash-completion/completions COMPONENT debian EXCLUDE_FROM_ALL)
 
 # Debian keeps the package's changelog compressed, without a time stamp in
 # the gzip header, so that the same sources give the same package. The
@@ -36,6 +54,13 @@ add_custom_target(quendrix_debian_changelog ALL
 install(FILES ${CMAKE_BINARY_DIR}/debian/changelog.gz
         DESTINATION ${doc_dir} COMPONENT debian EXCLUDE_FROM_ALL)
 
+# Everything the package holds beyond the host and the plug-in, made by one
+# target, so that scripts/package.sh and tests/package/deb_test.sh need not
+# know each part.
+add_custom_target(quendrix_debian_files)
+add_dependencies(quendrix_debian_files
+  quendrix quendrix_plugin quendrix_debian_changelog quendrix_manual quendrix_completion)
+
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "quendrix developers <quendrix@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
@@ -49,8 +74,15 @@ extension. It is a WCX packer plug-in for file managers that load such
 plug-ins (Double Commander on Linux), a command-line host that drives any
 WCX plug-in, and an extfs helper that opens the same files in Midnight
 Commander.")
-# dpkg-shlibdeps reads what the host and the plug-in are linked against.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# dpkg-shlibdeps reads what the host and the plug-in are linked against,
+# run by cmake/cpack_layout.cmake.in on the two files listed here. CPack's
+# own run (CPACK_DEBIAN_PACKAGE_SHLIBDEPS) is left off: with it, CPack also
+# writes maintainer scripts that call ldconfig for every ELF shared object
+# below /usr/lib, which the plug-in is, though no program links it and
+# ldconfig never looks into /usr/lib/quendrix/.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/debian/linked_files.txt
+     CONTENT "$<TARGET_FILE:quendrix>\n$<TARGET_FILE:quendrix_plugin>\n")
 # quendrix mount and unmount run fusermount3, which no library names; the
 # library the host links (libfuse3) comes in through dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fuse3")

@@ -5,17 +5,20 @@
 #          samples/, and mc/ with the Midnight Commander helper uquendrix and
 #          the mc.ext.ini section that opens the samples' extensions with it.
 # Windows: quendrix.wcx64 and quendrix.exe (64-bit build) or quendrix.wcx
-#          (32-bit build), with quendrix.ini, README.md and pluginst.inf, which
-#          lets a file manager install the plug-in from the zip. The two DLLs
-#          come from two build trees; scripts/package.sh installs both into
-#          one folder.
-# Everything lands at the top of the folder: the plug-in reads its rules
-# next to itself, and the host looks for the plug-in next to itself.
+#          (32-bit build), with quendrix.ini and pluginst.inf, which lets a
+#          file manager install the plug-in from the zip. The two DLLs come
+#          from two build trees; scripts/package.sh installs both into one
+#          folder.
+# Both:    README.md, and docs/ beside it, where its links lead.
+# Everything else lands at the top of the folder: the plug-in reads its
+# rules next to itself, and the host looks for the plug-in next to itself.
 #
 # The Linux build also makes the Debian package (`cpack -G DEB`), from the
 # install rules of the component "debian", which a plain install leaves out:
 # the host in /usr/bin, the plug-in in /usr/lib/quendrix/, the mc helper in
-# mc's own extfs folder, the samples under /usr/share/doc/quendrix/.
+# mc's own extfs folder, the manual pages and the bash completion
+# (cmake/manual.cmake), the README, docs/ and the samples under
+# /usr/share/doc/quendrix/.
 install(TARGETS quendrix_plugin
   LIBRARY DESTINATION .
   RUNTIME DESTINATION .)
@@ -33,6 +36,7 @@ else()
 endif()
 install(FILES ${sample_rules} DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION . FILES_MATCHING PATTERN "*.md")
 if(WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/pluginst.inf DESTINATION .)
 else()

@@ -14,7 +14,8 @@ namespace {
 bool CanMark(unsigned char c) {
   if (c == 0 || c == '\t' || c == '\n' || c == ' ') return false;
   if (c >= 0x80 || c < 0x20) return true;
-  return std::string_view("!#&()*;<>?^{|}~").find(static_cast<char>(c)) !=
+  // < > and | are operators outside quotes, so they mark nothing.
+  return std::string_view("!#&()*;?^{}~").find(static_cast<char>(c)) !=
          std::string_view::npos;
 }
 
@@ -54,12 +55,21 @@ std::string MarkPlaceholder(std::string_view line, std::string_view placeholder,
   return marked;
 }
 
-std::vector<std::string> ExpectedWords(std::string_view markedLine,
-                                       const std::vector<MarkerValue>& values) {
-  std::vector<std::string> words = SplitCommandLine(markedLine);
-  for (std::string& word : words) {
+std::vector<TokenText> TokenTexts(std::string_view line) {
+  std::vector<TokenText> tokens;
+  for (CommandToken& token : TokenizeCommandLine(line).tokens) {
+    tokens.emplace_back(token.kind, std::move(token.text));
+  }
+  return tokens;
+}
+
+std::vector<TokenText> ExpectedTokens(std::string_view markedLine,
+                                      const std::vector<MarkerValue>& values) {
+  std::vector<TokenText> tokens = TokenTexts(markedLine);
+  for (auto& [kind, text] : tokens) {
+    if (kind != TokenKind::kWord) continue;
     std::string read;
-    for (const char c : word) {
+    for (const char c : text) {
       const auto value = std::find_if(values.begin(), values.end(),
                                       [c](const MarkerValue& v) { return v.marker == c; });
       if (value == values.end()) {
@@ -68,9 +78,9 @@ std::vector<std::string> ExpectedWords(std::string_view markedLine,
         read.append(value->value);
       }
     }
-    word = std::move(read);
+    text = std::move(read);
   }
-  return words;
+  return tokens;
 }
 
 }  // namespace quendrix::fuzz

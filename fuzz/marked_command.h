@@ -1,14 +1,17 @@
 // The words a command line must split into once values are inserted at its
 // placeholders, derived without the code under test: each placeholder is
 // first replaced by a one-byte marker that is literal wherever it stands,
-// the marked line is split, and every marker in a word is then read as the
-// value it stands for.
+// the marked line is split into words and operators, and every marker in a
+// word is then read as the value it stands for.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "format/shell_words.h"
 
 namespace quendrix::fuzz {
 
@@ -33,8 +36,16 @@ struct MarkerValue {
   std::string_view value;
 };
 
-// The words of the marked line, with every marker read as its value.
-std::vector<std::string> ExpectedWords(std::string_view markedLine,
-                                       const std::vector<MarkerValue>& values);
+// A token as the comparison sees it: its kind and its text.
+using TokenText = std::pair<TokenKind, std::string>;
+
+// The tokens of `line`, kinds and texts.
+std::vector<TokenText> TokenTexts(std::string_view line);
+
+// The tokens of the marked line, with every marker in a word read as its
+// value: the values inserted at the placeholders must give exactly these,
+// each inside the word where its placeholder stood, and never an operator.
+std::vector<TokenText> ExpectedTokens(std::string_view markedLine,
+                                      const std::vector<MarkerValue>& values);
 
 }  // namespace quendrix::fuzz

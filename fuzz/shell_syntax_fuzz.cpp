@@ -1,6 +1,8 @@
 // The Linux command-line syntax: whatever the value and the template, the
 // command split after insertion holds the value exactly, inside the word
-// where its placeholder stood, and nothing else changes.
+// where its placeholder stood, and nothing else changes: a value never
+// becomes an operator (< > |) nor takes one away. And any line reads as a
+// pipeline or a problem, with every position inside the line.
 //
 // Input: which placeholder to fill in, the value, the template, then the
 // plug-in directory, base name, extension and destination for a whole POSIX
@@ -17,13 +19,14 @@
 #include "rules/entry.h"
 #include "rules/expand.h"
 #include "rules/placeholder.h"
+#include "format/command_pipeline.h"
 #include "format/shell_words.h"
 
 namespace {
 
 using quendrix::QuoteState;
-using quendrix::SplitCommandLine;
-using quendrix::fuzz::ExpectedWords;
+using quendrix::fuzz::ExpectedTokens;
+using quendrix::fuzz::TokenTexts;
 using quendrix::fuzz::MarkPlaceholder;
 using quendrix::fuzz::UnusedMarker;
 using quendrix::platform::PathStyle;
@@ -40,16 +43,33 @@ constexpr std::size_t kMostCheckedPlaceholders = 4;
 // QuoteFor's text, put where its state is in force, reads back as one word
 // that is exactly the value.
 void CheckQuoting(std::string_view value) {
-  using Words = std::vector<std::string>;
-  const Words expected{std::string(value)};
-  QUENDRIX_FUZZ_CHECK(SplitCommandLine(quendrix::QuoteFor(QuoteState::kUnquoted, value)) ==
-                      expected);
+  using Tokens = std::vector<quendrix::fuzz::TokenText>;
+  const Tokens expected{{quendrix::TokenKind::kWord, std::string(value)}};
+  QUENDRIX_FUZZ_CHECK(TokenTexts(quendrix::QuoteFor(QuoteState::kUnquoted, value)) == expected);
   QUENDRIX_FUZZ_CHECK(
-      SplitCommandLine("\"" + quendrix::QuoteFor(QuoteState::kDoubleQuoted, value) + "\"") ==
+      TokenTexts("\"" + quendrix::QuoteFor(QuoteState::kDoubleQuoted, value) + "\"") ==
       expected);
   QUENDRIX_FUZZ_CHECK(
-      SplitCommandLine("'" + quendrix::QuoteFor(QuoteState::kSingleQuoted, value) + "'") ==
-      expected);
+      TokenTexts("'" + quendrix::QuoteFor(QuoteState::kSingleQuoted, value) + "'") == expected);
+}
+
+// Any line reads as programs and files, or as one problem, and every place
+// it tells lies inside the line.
+void CheckPipeline(std::string_view line) {
+  const quendrix::ParsedCommand parsed = quendrix::ParseCommandLine(line);
+  if (parsed.problem) {
+    QUENDRIX_FUZZ_CHECK(parsed.problem->position < line.size());
+    QUENDRIX_FUZZ_CHECK(!parsed.problem->text.empty());
+    return;
+  }
+  QUENDRIX_FUZZ_CHECK(parsed.stages.size() <= quendrix::kPipelineStageLimit);
+  for (const quendrix::PipelineStage& stage : parsed.stages) {
+    QUENDRIX_FUZZ_CHECK(!stage.arguments.empty());
+    QUENDRIX_FUZZ_CHECK(stage.programBegin < stage.programEnd && stage.programEnd <= line.size());
+  }
+  for (const auto* file : {&parsed.input, &parsed.output}) {
+    if (*file) QUENDRIX_FUZZ_CHECK((*file)->begin < (*file)->end && (*file)->end <= line.size());
+  }
 }
 
 void CheckReplacement(std::string_view line, std::string_view placeholder,
@@ -60,7 +80,7 @@ void CheckReplacement(std::string_view line, std::string_view placeholder,
   const std::string marked = MarkPlaceholder(line, placeholder, *marker, value.empty(), removed);
   const std::string replaced =
       quendrix::ReplacePlaceholder(line, placeholder, value, PathStyle::kPosix, kNoCut);
-  QUENDRIX_FUZZ_CHECK(SplitCommandLine(replaced) == ExpectedWords(marked, {{*marker, value}}));
+  QUENDRIX_FUZZ_CHECK(TokenTexts(replaced) == ExpectedTokens(marked, {{*marker, value}}));
 }
 
 // The plug-in directory is absolute, so a command that starts with it, bare
@@ -88,6 +108,11 @@ void CheckExpansion(std::string_view commandTemplate, std::string_view pluginDir
                     std::string_view extension, std::string_view destination) {
   using namespace quendrix;
   if (commandTemplate.size() > kLongestCheckedTemplate) return;
+  // A command that starts with "< FILE" gets the plug-in's folder in front
+  // of its program's word, which only the command syntax itself can find;
+  // the unit tests hold that case.
+  const std::size_t first = commandTemplate.find_first_not_of(" \t\n");
+  if (first != std::string_view::npos && commandTemplate[first] == '<') return;
   std::size_t placeholders = 0;
   for (const std::string_view value :
        {pluginDir, archivePath, baseName, extension, destination}) {
@@ -138,7 +163,7 @@ void CheckExpansion(std::string_view commandTemplate, std::string_view pluginDir
   QUENDRIX_FUZZ_CHECK(expanded.command.size() < kTemplateLimit);
   const std::string final = ReplacePlaceholder(expanded.command, kDestinationPlaceholder,
                                                destination, PathStyle::kPosix, kNoCut);
-  QUENDRIX_FUZZ_CHECK(SplitCommandLine(final) == fuzz::ExpectedWords(marked, values));
+  QUENDRIX_FUZZ_CHECK(TokenTexts(final) == fuzz::ExpectedTokens(marked, values));
 }
 
 }  // namespace
@@ -155,6 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view destination = input.Field();
 
   CheckQuoting(value);
+  CheckPipeline(line);
   CheckReplacement(line, placeholder, value);
   CheckExpansion(line, pluginDir, value, baseName, extension, destination);
   return 0;

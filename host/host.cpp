@@ -9,16 +9,19 @@
 #include <optional>
 #include <ostream>
 
-#include "explain_command.h"
-#include "extract_command.h"
-#include "list_command.h"
-#include "member_watch.h"
-#include "mc_command.h"
-#include "mount_command.h"
+#include "commands/explain_command.h"
+#include "commands/extract_command.h"
+#include "commands/list_command.h"
+#include "client/member_watch.h"
+#include "help/bash_completion.h"
+#include "help/command_line.h"
+#include "help/options_markdown.h"
+#include "mc/mc_command.h"
+#include "mount/mount_command.h"
 #include "platform/platform.h"
-#include "plugin_client.h"
-#include "probe_command.h"
-#include "utf8_path.h"
+#include "client/plugin_client.h"
+#include "commands/probe_command.h"
+#include "text/utf8_path.h"
 
 namespace quendrix::host {
 namespace {
@@ -95,7 +98,8 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
                           ? std::string()
                           : ", then the installed one in " +
                                 std::string(kInstalledPluginDir)) +
-                     ")");
+                     ")")
+      ->type_name("PATH");
 
   std::vector<std::string> probeFiles;
   CLI::App* probe =
@@ -116,8 +120,10 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   extractCommand->add_option(
       "MEMBER", extract.patterns,
       "members to make; shell-style patterns (* ? [...]) allowed");
-  extractCommand->add_option("-C,--directory", extract.directory,
-                             "where the members go (default: here)");
+  extractCommand
+      ->add_option("-C,--directory", extract.directory,
+                   "where the members go (default: here)")
+      ->type_name("DIR");
   extractCommand->add_flag("--overwrite", extract.overwrite,
                            "replace files that exist (default: keep them)");
   double timeoutSeconds = 0;
@@ -125,6 +131,7 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
       ->add_option("--timeout", timeoutSeconds,
                    "stop a member whose program runs longer than SECONDS, "
                    "report it as timed out and go on with the next")
+      ->type_name("SECONDS")
       ->check(CLI::PositiveNumber);
 
   std::string explainFile;
@@ -150,19 +157,45 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
       "show SOURCE (a file, or a folder with a NAME# folder beside each file "
       "the rules serve) at MOUNTPOINT as a read-only file system whose "
       "members are made when opened (Linux)");
+  mountCommand->footer(
+      "Why a member cannot be read: the mount's log, "
+      "$XDG_STATE_HOME/quendrix/mount.log (else "
+      "~/.local/state/quendrix/mount.log), and the member's attribute: "
+      "getfattr -n user.quendrix.error MEMBER");
   mountCommand->add_option("SOURCE", mountRequest.source, "the file or folder")
       ->required();
   mountCommand->add_option("MOUNTPOINT", mountRequest.mountPoint,
                            "an existing folder")
       ->required();
   mountCommand->add_flag("-f,--foreground", mountRequest.foreground,
-                         "serve it from this process, logging here, until "
-                         "Ctrl+C or unmount");
+                         "serve it from this process, logging here too, "
+                         "until Ctrl+C or unmount");
   std::string unmountPoint;
   CLI::App* unmountCommand =
       app.add_subcommand("unmount", "unmount a quendrix mount (Linux)");
   unmountCommand->add_option("MOUNTPOINT", unmountPoint, "where it is mounted")
       ->required();
+
+  // The shell completion and the manual's list of commands and options are
+  // read from this parser once it holds every command, so that neither
+  // misses one; --help does not show these two options (an empty group).
+  app.add_option_function<std::string>(
+         "--completion",
+         [&app, &out](const std::string&) {
+           WriteBashCompletion(DescribeCommandLine(app), out);
+           throw CLI::Success();
+         },
+         "print the bash completion script")
+      ->check(CLI::IsMember({"bash"}))
+      ->group("");
+  app.add_flag_function(
+         "--options-markdown",
+         [&app, &out](std::int64_t) {
+           WriteOptionsMarkdown(DescribeCommandLine(app), out);
+           throw CLI::Success();
+         },
+         "print the commands and options as Markdown, for the manual page")
+      ->group("");
 
   try {
     // CLI11 takes the arguments from the last to the first.

@@ -4,7 +4,7 @@
 
 #include "host.h"
 #include "platform/platform.h"
-#include "standard_text_stream.h"
+#include "text/standard_text_stream.h"
 
 int main(int argc, char** argv) {
   using namespace quendrix;

@@ -30,7 +30,7 @@ for preset in linux win64 win32; do
   [[ -z $configure ]] || cmake --preset "$preset" -B "$prefix$preset" >/dev/null
   targets=(quendrix_plugin)
   [[ $preset != win32 ]] && targets+=(quendrix)
-  [[ $preset == linux ]] && targets+=(quendrix_debian_changelog)
+  [[ $preset == linux ]] && targets+=(quendrix_debian_files)
   cmake --build "$prefix$preset" --target "${targets[@]}"
 done
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "${prefix}linux/CMakeCache.txt")

@@ -24,7 +24,8 @@ demo_packages=(
 # What the test command needs besides: the Windows tool chains and Wine, the
 # sanitizer and fuzzer tool chain, the end-to-end and benchmark tools, the
 # compiler cache, the emulator of 32-bit programs and the Debian package's
-# tools.
+# tools: pandoc makes its manual pages, and bash-completion loads its
+# completion in the package's test as in a user's shell.
 test_packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine64 wine32:i386
@@ -34,7 +35,7 @@ test_packages=(
   hyperfine zip unzip
   ccache
   qemu-user-static
-  dpkg-dev lintian
+  dpkg-dev lintian pandoc bash-completion
 )
 
 packages=("${demo_packages[@]}")

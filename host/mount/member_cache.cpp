@@ -64,6 +64,18 @@ std::optional<std::int64_t> MemberCache::MadeSize(const std::string& source,
   return found->second.made->size;
 }
 
+std::optional<std::string> MemberCache::FailureReason(
+    const std::string& source, const std::string& member,
+    const Validity& validity) const {
+  const std::lock_guard lock(mutex_);
+  const auto found = entries_.find(KeyOf(source, member));
+  if (found == entries_.end() || !found->second.failure ||
+      !(found->second.failure->validity == validity)) {
+    return std::nullopt;
+  }
+  return found->second.failure->reason;
+}
+
 ObtainedMember MemberCache::OpenMade(const Job& job) {
   ObtainedMember obtained;
   obtained.descriptor = open(job.file.c_str(), O_RDONLY | O_CLOEXEC);
@@ -169,9 +181,16 @@ void MemberCache::RunJob(const std::shared_ptr<Job>& job, const std::string& key
   job->size = sized ? static_cast<std::int64_t>(status.st_size) : 0;
   job->done = true;
   Entry& entry = entries_[key];
-  if (outcome.kind == MakeOutcome::Kind::kMade &&
-      (!entry.made || entry.made->serial < job->serial)) {
+  // Makes of one member may end out of order (a stopped one goes on while a
+  // newer one starts): the newer make tells what the member is.
+  const bool newerThanMade = !entry.made || entry.made->serial < job->serial;
+  if (outcome.kind == MakeOutcome::Kind::kMade && newerThanMade) {
     entry.made = job;
+    if (entry.failure && entry.failure->serial < job->serial) entry.failure.reset();
+  }
+  if (outcome.kind == MakeOutcome::Kind::kFailed && newerThanMade &&
+      (!entry.failure || entry.failure->serial < job->serial)) {
+    entry.failure = Failure{job->serial, job->validity, outcome.reason};
   }
   if (entry.pending == job) entry.pending.reset();
   finished_.push_back(std::this_thread::get_id());
@@ -207,6 +226,10 @@ void MemberCache::Shutdown() {
     entries.swap(entries_);
   }
   entries.clear();
+  // An opener that waited for a stopped make lets the job go, and with it
+  // the job's folder, under the lock; the cache folder is removed under it
+  // too, or the two removals could meet halfway and leave the folder.
+  const std::lock_guard lock(mutex_);
   std::error_code error;
   fs::remove_all(folder_, error);
 }

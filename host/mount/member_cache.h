@@ -74,15 +74,28 @@ class MemberCache {
                         const Validity& validity,
                         const std::function<bool()>& interrupted);
 
+  // Why the newest make of the member failed, while its source file and the
+  // rules are as they were then (`validity`); nothing once a later make
+  // succeeded, or when no make failed.
+  std::optional<std::string> FailureReason(const std::string& source,
+                                           const std::string& member,
+                                           const Validity& validity) const;
+
   // Stops the makes under way, waits for them, and removes the folder with
   // every made member. Obtain answers EIO afterwards.
   void Shutdown();
 
  private:
   struct Job;
+  struct Failure {
+    std::uint64_t serial = 0;  // of the make that failed
+    Validity validity;
+    std::string reason;
+  };
   struct Entry {
     std::shared_ptr<Job> made;     // the newest member made
     std::shared_ptr<Job> pending;  // the make under way for the newest validity
+    std::optional<Failure> failure;  // a make newer than `made` that failed
   };
 
   std::shared_ptr<Job> StartJob(const std::string& key, const std::string& source,

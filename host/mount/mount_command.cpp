@@ -1,18 +1,21 @@
-#include "mount_command.h"
+#include "mount/mount_command.h"
 
 #include <fuse.h>
 #include <syslog.h>
 
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <system_error>
 
+#include "mount/mount_log_file.h"
 #include "mount/mount_session.h"
+#include "client/archive_session.h"
 #include "plugin/plugin.h"
 #include "plugin/rules_places.h"
-#include "probe_command.h"
 
 namespace quendrix::host {
 
@@ -20,11 +23,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Where the mount's warnings and failures go: standard error while it runs
-// in the foreground, the system log once it runs on its own.
+// Where the mount's warnings and failures go: the log file in the user's
+// state folder, which every mount of the user shares and which needs no
+// system log daemon to be read; and besides, standard error while the
+// mount runs in the foreground, the system log once it runs on its own. A
+// log file that cannot be written is told once, where the rest goes.
 class MountLog {
  public:
-  explicit MountLog(std::ostream& err) : err_(err) {}
+  MountLog(std::ostream& err, std::string mountPoint, std::optional<mount::MountLogFile> file)
+      : err_(err), mountPoint_(std::move(mountPoint)), file_(std::move(file)) {}
 
   void ToSystemLog() {
     const std::lock_guard lock(mutex_);
@@ -34,6 +41,22 @@ class MountLog {
 
   void Write(const std::string& line) {
     const std::lock_guard lock(mutex_);
+    if (file_) {
+      const std::time_t now = std::time(nullptr);
+      std::tm local {};
+      localtime_r(&now, &local);
+      std::string error;
+      if (!file_->Append(mount::MountLogEntry(local, mountPoint_, line), error) &&
+          !fileFailed_) {
+        fileFailed_ = true;
+        WriteElsewhere("the log file cannot be written: " + error);
+      }
+    }
+    WriteElsewhere(line);
+  }
+
+ private:
+  void WriteElsewhere(const std::string& line) {
     if (systemLog_) {
       syslog(LOG_WARNING, "mount: %s", line.c_str());
     } else {
@@ -41,16 +64,18 @@ class MountLog {
     }
   }
 
- private:
   std::ostream& err_;
+  const std::string mountPoint_;
+  const std::optional<mount::MountLogFile> file_;
   std::mutex mutex_;
   bool systemLog_ = false;
+  bool fileFailed_ = false;
 };
 
 }  // namespace
 
 int RunMount(const PluginClient& plugin, const std::string& pluginPath,
-             const MountRequest& request, std::ostream& /*out*/, std::ostream& err) {
+             const MountRequest& request, std::ostream& out, std::ostream& err) {
   std::error_code error;
   const fs::file_status source = fs::status(request.source, error);
   if (fs::is_regular_file(source)) {
@@ -70,7 +95,21 @@ int RunMount(const PluginClient& plugin, const std::string& pluginPath,
     return kExitRefused;
   }
 
-  auto log = std::make_shared<MountLog>(err);
+  // The log file is made now, so that a folder that cannot be made is told
+  // while standard error still reaches the user.
+  std::optional<mount::MountLogFile> logFile;
+  {
+    mount::MountLogFile file(mount::MountLogPathOfProcess());
+    std::string fileError;
+    if (file.Prepare(fileError)) {
+      logFile = std::move(file);
+    } else {
+      err << "quendrix mount: warnings and failures cannot be kept in a log file: "
+          << fileError << "\n";
+    }
+  }
+  const std::string logPath = logFile ? logFile->path() : std::string();
+  auto log = std::make_shared<MountLog>(err, request.mountPoint, std::move(logFile));
   mount::MountOptions options;
   options.source = request.source;
   options.mountPoint = request.mountPoint;
@@ -94,7 +133,14 @@ int RunMount(const PluginClient& plugin, const std::string& pluginPath,
   }
   if (!request.foreground) {
     // The command returns here, once the file system is mounted; a process
-    // of its own serves it from now on.
+    // of its own serves it from now on. The log file's path goes to standard
+    // output, so that standard error stays empty when all went well: a file
+    // manager that mounts through this command (vifm's FUSE_MOUNT) shows
+    // what it finds there as an error.
+    if (!logPath.empty()) {
+      out << "quendrix mount: warnings and failures are logged in " << logPath << "\n";
+    }
+    out << std::flush;
     err << std::flush;
     if (fuse_daemonize(0) != 0) {
       err << "quendrix mount: cannot go on in the background\n";

@@ -1,6 +1,6 @@
 #include "mount/mount_members.h"
 
-#include "json_text.h"
+#include "text/json_text.h"
 #include "mount/mount_names.h"
 
 namespace quendrix::host::mount {

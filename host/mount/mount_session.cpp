@@ -10,29 +10,34 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
-#include "json_text.h"
+#include "client/archive_session.h"
+#include "text/json_text.h"
 #include "mount/member_cache.h"
 #include "mount/mount_members.h"
 #include "mount/mount_names.h"
 #include "mount/mount_path.h"
 #include "mount/mount_table.h"
 #include "mount/plugin_members.h"
-#include "probe_command.h"
 
 namespace quendrix::host::mount {
 
@@ -305,6 +310,107 @@ int ReadLink(const char* path, char* buffer, size_t size) {
   return 0;
 }
 
+// Answers a request for an attribute's value or for the list of names as
+// getxattr and listxattr do: the size needed when `size` is 0, else the
+// bytes when they fit.
+int AnswerAttribute(std::string_view bytes, char* buffer, size_t size) {
+  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return -E2BIG;
+  if (size != 0) {
+    if (size < bytes.size()) return -ERANGE;
+    std::memcpy(buffer, bytes.data(), bytes.size());
+  }
+  return static_cast<int>(bytes.size());
+}
+
+// The reason kept for a member whose make failed; nothing for a member that
+// was made or never tried, and ENOENT for one that is not listed (any more).
+int FailureOfMember(State& state, const Node& node, std::optional<std::string>& reason) {
+  std::optional<Validity> validity;
+  const std::shared_ptr<const MountMembers> members = MembersOf(state, node.path, validity);
+  if (!members || !members->Has(node.member)) return -ENOENT;
+  reason = state.members->FailureReason(node.path, node.member, *validity);
+  return 0;
+}
+
+// Only user attributes are kept: every other kind is answered as a file
+// system without them answers, which tells `ls -l`, after its first ask
+// at the mount point, not to ask each entry for its security label.
+bool IsUserAttribute(std::string_view name) { return name.rfind("user.", 0) == 0; }
+
+// The names of the user attributes of the entry at `path` itself (not of
+// what a symbolic link points to, as lstat shows it), each ending in a
+// zero byte; a negative error number when they cannot be read.
+int MirroredAttributeNames(const std::string& path, std::string& names) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const ssize_t size = llistxattr(path.c_str(), nullptr, 0);
+    if (size < 0) return -errno;
+    std::string all(static_cast<std::size_t>(size), '\0');
+    const ssize_t read = llistxattr(path.c_str(), all.data(), all.size());
+    if (read < 0 && errno == ERANGE) continue;  // it grew meanwhile
+    if (read < 0) return -errno;
+    all.resize(static_cast<std::size_t>(read));
+    names.clear();
+    for (std::size_t at = 0; at < all.size();) {
+      const std::size_t end = std::min(all.find('\0', at), all.size());
+      const std::string_view name(all.data() + at, end - at);
+      if (IsUserAttribute(name)) names.append(name).push_back('\0');
+      at = end + 1;
+    }
+    return 0;
+  }
+  return -ERANGE;
+}
+
+// A member has one attribute, kErrorAttribute, while its make has failed;
+// a folder of members has none; a mirrored entry has its own.
+int GetAttribute(const char* path, const char* name, char* value, size_t size) {
+  if (!IsUserAttribute(name)) return -EOPNOTSUPP;
+  State& state = StateOfRequest();
+  const Node node = Resolve(state, path);
+  switch (node.kind) {
+    case NodeKind::kMissing:
+      return -ENOENT;
+    case NodeKind::kMirror: {
+      const ssize_t length = lgetxattr(node.path.c_str(), name, value, size);
+      return length < 0 ? -errno : static_cast<int>(length);
+    }
+    case NodeKind::kMemberFolder:
+      return -ENODATA;
+    case NodeKind::kMember:
+      break;
+  }
+  std::optional<std::string> reason;
+  if (const int missing = FailureOfMember(state, node, reason)) return missing;
+  if (!reason || std::strcmp(name, kErrorAttribute) != 0) return -ENODATA;
+  return AnswerAttribute(*reason, value, size);
+}
+
+int ListAttributes(const char* path, char* list, size_t size) {
+  State& state = StateOfRequest();
+  const Node node = Resolve(state, path);
+  std::string names;
+  switch (node.kind) {
+    case NodeKind::kMissing:
+      return -ENOENT;
+    case NodeKind::kMirror:
+      if (const int error = MirroredAttributeNames(node.path, names)) return error;
+      return AnswerAttribute(names, list, size);
+    case NodeKind::kMemberFolder:
+      return 0;
+    case NodeKind::kMember:
+      break;
+  }
+  std::optional<std::string> reason;
+  if (const int missing = FailureOfMember(state, node, reason)) return missing;
+  if (reason) names.append(kErrorAttribute).push_back('\0');
+  return AnswerAttribute(names, list, size);
+}
+
+// The kernel refuses these on a read-only mount before they arrive; they
+// are answered the same way should one arrive all the same.
+int SetAttribute(const char*, const char*, const char*, size_t, int) { return -EROFS; }
+int RemoveAttribute(const char*, const char*) { return -EROFS; }
+
 int FileSystemStatus(const char*, struct statvfs* status) {
   return statvfs(StateOfRequest().options.source.c_str(), status) == 0 ? 0 : -errno;
 }
@@ -341,6 +447,10 @@ fuse_operations Operations() {
   operations.release = Release;
   operations.readlink = ReadLink;
   operations.statfs = FileSystemStatus;
+  operations.getxattr = GetAttribute;
+  operations.listxattr = ListAttributes;
+  operations.setxattr = SetAttribute;
+  operations.removexattr = RemoveAttribute;
   return operations;
 }
 

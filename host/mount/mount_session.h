@@ -8,9 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "plugin_client.h"
+#include "client/plugin_client.h"
 
 namespace quendrix::host::mount {
+
+// The extended attribute of a member whose make failed: the reason, until
+// the member is made, or its file or the rules change.
+inline constexpr const char* kErrorAttribute = "user.quendrix.error";
 
 struct MountOptions {
   std::string source;      // absolute: a file or a folder

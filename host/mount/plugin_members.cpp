@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "archive_session.h"
+#include "client/archive_session.h"
 
 namespace quendrix::host::mount {
 namespace {

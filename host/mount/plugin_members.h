@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "mount/member_cache.h"
-#include "plugin_client.h"
+#include "client/plugin_client.h"
 
 namespace quendrix::host::mount {
 

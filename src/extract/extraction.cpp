@@ -1,10 +1,11 @@
 #include "extract/extraction.h"
 
+#include "extract/failure_reason.h"
 #include "extract/growth_meter.h"
 #include "extract/runner.h"
 #include "interface/wcx.h"
 #include "rules/placeholder.h"
-#include "format/shell_words.h"
+#include "format/command_pipeline.h"
 
 namespace quendrix {
 namespace {
@@ -12,9 +13,46 @@ namespace {
 // Whether the command line names a program at all.
 bool NamesAProgram(std::string_view commandLine, platform::PathStyle style) {
   if (style == platform::PathStyle::kPosix) {
-    return !SplitCommandLine(commandLine).empty();
+    const ParsedCommand parsed = ParseCommandLine(commandLine);
+    return parsed.problem || !parsed.stages.empty();
   }
   return commandLine.find_first_not_of(" \t") != std::string_view::npos;
+}
+
+// The folder a destination lies in; empty when it names none.
+std::string FolderOf(std::string_view destination, platform::PathStyle style) {
+  const std::size_t last = style == platform::PathStyle::kWindows
+                               ? destination.find_last_of("\\/")
+                               : destination.rfind('/');
+  if (last == std::string_view::npos || last == 0) return {};
+  // A drive's root ("C:\") is no folder to make.
+  if (style == platform::PathStyle::kWindows && last == 2 && destination[1] == ':') return {};
+  return std::string(destination.substr(0, last));
+}
+
+// Why a final command line cannot run at all, before anything is started:
+// a syntax problem, a > into another file than the member's (a rule writes
+// its member and nothing else), or a program that is nowhere.
+std::optional<std::string> WhyNotRunnable(const std::string& commandLine,
+                                          std::string_view destination,
+                                          const ResolvedCommand& resolved,
+                                          const ExtractionRequest& request,
+                                          const ProgramLookup& lookup) {
+  if (request.pathStyle == platform::PathStyle::kPosix) {
+    const ParsedCommand parsed = ParseCommandLine(commandLine);
+    if (parsed.problem) return NotRunReason(parsed.problem->text);
+    if (parsed.output && parsed.output->path != destination) {
+      return NotRunReason("its > writes into " + parsed.output->path +
+                          ", not into the member's file (fileout)");
+    }
+  }
+  for (const ProgramChoice& program : resolved.programs) {
+    if (program.source == ProgramSource::kNotFound) {
+      return program.name + " could not be started: there is no such program " +
+             WhereProgramsAreLooked(lookup);
+    }
+  }
+  return std::nullopt;
 }
 
 // A stopped or failed program leaves a file that is not the member:
@@ -43,7 +81,8 @@ void NoteOutcome(const platform::ProcessOutcome& outcome,
 }
 
 int MakeMember(const ExtractionRequest& request,
-               const ExtractionServices& services, MemberFailure& details) {
+               const ExtractionServices& services, MemberFailure& details,
+               platform::ProcessOutcome& outcome) {
   // Past the end of the list there is no member to make.
   if (request.entry == nullptr || request.settings == nullptr) return 0;
 
@@ -51,16 +90,34 @@ int MakeMember(const ExtractionRequest& request,
       BuildDestination(request.destName,
                        IsOn(request.settings->shortFileNameFlag),
                        request.pathStyle, services.shortPathOf);
-  const std::string commandLine =
+  std::string commandLine =
       FinalCommandLine(request.entry->command, destination, request.pathStyle);
+  ResolvedCommand resolved;
+  if (services.programLookup.isProgram) {
+    resolved = ResolvePrograms(commandLine, request.entry->programInPluginDir,
+                               services.programLookup);
+    commandLine = std::move(resolved.line);
+  }
 
   // The line is in the log before the program starts, so a program that
-  // never ends still shows what was run.
+  // never ends still shows what was run, and one that cannot run what was
+  // tried.
   if (IsOn(request.settings->logFlag) && services.writeLog &&
       !request.logDir.empty()) {
     services.writeLog(static_cast<std::int16_t>(request.entryNumber),
                       commandLine, request.logDir);
   }
+  if (const std::optional<std::string> why = WhyNotRunnable(
+          commandLine, destination, resolved, request, services.programLookup)) {
+    details.reason = *why;
+    return E_ECREATE;
+  }
+
+  // A member in a folder (a listed docs/a.txt, say) may be asked for where
+  // the host has not made its folder: it is made first, as for any file a
+  // user saves there.
+  const std::string folder = FolderOf(request.destName, request.pathStyle);
+  if (!folder.empty() && services.makeFolder) services.makeFolder(folder);
 
   const std::uint32_t style = request.settings->showConsole | kWaitFlag;
   if (!services.runCommand) return 0;
@@ -81,7 +138,6 @@ int MakeMember(const ExtractionRequest& request,
     return services.progress(meter.Grown(
         now ? std::optional<std::int64_t>(now->size) : std::nullopt));
   };
-  platform::ProcessOutcome outcome;
   if (!services.progress) {
     outcome = services.runCommand(commandLine, style, nullptr);
   } else {
@@ -97,6 +153,9 @@ int MakeMember(const ExtractionRequest& request,
     return E_EABORTED;
   }
   if (!outcome.started) {
+    // A file of < or > may have been made before a program of a pipeline
+    // failed to start.
+    RemoveIfWritten(member, request.encoding, before);
     // An empty command line (the request before the first header works on
     // the blank entry 0) starts nothing, and that is no failure.
     return NamesAProgram(commandLine, request.pathStyle) ? E_ECREATE : 0;
@@ -124,8 +183,10 @@ std::string FinalCommandLine(std::string_view command,
 int ExtractEntry(const ExtractionRequest& request,
                  const ExtractionServices& services, MemberFailure* failure) {
   MemberFailure details;
-  const int result = MakeMember(request, services, details);
+  platform::ProcessOutcome outcome;
+  const int result = MakeMember(request, services, details, outcome);
   details.result = result;
+  if (details.reason.empty()) details.reason = FailureReasonOf(result, outcome);
   if (failure != nullptr) *failure = std::move(details);
   return result;
 }

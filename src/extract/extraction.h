@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "extract/destination.h"
+#include "extract/program_lookup.h"
 #include "platform/platform.h"
 #include "rules/entry.h"
 #include "rules/lookup.h"
@@ -33,6 +34,12 @@ struct ExtractionServices {
   // Empty when the host asked for no reports: the program is then simply
   // waited for.
   std::function<bool(std::int64_t grown)> progress;
+  // Makes the folder of a destination, with the folders above it, when it
+  // is missing; without it nothing is made.
+  std::function<void(const std::string& folder)> makeFolder;
+  // Where programs named without a folder are looked for. Without its
+  // isProgram the command line runs as it is written.
+  ProgramLookup programLookup;
 };
 
 // How often a running program's member is looked at for the progress
@@ -66,11 +73,16 @@ struct MemberFailure {
   std::int32_t exitStatus = -1;
   std::int32_t signal = 0;       // the signal that ended it (POSIX); 0 otherwise
   std::string errorOutput;       // the end of its standard error, where kept
+  // Why, in one line: which program, and what became of it (see
+  // extract/failure_reason.h); empty when the member was made.
+  std::string reason;
 };
 
 // Makes the member: builds the final command line in a working copy (the
 // stored entry keeps its "fileout", so the same member can be extracted to
-// several destinations), logs it when the rules ask, runs it and waits.
+// several destinations), puts in the full path of each program named
+// without a folder (extract/program_lookup.h), logs it when the rules ask,
+// runs it and waits.
 //
 // The member is made when its program exits with status 0 and a file is at
 // the destination the host named (also when the command line held its
@@ -81,7 +93,11 @@ struct MemberFailure {
 //   member passes for a whole one; a file there that it never touched
 //   stays. With IgnoreExitCode on, the status counts for nothing.
 // - E_ECREATE: the program left no file, or a command line that names a
-//   program could not start it at all.
+//   program could not start it at all: its program is nowhere (a bare name
+//   neither in the plug-in's folder nor on PATH), the system refused to
+//   start it, a file of < or > cannot be opened, or (Linux) the line has a
+//   syntax problem or its > writes into another file than the member's. A
+//   line that cannot run is not run, and nothing is written.
 // `failure`, when given, receives the details.
 //
 // When the progress report asks to stop while the program runs, the program

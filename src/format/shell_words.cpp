@@ -1,5 +1,7 @@
 #include "format/shell_words.h"
 
+#include <optional>
+
 namespace quendrix {
 namespace {
 
@@ -7,6 +9,15 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 bool EscapableInDoubleQuotes(char c) {
   return c == '$' || c == '`' || c == '"' || c == '\\';
+}
+
+std::optional<TokenKind> OperatorOf(char c) {
+  switch (c) {
+    case '<': return TokenKind::kRead;
+    case '>': return TokenKind::kWrite;
+    case '|': return TokenKind::kPipe;
+    default: return std::nullopt;
+  }
 }
 
 bool IsPlainWordCharacter(char c) {
@@ -36,40 +47,54 @@ void AppendSingleQuoted(std::string& out, std::string_view value) {
 
 }  // namespace
 
-std::vector<std::string> SplitCommandLine(std::string_view line) {
-  std::vector<std::string> words;
-  std::string word;
+TokenizedLine TokenizeCommandLine(std::string_view line, std::size_t maxTokens) {
+  TokenizedLine result;
+  CommandToken word;
   bool inWord = false;  // a quote pair alone makes an (empty) word
   QuoteState state = QuoteState::kUnquoted;
+  const auto endWord = [&](std::size_t end) {
+    if (!inWord) return;
+    word.end = end;
+    result.tokens.push_back(std::move(word));
+    word = CommandToken{};
+    inWord = false;
+  };
+  const auto startWord = [&](std::size_t at) {
+    if (inWord) return;
+    word.begin = at;
+    inWord = true;
+  };
 
-  for (std::size_t i = 0; i < line.size(); ++i) {
+  for (std::size_t i = 0; i < line.size() && result.tokens.size() < maxTokens; ++i) {
     const char c = line[i];
     switch (state) {
       case QuoteState::kUnquoted:
         if (IsBlank(c)) {
-          if (inWord) words.push_back(std::move(word));
-          word.clear();
-          inWord = false;
+          endWord(i);
+        } else if (const std::optional<TokenKind> op = OperatorOf(c)) {
+          endWord(i);
+          if (result.tokens.size() == maxTokens) break;
+          result.tokens.push_back(CommandToken{*op, std::string(1, c), i, i + 1});
         } else if (c == '\'') {
+          startWord(i);
           state = QuoteState::kSingleQuoted;
-          inWord = true;
         } else if (c == '"') {
+          startWord(i);
           state = QuoteState::kDoubleQuoted;
-          inWord = true;
         } else if (c == '\\') {
-          inWord = true;
+          startWord(i);
           // A backslash at the very end has nothing to escape and stays.
-          word += i + 1 < line.size() ? line[++i] : '\\';
+          word.text += i + 1 < line.size() ? line[++i] : '\\';
         } else {
-          word += c;
-          inWord = true;
+          startWord(i);
+          word.text += c;
         }
         break;
       case QuoteState::kSingleQuoted:
         if (c == '\'') {
           state = QuoteState::kUnquoted;
         } else {
-          word += c;
+          word.text += c;
         }
         break;
       case QuoteState::kDoubleQuoted:
@@ -77,14 +102,23 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
           state = QuoteState::kUnquoted;
         } else if (c == '\\' && i + 1 < line.size() &&
                    EscapableInDoubleQuotes(line[i + 1])) {
-          word += line[++i];
+          word.text += line[++i];
         } else {
-          word += c;
+          word.text += c;
         }
         break;
     }
   }
-  if (inWord) words.push_back(std::move(word));
+  if (result.tokens.size() < maxTokens) endWord(line.size());
+  result.unclosedQuote = state != QuoteState::kUnquoted;
+  return result;
+}
+
+std::vector<std::string> SplitCommandLine(std::string_view line) {
+  std::vector<std::string> words;
+  for (CommandToken& token : TokenizeCommandLine(line).tokens) {
+    words.push_back(std::move(token.text));
+  }
   return words;
 }
 

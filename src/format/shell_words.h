@@ -1,5 +1,6 @@
-// The command-line syntax of the Linux build: words and quotes as the POSIX
-// shell reads them, and nothing else of the shell.
+// The command-line syntax of the Linux build: words, quotes and the
+// operators < > | as the POSIX shell reads them, and nothing else of the
+// shell.
 //
 // On Windows a started program parses its own command line, and file names
 // cannot hold a quotation mark. On Linux a file name may hold any byte but
@@ -14,13 +15,41 @@
 
 namespace quendrix {
 
-// Splits a command line into words: blanks (space, tab, newline) separate
-// words; single quotes keep everything literally; double quotes keep
-// everything literally except that a backslash before $ ` " \ stands for
-// that character; outside quotes a backslash makes the next character
-// literal. Quotes and backslashes are removed; an unclosed quote runs to the
-// end. Nothing is expanded ($, `, ~, globs), and > | ; & are ordinary
-// characters. '' and "" make an empty word.
+// What a piece of a command line is: a word, or one of the three operators
+// that only an unquoted, unescaped < > | makes.
+enum class TokenKind { kWord, kRead, kWrite, kPipe };
+
+struct CommandToken {
+  TokenKind kind = TokenKind::kWord;
+  // A word's text with its quotes and backslashes removed; an operator's
+  // own character.
+  std::string text;
+  // Where the token stands in the line: [begin, end), quotes included.
+  std::size_t begin = 0;
+  std::size_t end = 0;
+};
+
+struct TokenizedLine {
+  std::vector<CommandToken> tokens;
+  // A quote that nothing closes runs to the end of the line.
+  bool unclosedQuote = false;
+};
+
+// Splits a command line into words and operators: blanks (space, tab,
+// newline) separate words; single quotes keep everything literally; double
+// quotes keep everything literally except that a backslash before $ ` " or
+// a backslash stands for that character; outside quotes a backslash makes the next
+// character literal. Quotes and backslashes are removed; an unclosed quote
+// runs to the end. Outside quotes and not after a backslash, < > and | are
+// operators, tokens of their own even where no blank separates them from a
+// word ("a>b" is a, >, b). Nothing is expanded ($, `, ~, globs), and ; & and
+// every other character are ordinary. '' and "" make an empty word. Reading
+// stops once `maxTokens` tokens are complete.
+TokenizedLine TokenizeCommandLine(std::string_view line,
+                                  std::size_t maxTokens = std::size_t(-1));
+
+// The texts of TokenizeCommandLine's tokens, operators included, for
+// callers that only look at the words.
 std::vector<std::string> SplitCommandLine(std::string_view line);
 
 enum class QuoteState { kUnquoted, kSingleQuoted, kDoubleQuoted };

@@ -159,5 +159,17 @@ using CanYouHandleThisFileWFn = int(QUENDRIX_WCX_CALL*)(char16_t*);
 // its standard error, zero-terminated in a buffer of the given size.
 using QuendrixMemberFailureFn = int(QUENDRIX_WCX_CALL*)(ArchiveHandle, int*,
                                                        int*, char*, int);
+// quendrix's own, optional: the same member's reason in one line of UTF-8,
+// zero-terminated in a buffer of the given size (which program, and what
+// became of it); returns what QuendrixMemberFailure returns.
+using QuendrixMemberFailureReasonFn = int(QUENDRIX_WCX_CALL*)(ArchiveHandle, char*, int);
+// quendrix's own, optional: why the last OpenArchive or OpenArchiveW of the
+// calling thread failed: returns its OpenResult (0 when it succeeded) and
+// gives a line of UTF-8 and the end of the list program's standard error,
+// each zero-terminated in a buffer of the given size.
+using QuendrixOpenFailureFn = int(QUENDRIX_WCX_CALL*)(char*, int, char*, int);
+// quendrix's own, optional: the warning about an open archive's list (names
+// skipped, a list cut), one line of UTF-8; empty when there is none.
+using QuendrixListWarningFn = int(QUENDRIX_WCX_CALL*)(ArchiveHandle, char*, int);
 
 }  // namespace quendrix

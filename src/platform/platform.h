@@ -140,6 +140,11 @@ std::optional<std::int64_t> FileModifiedUnixSeconds(const std::string& path);
 // The local calendar time of an instant given in seconds since 1970.
 CalendarTime LocalCalendarTime(std::int64_t unixSeconds);
 
+// The instant of a local calendar time in seconds since 1970 (the time
+// zone's rules of that day applied); nothing when the system cannot place
+// it.
+std::optional<std::int64_t> UnixSecondsOfLocalTime(const CalendarTime& time);
+
 // Sets the file's last-write time; false when it cannot be set.
 bool SetFileModifiedUnixSeconds(const std::string& path, std::int64_t seconds);
 
@@ -172,8 +177,21 @@ struct ProcessOutcome {
   std::int32_t signal = 0;
   // The last kErrorOutputLimit bytes the program wrote to its standard
   // error, where its output is hidden and the platform keeps them (POSIX,
-  // show state 0); empty elsewhere.
+  // show state 0); empty elsewhere. The programs of a pipeline share it.
   std::string errorOutput;
+  // How many programs the command line joined (POSIX pipelines; 1
+  // elsewhere), and which of them (from 0) the outcome speaks of: the one
+  // that could not be started, or the last one, counted from the left, of
+  // those that failed (as the shell's pipefail tells), whose status and
+  // signal `value` and `signal` then are; -1 when every program succeeded.
+  std::int32_t stageCount = 1;
+  std::int32_t failedStage = -1;
+  // The program of `failedStage` as it was to be started.
+  std::string program;
+  // Why nothing could be started, in the system's words ("No such file or
+  // directory"), or what keeps the line from running at all; empty when the
+  // programs started.
+  std::string startError;
 
   // A program that was started and, after a wait, ended with `value`
   // (without a wait: whose identifier is `value`).
@@ -212,22 +230,70 @@ inline constexpr std::chrono::milliseconds kStopGrace{2000};
 // `showState`, no inherited handle, the host's environment and current
 // directory; with `wait`, blocks without a time limit until it has ended.
 // On Windows the command line goes to CreateProcessA as it is (CreateProcessW
-// for UTF-8 text). On POSIX it is
-// split by SplitCommandLine (format/shell_words.h) and the first word is the
-// program, searched in PATH when it holds no "/"; standard input is
-// /dev/null, and show state 0 sends standard output there too, and standard
-// error into a pipe that is drained while the program runs, of which the
-// outcome keeps the end (errorOutput) after a wait.
+// for UTF-8 text). On POSIX it is read by ParseCommandLine
+// (format/command_pipeline.h): each program of the pipeline is started
+// directly, the first word of its stage naming it (searched in PATH when it
+// holds no "/"), each one's standard output joined to the next one's
+// standard input by a pipe. The first reads the file of a < (else
+// /dev/null); the last writes into the file of a > (created, or emptied),
+// else, with show state 0, into /dev/null. With show state 0 the standard
+// error of every program goes into one pipe that is drained while they run,
+// of which the outcome keeps the end (errorOutput) after a wait. A line with
+// a syntax problem, or whose files cannot be opened, starts nothing. When a
+// program of a pipeline cannot be started, those started before it are
+// ended. After a wait, the outcome is a failure when any program failed.
 //
-// With a `watch` (which implies a wait), the program starts as the head of
-// a group of its own (a POSIX process group; a Windows job object), so that
-// everything it starts can be ended with it: when the watch says stop, the
-// group is asked to end (SIGTERM), ended for good after kStopGrace
-// (SIGKILL; Windows ends the job at once), and waited for.
+// With a `watch` (which implies a wait), the programs start in a group of
+// their own (a POSIX process group, headed by the first; a Windows job
+// object), so that everything they start can be ended with them: when the
+// watch says stop, the group is asked to end (SIGTERM), ended for good after
+// kStopGrace (SIGKILL; Windows ends the job at once), and waited for.
 ProcessOutcome RunProcess(const std::string& commandLine,
                           std::uint32_t showState, bool wait,
                           const ProcessWatch* watch = nullptr,
                           TextEncoding encoding = TextEncoding::kSystem);
+
+// Whether a program the system can start is at `path`: on POSIX a regular
+// file that may be executed, on Windows any file that is not a folder.
+bool IsProgramFile(const std::string& path,
+                   TextEncoding encoding = TextEncoding::kSystem);
+
+// The full path of the program that a bare name (one without a folder)
+// starts from the system's search path: on POSIX the first executable file
+// of that name in a folder of PATH (an empty entry is the current folder;
+// without PATH, /bin:/usr/bin), as execvp looks; on Windows the file that
+// SearchPathW finds, with ".exe" added to a name without an extension.
+// Nothing when there is none.
+std::optional<std::string> FindProgramOnPath(
+    const std::string& name, TextEncoding encoding = TextEncoding::kSystem);
+
+// What a program wrote to its standard output, read into memory: the list
+// of members that a rules section's list program prints.
+struct CapturedOutput {
+  // How the program (every program of a POSIX pipeline) ended; after a cut
+  // or a time-out it was ended by the host, and `outcome.stopped` is set.
+  ProcessOutcome outcome;
+  // The first `limit` bytes it wrote, at most.
+  std::string output;
+  // It wrote more than `limit` bytes; it was ended once the limit was read.
+  bool cut = false;
+  // It ran longer than the time limit and was ended.
+  bool timedOut = false;
+};
+
+// Runs `commandLine` as RunProcess runs it with show state 0 and a wait,
+// with its standard output going into a pipe that the host reads while it
+// runs, and its standard error kept as RunProcess keeps it
+// (outcome.errorOutput). Nothing else of the host reaches the program: on
+// Windows the two pipe ends and the null device are the only handles it
+// inherits, by an explicit handle list (PROC_THREAD_ATTRIBUTE_HANDLE_LIST);
+// on POSIX every other descriptor is closed. The programs run in a group of
+// their own (a process group; a job object), which is ended, everything the
+// programs started included, when `timeout` passes or when the output
+// exceeds `limit` bytes.
+CapturedOutput RunCapturingOutput(const std::string& commandLine, std::size_t limit,
+                                  std::chrono::milliseconds timeout,
+                                  TextEncoding encoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
 // The state of a file, to tell whether a program wrote it.
@@ -236,6 +302,9 @@ struct FileState {
   std::int64_t size = 0;
   // The last write, in the system's own units; only compared.
   std::int64_t modified = 0;
+  // The last change of its content or its attributes (POSIX: the status
+  // change time; Windows: the change time), which no program can set back.
+  std::int64_t changed = 0;
   // Which file this is (device and inode; volume and file index), so that a
   // file replaced by another of the same size and time still shows.
   std::uint64_t identity = 0;
@@ -257,11 +326,22 @@ bool RemoveFile(const std::string& path,
 bool FileExists(const std::string& path,
                 TextEncoding encoding = TextEncoding::kSystem);
 
-// Makes the directory `path` and every missing directory above it (on POSIX
-// readable by their owner alone, as a user's configuration folder should
-// be); true when the directory exists afterwards.
+// Whether a directory exists at `path`.
+bool FolderExists(const std::string& path,
+                  TextEncoding encoding = TextEncoding::kSystem);
+
+// Who may use a folder that MakeDirectories makes (POSIX; Windows folders
+// take their parent's permissions).
+enum class FolderAccess {
+  kOwnerOnly,  // as a user's configuration folder should be
+  kAsUsual,    // as the user's umask allows, as for any folder a user makes
+};
+
+// Makes the directory `path` and every missing directory above it, with
+// `access`; true when the directory exists afterwards.
 bool MakeDirectories(const std::string& path,
-                     TextEncoding encoding = TextEncoding::kSystem);
+                     TextEncoding encoding = TextEncoding::kSystem,
+                     FolderAccess access = FolderAccess::kOwnerOnly);
 
 // ---------------------------------------------------------------------------
 // Appending to a shared text file.

@@ -139,6 +139,30 @@ QUENDRIX_EXPORT int QUENDRIX_WCX_CALL QuendrixMemberFailure(
                   : quendrix::E_BAD_ARCHIVE;
 }
 
+// quendrix's own: the same member's reason in one line of UTF-8 (which
+// program, and what became of it), for hosts that show it; the program's
+// own words stay QuendrixMemberFailure's.
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL QuendrixMemberFailureReason(
+    ArchiveHandle handle, char* reason, int reasonSize) {
+  return g_plugin ? g_plugin->LastFailureReason(handle, reason, reasonSize)
+                  : quendrix::E_BAD_ARCHIVE;
+}
+
+// quendrix's own: why the last open on the calling thread failed (a list
+// program that failed, say), for hosts that show it. Returns that open's
+// OpenResult, 0 when the thread's last open succeeded.
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL QuendrixOpenFailure(char* reason, int reasonSize,
+                                                          char* message, int messageSize) {
+  return g_plugin ? g_plugin->LastOpenFailure(reason, reasonSize, message, messageSize)
+                  : quendrix::E_BAD_ARCHIVE;
+}
+
+// quendrix's own: what a handle's list program printed that was not taken.
+QUENDRIX_EXPORT int QUENDRIX_WCX_CALL QuendrixListWarning(ArchiveHandle handle, char* text,
+                                                          int textSize) {
+  return g_plugin ? g_plugin->ListWarning(handle, text, textSize) : quendrix::E_BAD_ARCHIVE;
+}
+
 #ifdef _WIN32
 // The wide functions, with UTF-16 text (WCHAR is char16_t's size on Windows).
 

@@ -13,6 +13,9 @@
 #include "plugin/session_text.h"
 #include "plugin/timestamp.h"
 #include "rules/lookup.h"
+#include "rules/placeholder.h"
+#include "extract/program_lookup.h"
+#include "extract/failure_reason.h"
 
 namespace quendrix {
 namespace {
@@ -57,6 +60,24 @@ PluginServices PluginServices::Platform(platform::TextEncoding encoding) {
   services.runCommand = [encoding](const std::string& line, std::uint32_t style,
                                    const platform::ProcessWatch* watch) {
     return RunCommand(line, style, watch, encoding);
+  };
+  services.isProgram = [encoding](const std::string& path) {
+    return platform::IsProgramFile(path, encoding);
+  };
+  services.searchPath = [encoding](const std::string& name) {
+    return platform::FindProgramOnPath(name, encoding);
+  };
+  services.makeFolder = [encoding](const std::string& folder) {
+    if (!platform::FolderExists(folder, encoding)) {
+      platform::MakeDirectories(folder, encoding, platform::FolderAccess::kAsUsual);
+    }
+  };
+  services.fileState = [encoding](const std::string& path) {
+    return platform::StateOfFile(path, encoding);
+  };
+  services.captureOutput = [encoding](const std::string& line, std::size_t limit,
+                                      std::chrono::milliseconds timeout) {
+    return platform::RunCapturingOutput(line, limit, timeout, encoding);
   };
   services.writeLog = [encoding](std::int16_t entryNumber,
                                  std::string_view commandLine,
@@ -107,9 +128,10 @@ std::shared_ptr<Session> Plugin::Lookup(std::string path,
   context.extension = session->extension;
   context.environment = services.environment;
   context.shortPathOf = services.shortPathOf;
-  const LookupResult result = LookupRules(
+  LookupResult result = LookupRules(
       session->extension, *rules, context, session->settings, session->entryTable);
-  if (result.command1 == kNotFound) return nullptr;
+  if (!result.Serves()) return nullptr;
+  session->list = std::move(result.list);
   return session;
 }
 
@@ -124,10 +146,24 @@ ArchiveHandle Plugin::Open(std::string path, platform::TextEncoding encoding,
     const std::shared_ptr<Session> session = Lookup(std::move(path), encoding);
     if (session == nullptr) {
       openResult = E_NOT_SUPPORTED;
+      NoteOpenFailure(E_NOT_SUPPORTED, encoding,
+                      "the rules have no section for files of this kind", {});
       return nullptr;
     }
     session->ArcDosTime =
         SideOf(encoding).services.archiveTime(session->archivePath);
+    if (session->list) {
+      std::string reason;
+      std::string errorOutput;
+      session->listing = ListingOf(*session, reason, errorOutput);
+      if (session->listing == nullptr) {
+        openResult = E_BAD_ARCHIVE;
+        NoteOpenFailure(E_BAD_ARCHIVE, session->encoding, std::move(reason),
+                        std::move(errorOutput));
+        return nullptr;
+      }
+    }
+    NoteOpenFailure(0, encoding, {}, {});
     return HandleOf(sessions_.Add(session));
   } catch (const std::bad_alloc&) {
     openResult = openMode == PK_OM_LIST ? E_EOPEN : E_NOT_SUPPORTED;
@@ -153,42 +189,52 @@ ArchiveHandle Plugin::OpenArchive(tOpenArchiveData* data) noexcept {
 
 int Plugin::ReadNext(
     ArchiveHandle handle,
-    const std::function<void(const Session&, const Entry&)>& fill) {
+    const std::function<void(const Session&, const MemberView&)>& fill) {
   const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
   if (session == nullptr) return E_BAD_ARCHIVE;
   const std::lock_guard<std::mutex> lock(session->mutex);
   // The position stops one past the last member, so a finished list stays
-  // finished however often it is asked, and never reads outside the table.
-  if (session->currentEntry <= session->entryTable.UpperBound()) {
-    ++session->currentEntry;
+  // finished however often it is asked, and never reads outside the list.
+  const std::int32_t count = session->MemberCount();
+  if (session->currentEntry <= count) ++session->currentEntry;
+  if (session->currentEntry > count) return E_END_ARCHIVE;
+  if (!fill) return 0;
+  const std::int32_t numbered = session->entryTable.UpperBound();
+  if (session->currentEntry <= numbered) {
+    fill(*session, MemberView{session->entryTable.Find(session->currentEntry)->fileout,
+                              std::nullopt, std::nullopt});
+  } else {
+    const ListedMember& member =
+        session->listing->members.members[static_cast<std::size_t>(
+            session->currentEntry - numbered - 1)];
+    fill(*session, MemberView{member.name, member.size, member.time});
   }
-  const Entry* entry = session->entryTable.Find(session->currentEntry);
-  if (entry == nullptr) return E_END_ARCHIVE;
-  if (fill) fill(*session, *entry);
   return 0;
 }
 
 int Plugin::ReadHeader(ArchiveHandle handle, tHeaderData* header) noexcept {
   if (header == nullptr) return ReadNext(handle, nullptr);
-  return ReadNext(handle, [header](const Session& session, const Entry& entry) {
+  return ReadNext(handle, [header](const Session& session, const MemberView& member) {
     // Only a session opened through a wide function needs its name written
     // anew, and without memory for that the name stays empty.
     std::string converted;
     if (session.encoding != platform::TextEncoding::kSystem) {
       try {
-        converted = SystemTextOfSession(entry.fileout, session.encoding);
+        converted = SystemTextOfSession(member.name, session.encoding);
       } catch (...) {
       }
     }
     const std::string& name =
-        session.encoding == platform::TextEncoding::kSystem ? entry.fileout
-                                                            : converted;
+        session.encoding == platform::TextEncoding::kSystem ? member.name : converted;
     const std::size_t length = std::min(name.size(), kMemberNameLimit);
     std::memcpy(header->FileName, name.data(), length);
     header->FileName[length] = '\0';
-    header->FileTime = static_cast<std::int32_t>(session.ArcDosTime);
-    header->UnpSize = 1;
-    header->PackSize = 1;
+    header->FileTime = static_cast<std::int32_t>(
+        member.time ? HeaderTimeOf(*member.time) : session.ArcDosTime);
+    // The record's sizes have 31 bits; a larger member shows the most they hold.
+    const std::int64_t size = std::min<std::int64_t>(member.size.value_or(1), INT_MAX);
+    header->UnpSize = static_cast<std::int32_t>(size);
+    header->PackSize = static_cast<std::int32_t>(size);
   });
 }
 
@@ -229,6 +275,25 @@ int Plugin::Process(const Session& session, int operation,
       request.entryNumber = session.currentEntry;
     }
     request.entry = session.entryTable.Find(request.entryNumber);
+    // A listed member is made by the section's extract= command with its
+    // name in place of [M].
+    Entry listed;
+    const std::int32_t numbered = session.entryTable.UpperBound();
+    std::string notMadeReason;
+    if (request.entryNumber > numbered && session.listing != nullptr &&
+        request.entryNumber <= session.MemberCount()) {
+      const ListedMember& member = session.listing->members.members[static_cast<std::size_t>(
+          request.entryNumber - numbered - 1)];
+      if (session.list->extractCommand) {
+        listed.command = ReplacePlaceholder(*session.list->extractCommand, kMemberPlaceholder,
+                                            member.name, side.services.pathStyle, kCommandLimit);
+        listed.programInPluginDir = session.list->extractProgramInPluginDir;
+      } else {
+        notMadeReason = "the section has list= but no extract=, which makes listed members";
+      }
+      listed.fileout = member.name;
+      request.entry = &listed;
+    }
     request.destName = destName;
     request.settings = &session.settings;
     request.logDir = session.logDir;
@@ -239,7 +304,19 @@ int Plugin::Process(const Session& session, int operation,
     services.runCommand = side.services.runCommand;
     services.writeLog = side.services.writeLog;
     services.progress = ProgressReporter(session, destName);
+    services.makeFolder = side.services.makeFolder;
+    services.programLookup.style = side.services.pathStyle;
+    services.programLookup.pluginDir = side.pluginDir;
+    services.programLookup.isProgram = side.services.isProgram;
+    services.programLookup.searchPath = side.services.searchPath;
     MemberFailure failure;
+    if (!notMadeReason.empty()) {
+      failure.result = E_ECREATE;
+      failure.reason = std::move(notMadeReason);
+      const std::lock_guard<std::mutex> lock(session.mutex);
+      session.lastFailure = std::move(failure);
+      return E_ECREATE;
+    }
     const int result = ExtractEntry(request, services, &failure);
     const std::lock_guard<std::mutex> lock(session.mutex);
     session.lastFailure = std::move(failure);
@@ -280,6 +357,97 @@ int Plugin::LastFailure(ArchiveHandle handle, std::int32_t* exitStatus,
     message[text.size()] = '\0';
   }
   return failure.result;
+}
+
+namespace {
+
+// Copies `text` into a host's buffer of `size` bytes, cut at its end where
+// it does not fit, never inside a UTF-8 sequence, and zero-terminated.
+void CopyUtf8(std::string_view text, char* buffer, std::int32_t size) {
+  if (buffer == nullptr || size <= 0) return;
+  std::size_t length = std::min(text.size(), static_cast<std::size_t>(size) - 1);
+  while (length > 0 && length < text.size() &&
+         (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
+    --length;
+  }
+  std::memcpy(buffer, text.data(), length);
+  buffer[length] = '\0';
+}
+
+std::string Utf8OfSession(std::string text, platform::TextEncoding encoding) {
+  return encoding == platform::TextEncoding::kUtf8 ? text : platform::Utf8FromSystemText(text);
+}
+
+}  // namespace
+
+void Plugin::NoteOpenFailure(int result, platform::TextEncoding encoding, std::string reason,
+                             std::string errorOutput) noexcept {
+  try {
+    OpenFailure failure{result, Utf8OfSession(std::move(reason), encoding),
+                        std::move(errorOutput)};
+    const std::lock_guard<std::mutex> lock(openFailuresMutex_);
+    if (openFailures_.size() >= kMaxOpenSessions &&
+        !openFailures_.contains(std::this_thread::get_id())) {
+      openFailures_.erase(openFailures_.begin());
+    }
+    openFailures_[std::this_thread::get_id()] = std::move(failure);
+  } catch (...) {
+  }
+}
+
+int Plugin::LastOpenFailure(char* reason, std::int32_t reasonSize, char* message,
+                            std::int32_t messageSize) noexcept {
+  try {
+    const std::lock_guard<std::mutex> lock(openFailuresMutex_);
+    const auto found = openFailures_.find(std::this_thread::get_id());
+    const OpenFailure none;
+    const OpenFailure& failure = found == openFailures_.end() ? none : found->second;
+    CopyUtf8(failure.reason, reason, reasonSize);
+    // The end of a program's message says why: a small buffer gets the end.
+    std::string_view words = failure.errorOutput;
+    if (messageSize > 0 && words.size() >= static_cast<std::size_t>(messageSize)) {
+      words.remove_prefix(words.size() - static_cast<std::size_t>(messageSize) + 1);
+      while (!words.empty() && (static_cast<unsigned char>(words.front()) & 0xC0) == 0x80) {
+        words.remove_prefix(1);
+      }
+    }
+    CopyUtf8(words, message, messageSize);
+    return failure.result;
+  } catch (...) {
+    CopyUtf8({}, reason, reasonSize);
+    CopyUtf8({}, message, messageSize);
+    return E_NO_MEMORY;
+  }
+}
+
+int Plugin::ListWarning(ArchiveHandle handle, char* text, std::int32_t textSize) noexcept {
+  const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
+  if (session == nullptr) return E_BAD_ARCHIVE;
+  try {
+    CopyUtf8(session->listing != nullptr
+                 ? Utf8OfSession(session->listing->warning, session->encoding)
+                 : std::string(),
+             text, textSize);
+    return 0;
+  } catch (...) {
+    CopyUtf8({}, text, textSize);
+    return E_NO_MEMORY;
+  }
+}
+
+int Plugin::LastFailureReason(ArchiveHandle handle, char* reason,
+                              std::int32_t reasonSize) noexcept {
+  const std::shared_ptr<Session> session = sessions_.Find(ValueOf(handle));
+  if (session == nullptr) return E_BAD_ARCHIVE;
+  try {
+    const std::lock_guard<std::mutex> lock(session->mutex);
+    const MemberFailure& failure = session->lastFailure;
+    CopyUtf8(Utf8OfSession(failure.reason, session->encoding), reason, reasonSize);
+    return failure.result;
+  } catch (...) {
+    CopyUtf8({}, reason, reasonSize);
+    return E_NO_MEMORY;
+  }
 }
 
 std::function<bool(std::int64_t)> Plugin::ProgressReporter(

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
+#include <unordered_map>
 
 #include "platform/platform.h"
 #include "plugin/handles.h"
@@ -43,6 +46,20 @@ struct PluginServices {
   // directory given, which is made when it is missing).
   decltype(ExtractionServices::runCommand) runCommand;
   decltype(ExtractionServices::writeLog) writeLog;
+  // Whether a program file is at a path, and the program of a bare name on
+  // the system's search path: where a command's programs are found
+  // (extract/program_lookup.h). Without them commands run as written.
+  decltype(ProgramLookup::isProgram) isProgram;
+  decltype(ProgramLookup::searchPath) searchPath;
+  // Makes a destination's missing folder (see ExtractionServices).
+  decltype(ExtractionServices::makeFolder) makeFolder;
+  // The state of a file: a list is kept while its file keeps its state.
+  // Without it no list is kept.
+  std::function<std::optional<platform::FileState>(const std::string&)> fileState;
+  // Runs a list program, reading what it prints (platform::RunCapturingOutput).
+  std::function<platform::CapturedOutput(const std::string&, std::size_t,
+                                         std::chrono::milliseconds)>
+      captureOutput;
 
   // The platform's own, taking and giving text in `encoding`.
   static PluginServices Platform(
@@ -132,6 +149,30 @@ class Plugin {
                   std::int32_t* signalNumber, char* message,
                   std::int32_t messageSize) noexcept;
 
+  // Why the last PK_EXTRACT on `handle` did not make its member, in one
+  // line of UTF-8: which program, and what became of it ("/usr/bin/mutool
+  // could not be started: No such file or directory", "its program ended
+  // with exit status 3"); empty when it made the member. The program's own
+  // words are LastFailure's. Returns what LastFailure returns; the line is
+  // cut at its end to fit `reasonSize` bytes, zero-terminated.
+  int LastFailureReason(ArchiveHandle handle, char* reason,
+                        std::int32_t reasonSize) noexcept;
+
+  // Why the last OpenArchive or OpenArchiveW of the calling thread failed,
+  // for hosts that know this export: its OpenResult (0 when the last open
+  // on this thread succeeded, or none failed yet), a line of UTF-8 saying
+  // why (for a list program that failed: which, and what became of it) and
+  // the end of the list program's standard error, each cut to fit its
+  // buffer and zero-terminated where the pointer is not null.
+  int LastOpenFailure(char* reason, std::int32_t reasonSize, char* message,
+                      std::int32_t messageSize) noexcept;
+
+  // The warning about the list of the session that `handle` names (names
+  // skipped, sizes or times not understood, a cut list) in one line of
+  // UTF-8, empty when there is none; 0, or E_BAD_ARCHIVE for a handle that
+  // names no open session.
+  int ListWarning(ArchiveHandle handle, char* text, std::int32_t textSize) noexcept;
+
   // The session of an open handle, or null: for tests that look at what a
   // lookup stored before anything runs.
   std::shared_ptr<const Session> SessionOf(ArchiveHandle handle);
@@ -158,7 +199,7 @@ class Plugin {
   // member is current and `fill` is set, calls it under the session's lock:
   // 0, E_END_ARCHIVE at the end of the list or E_BAD_ARCHIVE.
   int ReadNext(ArchiveHandle handle,
-               const std::function<void(const Session&, const Entry&)>& fill);
+               const std::function<void(const Session&, const MemberView&)>& fill);
   // ProcessFile for the session that `handle` names, whose destination
   // `destinationOf` gives in the session's encoding.
   int ProcessNamed(
@@ -169,6 +210,11 @@ class Plugin {
   // of text; nothing when the session has none.
   std::function<bool(std::int64_t)> ProgressReporter(
       const Session& session, std::string_view destName) const;
+  // The members the list program of `session` prints, from the cache when
+  // its file and command are unchanged; null, with why in `reason` and the
+  // program's last words in `errorOutput`, when the list cannot be had.
+  std::shared_ptr<const Listing> ListingOf(const Session& session, std::string& reason,
+                                           std::string& errorOutput);
   // Makes the current member at `destName` (in the session's encoding) when
   // `operation` asks for it.
   int Process(const Session& session, int operation,
@@ -177,6 +223,20 @@ class Plugin {
   const PluginSide system_;
   const PluginSide utf8_;
   SessionTable sessions_;
+  ListCache lists_;
+
+  // Why the last open of each thread failed, for LastOpenFailure; the
+  // threads of a host are few, and past kMaxOpenSessions of them the entries
+  // of others go.
+  struct OpenFailure {
+    int result = 0;
+    std::string reason;       // UTF-8
+    std::string errorOutput;  // as the program wrote it
+  };
+  void NoteOpenFailure(int result, platform::TextEncoding encoding, std::string reason,
+                       std::string errorOutput) noexcept;
+  std::mutex openFailuresMutex_;
+  std::unordered_map<std::thread::id, OpenFailure> openFailures_;
   std::atomic<ProcessDataProc> everyProcessData_{nullptr};
   std::atomic<ChangeVolProc> everyChangeVolume_{nullptr};
   std::atomic<ProcessDataProcW> everyProcessDataW_{nullptr};

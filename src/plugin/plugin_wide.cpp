@@ -6,6 +6,7 @@
 #include "plugin/handles.h"
 #include "plugin/plugin.h"
 #include "plugin/session_text.h"
+#include "plugin/timestamp.h"
 
 namespace quendrix {
 namespace {
@@ -33,21 +34,23 @@ ArchiveHandle Plugin::OpenArchiveW(tOpenArchiveDataW* data) noexcept {
 int Plugin::ReadHeaderExW(ArchiveHandle handle,
                           tHeaderDataExW* header) noexcept {
   if (header == nullptr) return ReadNext(handle, nullptr);
-  return ReadNext(handle, [header](const Session& session, const Entry& entry) {
+  return ReadNext(handle, [header](const Session& session, const MemberView& member) {
     // Without memory for the converted name the name stays empty.
     std::u16string name;
     try {
-      name = Utf16TextOfSession(entry.fileout, session.encoding);
+      name = Utf16TextOfSession(member.name, session.encoding);
     } catch (...) {
     }
     const std::u16string_view cut = CutUtf16(name, kWideMemberNameLimit);
     std::copy(cut.begin(), cut.end(), header->FileName);
     header->FileName[cut.size()] = u'\0';
-    header->FileTime = static_cast<std::int32_t>(session.ArcDosTime);
-    header->PackSize = 1;
-    header->PackSizeHigh = 0;
-    header->UnpSize = 1;
-    header->UnpSizeHigh = 0;
+    header->FileTime = static_cast<std::int32_t>(
+        member.time ? HeaderTimeOf(*member.time) : session.ArcDosTime);
+    const auto size = static_cast<std::uint64_t>(member.size.value_or(1));
+    header->PackSize = static_cast<std::int32_t>(size & 0xFFFFFFFF);
+    header->PackSizeHigh = static_cast<std::int32_t>(size >> 32);
+    header->UnpSize = header->PackSize;
+    header->UnpSizeHigh = header->PackSizeHigh;
   });
 }
 

@@ -3,16 +3,27 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <mutex>
 #include <string>
 
 #include "extract/extraction.h"
+#include "plugin/list_cache.h"
 #include "interface/wcx.h"
 #include "platform/platform.h"
 #include "rules/entry.h"
 #include "rules/lookup.h"
 
 namespace quendrix {
+
+// A member as a host is told of it: its name in the session's encoding and,
+// for a listed member, the size and time its list gave.
+struct MemberView {
+  const std::string& name;
+  std::optional<std::int64_t> size;
+  std::optional<ListedTime> time;
+};
 
 // A file manager lists one archive on its main thread while another is being
 // copied out on a worker thread, so nothing of one opened file may live
@@ -36,12 +47,24 @@ struct Session {
   // The member stamp, in the form this platform's hosts read FileTime.
   std::uint32_t ArcDosTime = 0;
   EntryTable entryTable;
+  // The section's list= and extract=, when it has them, and the members the
+  // list program printed, which come after the numbered ones; the list is
+  // shared with the plug-in's cache of lists.
+  std::optional<ListRules> list;
+  std::shared_ptr<const Listing> listing;
+
+  // How many members the session lists: the numbered, then the listed.
+  std::int32_t MemberCount() const {
+    return entryTable.UpperBound() +
+           (listing ? static_cast<std::int32_t>(listing->members.members.size()) : 0);
+  }
 
   // Changed by the host's calls on this session's handle.
   mutable std::mutex mutex;
-  // Number of the entry the last ReadHeader moved to; 0 before the first.
-  // Entry numbers fit in 16 bits, but the position one past a list of 32767
-  // members does not, so it is kept in 32 bits and never wraps.
+  // Number of the member the last ReadHeader moved to; 0 before the first.
+  // Numbered members come first, from 1, and listed ones after them. Entry
+  // numbers fit in 16 bits, but listed members and the position one past a
+  // list of 32767 members do not, so it is kept in 32 bits and never wraps.
   std::int32_t currentEntry = 0;
   ProcessDataProc processData = nullptr;
   ChangeVolProc changeVolume = nullptr;

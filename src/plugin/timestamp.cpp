@@ -28,4 +28,15 @@ std::uint32_t ArchiveHeaderTime(const std::string& archivePath,
   }
 }
 
+std::uint32_t HeaderTimeOf(const ListedTime& time) {
+  if constexpr (platform::kHeaderTimeKind == platform::HeaderTimeKind::kDosDateTime) {
+    return PackDosDateTime(time.day, time.month, time.year, time.hour, time.minute, time.second);
+  } else {
+    const platform::CalendarTime local{time.year, time.month, time.day,
+                                       time.hour, time.minute, time.second};
+    const std::optional<std::int64_t> seconds = platform::UnixSecondsOfLocalTime(local);
+    return seconds ? static_cast<std::uint32_t>(*seconds) : 0u;
+  }
+}
+
 }  // namespace quendrix

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "format/member_list.h"
 #include "platform/platform.h"
 
 namespace quendrix {
@@ -24,5 +25,10 @@ std::uint32_t PackDosDateTime(std::int32_t day, std::int32_t month,
 std::uint32_t ArchiveHeaderTime(
     const std::string& archivePath,
     platform::TextEncoding encoding = platform::TextEncoding::kSystem);
+
+// The FileTime value this platform's hosts expect for a member whose list
+// gave it the local time `time`: packed on Windows, seconds since 1970
+// elsewhere (0 when the system cannot place the time).
+std::uint32_t HeaderTimeOf(const ListedTime& time);
 
 }  // namespace quendrix

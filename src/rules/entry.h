@@ -24,6 +24,10 @@ inline void CutTo(std::string& text, std::size_t limit) {
 struct Entry {
   std::string command;  // expanded command line, "fileout" still in place
   std::string fileout;  // expanded member name
+  // The command named its program without a folder, and the plug-in's
+  // folder was put in front: when the program is not there, the one of
+  // that name on PATH runs instead.
+  bool programInPluginDir = false;
 };
 
 // Entries indexed from 0 to an upper bound. Entry 0 is never listed; the

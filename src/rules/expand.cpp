@@ -3,6 +3,8 @@
 #include "rules/entry.h"
 #include "rules/placeholder.h"
 #include "rules/replace.h"
+#include "format/command_pipeline.h"
+#include "format/shell_words.h"
 
 namespace quendrix {
 namespace {
@@ -28,14 +30,53 @@ bool StartsWithAbsoluteProgram(std::string_view command, PathStyle style) {
          command[1] == '/';
 }
 
+// The program's name as the command writes it at `at`: on Windows the first
+// token, in quotes or up to the first blank; on POSIX the word there.
+std::string ProgramWordAt(std::string_view command, std::size_t at, PathStyle style) {
+  if (style == PathStyle::kPosix) {
+    const TokenizedLine first = TokenizeCommandLine(command.substr(at), 1);
+    if (first.tokens.empty() || first.tokens.front().kind != TokenKind::kWord) return {};
+    return first.tokens.front().text;
+  }
+  if (command.starts_with('"')) {
+    const std::size_t close = command.find('"', 1);
+    return std::string(command.substr(1, close == std::string_view::npos ? close : close - 1));
+  }
+  return std::string(command.substr(0, command.find_first_of(" \t")));
+}
+
+// A bare name has no folder part: it means a program that the plug-in's
+// folder or PATH holds.
+bool IsBareName(std::string_view name, PathStyle style) {
+  if (name.empty()) return false;
+  return style == PathStyle::kPosix ? name.find('/') == std::string_view::npos
+                                    : name.find_first_of("\\/:") == std::string_view::npos;
+}
+
+// Where the plug-in's folder goes in front of a relative command: its start.
+// A POSIX command that begins with a redirection ("< filein tool") names its
+// program after it, and the folder goes in front of that word.
+std::size_t ProgramStart(std::string_view command, PathStyle style) {
+  if (style != PathStyle::kPosix) return 0;
+  const std::size_t first = command.find_first_not_of(" \t\n");
+  if (first == std::string_view::npos || command[first] != '<') return 0;
+  const ParsedCommand parsed = ParseCommandLine(command);
+  return parsed.stages.empty() ? 0 : parsed.stages.front().programBegin;
+}
+
 // A command that starts with a percent sign, typically a token that stayed
-// unexpanded, is left to the user's own setting.
-void PrefixRelativeCommand(std::string& command,
-                           const ExpansionContext& context) {
-  if (StartsWithAbsoluteProgram(command, context.pathStyle)) return;
-  if (!command.empty() && command[0] == '%') return;
-  command.insert(0, InsertionText({}, context.pluginDir, command, context.pathStyle));
+// unexpanded, is left to the user's own setting. Says whether the command
+// named its program by a bare name that got the folder in front.
+bool PrefixRelativeCommand(std::string& command, const ExpansionContext& context) {
+  const std::size_t at = ProgramStart(command, context.pathStyle);
+  const std::string_view program = std::string_view(command).substr(at);
+  if (StartsWithAbsoluteProgram(program, context.pathStyle)) return false;
+  if (!command.empty() && command[0] == '%') return false;
+  const bool bare = IsBareName(ProgramWordAt(command, at, context.pathStyle), context.pathStyle);
+  command.insert(at, InsertionText(std::string_view(command).substr(0, at), context.pluginDir,
+                                   program, context.pathStyle));
   CutTo(command, kTemplateLimit);
+  return bare;
 }
 
 std::string ArchivePathForCommand(const ExpansionContext& context) {
@@ -74,7 +115,7 @@ ExpandedEntry ExpandEntry(std::string_view commandTemplate,
   if (command.find('%') != std::string::npos) {
     command = ExpandEnvironmentTokens(command, context.environment, kTemplateLimit);
   }
-  PrefixRelativeCommand(command, context);
+  const bool programInPluginDir = PrefixRelativeCommand(command, context);
 
   // Member names are never quoted: they are names, not command lines.
   std::string fileout(fileoutTemplate.substr(0, kTemplateLimit));
@@ -89,7 +130,7 @@ ExpandedEntry ExpandEntry(std::string_view commandTemplate,
   }
   ReplacePlaceholderIn(command, kBaseNamePlaceholder, context.baseName, style);
   ReplacePlaceholderIn(command, kExtensionPlaceholder, context.extension, style);
-  return {std::move(command), std::move(fileout)};
+  return {std::move(command), std::move(fileout), programInPluginDir};
 }
 
 }  // namespace quendrix

@@ -29,13 +29,17 @@ struct ExpansionContext {
 struct ExpandedEntry {
   std::string command;
   std::string fileout;
+  // The command's program was a bare name, which got the plug-in's folder
+  // in front (see Entry).
+  bool programInPluginDir = false;
 };
 
 // Turns one pair of templates, as read from the rules file, into the command
 // line and member name stored in the entry. In the command, in this order:
 // "[quendrix_path]" becomes the plug-in directory; environment tokens are
 // filled in; a command that does not start with an absolute program path or
-// a percent sign gets the plug-in directory in front; "filein" becomes the
+// a percent sign gets the plug-in directory in front (in the POSIX style, a
+// command that starts with "<" FILE gets it in front of its program's word); "filein" becomes the
 // archive path; "[N]" and "[E]" become the archive's base name and
 // extension. In the member name only "[N]" and "[E]" are filled in, always as
 // plain text. "fileout" is left for extraction. Every step cuts its result to

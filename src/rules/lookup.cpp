@@ -18,6 +18,19 @@ std::uint8_t ShowStateOf(std::string_view text) {
   return 0;
 }
 
+// ListTimeout= in whole seconds; anything else, or a value out of range,
+// gives the default.
+std::chrono::seconds ListTimeoutOf(std::string_view text) {
+  if (text.empty() || text.size() > 9) return kDefaultListTimeout;
+  long seconds = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return kDefaultListTimeout;
+    seconds = seconds * 10 + (c - '0');
+  }
+  if (seconds < 1 || seconds > kLongestListTimeout.count()) return kDefaultListTimeout;
+  return std::chrono::seconds(seconds);
+}
+
 }  // namespace
 
 LookupResult LookupRules(std::string_view extension, const RulesSource& rules,
@@ -52,10 +65,27 @@ LookupResult LookupRules(std::string_view extension, const RulesSource& rules,
     Entry* entry = table.Find(n);
     entry->command = std::move(expanded.command);
     entry->fileout = std::move(expanded.fileout);
+    entry->programInPluginDir = expanded.programInPluginDir;
   }
 
-  return {rules.Read(section, "command1", kNotFound, kValueBuffer),
-          std::move(section)};
+  LookupResult result{rules.Read(section, "command1", kNotFound, kValueBuffer),
+                      section, std::nullopt};
+  const std::string list = rules.Read(section, "list", kNotFound, kValueBuffer);
+  if (list != kNotFound) {
+    ListRules listRules;
+    ExpandedEntry expanded = ExpandEntry(list, {}, context);
+    listRules.command = std::move(expanded.command);
+    listRules.programInPluginDir = expanded.programInPluginDir;
+    const std::string extract = rules.Read(section, "extract", kNotFound, kValueBuffer);
+    if (extract != kNotFound) {
+      ExpandedEntry expandedExtract = ExpandEntry(extract, {}, context);
+      listRules.extractCommand = std::move(expandedExtract.command);
+      listRules.extractProgramInPluginDir = expandedExtract.programInPluginDir;
+    }
+    listRules.timeout = ListTimeoutOf(rules.Read(section, "ListTimeout", "", kValueBuffer));
+    result.list = std::move(listRules);
+  }
+  return result;
 }
 
 }  // namespace quendrix

@@ -1,7 +1,9 @@
 // The rules lookup: which members a file of a given extension shows.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,14 +29,36 @@ struct RuleSettings {
 // A setting is on only when its text is exactly "1".
 inline bool IsOn(std::string_view flag) { return flag == "1"; }
 
+// How long a list program may run by default, and at most.
+inline constexpr std::chrono::seconds kDefaultListTimeout{30};
+inline constexpr std::chrono::seconds kLongestListTimeout{3600};
+
+// The members a section lists by a program: its list= command, whose
+// program prints their names, and its extract= command, which makes any of
+// them, with "[M]" standing for the member's name.
+struct ListRules {
+  std::string command;  // list=, expanded as a command is
+  bool programInPluginDir = false;
+  std::optional<std::string> extractCommand;  // extract=, expanded; [M] and fileout left
+  bool extractProgramInPluginDir = false;
+  // ListTimeout= in seconds (1 to kLongestListTimeout); past it the open fails.
+  std::chrono::seconds timeout = kDefaultListTimeout;
+};
+
 struct LookupResult {
   std::string command1;  // the raw command1 of the resolved section, or kNotFound
   std::string section;   // the section the keys were read from, after synonym
+  // The section's list=, when it has one.
+  std::optional<ListRules> list;
+
+  // A file is served when its section has command1 or list=.
+  bool Serves() const { return command1 != kNotFound || list.has_value(); }
 };
 
 // Reads the section for `extension` (after one synonym step) from `rules`,
 // fills `settings`, and rebuilds `table` with one expanded entry per complete
-// command/fileout pair, numbered from 1. `context` supplies what expansion
+// command/fileout pair, numbered from 1; list=, extract= and ListTimeout=
+// go into the result's `list`. `context` supplies what expansion
 // fills in; its shortFileName is taken from the section read here.
 LookupResult LookupRules(std::string_view extension, const RulesSource& rules,
                          ExpansionContext context, RuleSettings& settings,

@@ -16,10 +16,12 @@ inline constexpr std::string_view kArchivePathPlaceholder = "filein";
 inline constexpr std::string_view kBaseNamePlaceholder = "[N]";
 inline constexpr std::string_view kExtensionPlaceholder = "[E]";
 inline constexpr std::string_view kDestinationPlaceholder = "fileout";
+// A listed member's name, in the command that makes any listed member.
+inline constexpr std::string_view kMemberPlaceholder = "[M]";
 
-inline constexpr std::array<std::string_view, 5> kPlaceholders = {
+inline constexpr std::array<std::string_view, 6> kPlaceholders = {
     kPluginDirPlaceholder, kArchivePathPlaceholder, kBaseNamePlaceholder,
-    kExtensionPlaceholder, kDestinationPlaceholder};
+    kExtensionPlaceholder, kDestinationPlaceholder, kMemberPlaceholder};
 
 // The text that puts `value` into a command line between `before` and
 // `after`.

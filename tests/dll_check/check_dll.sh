@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Examines a built Windows plug-in without running it: machine type, exactly
 # the eight exports of the interface, GetBackgroundFlags, the six wide
-# functions and quendrix's own QuendrixMemberFailure under undecorated names,
-# the callee-pops calling convention of 32-bit exports, exactly the DLLs it
+# functions and quendrix's own QuendrixMemberFailure, QuendrixMemberFailureReason,
+# QuendrixOpenFailure and QuendrixListWarning under undecorated names, the
+# callee-pops calling convention of 32-bit exports, exactly the DLLs it
 # imports, and the version resource.
 # Usage: check_dll.sh DLL OBJDUMP ARCH(i386|x86-64) FILE-NAME
 set -u
@@ -21,9 +22,9 @@ esac
 exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^[ \t]*\[/{print $NF; next} on && NF==0{on=0}' <<<"$headers" | sort)
 expected=$(printf '%s\n' CanYouHandleThisFile CloseArchive GetBackgroundFlags GetPackerCaps OpenArchive ProcessFile ReadHeader SetChangeVolProc SetProcessDataProc \
   CanYouHandleThisFileW OpenArchiveW ProcessFileW ReadHeaderExW SetChangeVolProcW SetProcessDataProcW \
-  QuendrixMemberFailure | sort)
+  QuendrixMemberFailure QuendrixMemberFailureReason QuendrixOpenFailure QuendrixListWarning | sort)
 if [[ "$exports" != "$expected" ]]; then
-  fail "exports differ from the eight of the interface, GetBackgroundFlags, the six wide functions and QuendrixMemberFailure:"; diff <(echo "$expected") <(echo "$exports")
+  fail "exports differ from the eight of the interface, GetBackgroundFlags, the six wide functions, QuendrixMemberFailure and QuendrixMemberFailureReason:"; diff <(echo "$expected") <(echo "$exports")
 fi
 
 # Imports: exactly the DLLs the plug-in needs, each named. kernel32 serves
@@ -73,7 +74,8 @@ if [[ $arch == i386 ]]; then
               SetChangeVolProc:0x8 SetProcessDataProc:0x8 CanYouHandleThisFile:0x4 GetPackerCaps:none \
               GetBackgroundFlags:none OpenArchiveW:0x4 ReadHeaderExW:0x8 ProcessFileW:0x10 \
               SetChangeVolProcW:0x8 SetProcessDataProcW:0x8 CanYouHandleThisFileW:0x4 \
-              QuendrixMemberFailure:0x14; do
+              QuendrixMemberFailure:0x14 QuendrixMemberFailureReason:0xc \
+              QuendrixOpenFailure:0x10 QuendrixListWarning:0xc; do
     name=${pair%%:*} bytes=${pair#*:}
     body=$(awk -v n="$name" '$0 ~ "<_?"n"(@[0-9]+)?>:$"{on=1; next} on && /^[0-9a-f]+ <.*>:$/{exit} on{print}' <<<"$disassembly")
     [[ -n $body ]] || { fail "$name: function not found in the disassembly"; continue; }

@@ -29,6 +29,11 @@
 //                   write N bytes to standard error, lines of the letters
 //                   a to z ending in their number, as a chatty program does;
 //                   exit with 122 when a write falls short
+//   --stdout-file FILE
+//                   write the bytes of FILE to standard output, as a list
+//                   program prints its names
+//   --cat TAG       copy standard input to standard output, then write TAG
+//                   and a newline there, as one program of a pipeline
 //   --exit N        exit with code N (default 0)
 //
 // The record has one item a line. Values are written as LENGTH:BYTES, so a
@@ -64,6 +69,8 @@ struct Options {
   std::vector<std::string> probes;
   bool readStdin = false;
   std::vector<std::string> prints;
+  std::optional<std::string> catTag;
+  std::optional<std::string> stdoutFile;
   long long stderrBytes = 0;
   int sleepMilliseconds = 0;
   std::optional<int> signalNumber;
@@ -107,6 +114,10 @@ std::optional<Options> Parse(int argc, char** argv) {
       options.readStdin = true;
     } else if (option == "--print" && value(text)) {
       options.prints.push_back(text);
+    } else if (option == "--stdout-file" && value(text)) {
+      options.stdoutFile = text;
+    } else if (option == "--cat" && value(text)) {
+      options.catTag = text;
     } else if (option == "--stderr-bytes" && value(text)) {
       options.stderrBytes = std::atoll(text.c_str());
     } else if (option == "--sleep" && value(text)) {
@@ -259,6 +270,24 @@ int Run(int argc, char** argv) {
   for (const std::string& text : options->prints) {
     std::cout << text << std::endl;
     std::cerr << text << std::endl;
+  }
+  if (options->stdoutFile) {
+    std::FILE* file = std::fopen(options->stdoutFile->c_str(), "rb");
+    if (file == nullptr) return 120;
+    char chunk[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+      if (std::fwrite(chunk, 1, got, stdout) != got) break;
+    }
+    std::fclose(file);
+    std::fflush(stdout);
+  }
+  if (options->catTag) {
+    std::cout << std::cin.rdbuf();
+    // An empty input leaves the stream failed; the tag goes out all the same.
+    std::cout.clear();
+    std::cout << *options->catTag << std::endl;
+    if (!std::cout) return 121;
   }
   if (options->stderrBytes > 0 && !WriteStandardErrorBytes(options->stderrBytes)) return 122;
   if (options->signalNumber) EndBySignal(*options->signalNumber);

@@ -248,12 +248,14 @@ namespace {
 // On Linux a file name may hold any byte but "/" and NUL. Whatever the names
 // of the archive and the destination directory, the program receives each
 // path whole, as one argument, in unquoted, double-quoted and single-quoted
-// templates alike; and only the program the rule names is started.
+// templates alike, and a < or > reads or writes exactly that file: a name
+// that holds < > or | never becomes an operator; and only the program the
+// rule names is started.
 TEST(HostileNamesExtractionTest, LinuxProgramsReceiveTheExactPaths) {
   if (platform::kPathStyle == platform::PathStyle::kWindows) {
     GTEST_SKIP() << "Windows file names cannot hold these characters";
   }
-  const std::string hostile = " a b \"q\" 'q' $HOME `id` \\ x\n-y ";
+  const std::string hostile = " a b \"q\" 'q' $HOME `id` \\ x\n-y > | < 2>x >>|";
   struct Rule {
     const char* label;
     const char* command;
@@ -263,6 +265,9 @@ TEST(HostileNamesExtractionTest, LinuxProgramsReceiveTheExactPaths) {
       {"double-quoted", "/usr/bin/sort -o \"fileout\" \"filein\""},
       {"single-quoted", "/usr/bin/sort -o 'fileout' 'filein'"},
       {"shell script", "/bin/sh -c 'cat \"$1\" > \"$2\"' sh filein fileout"},
+      {"redirections", "/usr/bin/sort < filein > fileout"},
+      {"quoted redirections", "/usr/bin/sort < \"filein\" > 'fileout'"},
+      {"pipeline", "/bin/cat filein | /usr/bin/sort > fileout"},
   };
   for (const Rule& rule : rules) {
     TempDir data;

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The Windows zip as a file manager that installs plug-ins from zips reads
 # it: pluginst.inf at the root with its keys, and the files it names beside
-# it, with nothing in a folder.
+# it; the one folder is docs/, the documents the README links to, which such
+# a file manager copies along with the rest of the zip into the plug-in's
+# folder.
 #   zip_test.sh build/package/quendrix-VERSION-windows.zip
 set -uo pipefail
 zip=$1
+sources=$(cd "$(dirname "$0")/../.." && pwd)
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 failures=0
@@ -12,10 +15,16 @@ fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
 unzip -q "$zip" -d "$dir/unpacked" || { echo "FAILED: cannot unpack $zip"; exit 1; }
 listed=$(cd "$dir/unpacked" && find . -mindepth 1 | sed 's|^\./||' | sort)
-expected=$(printf '%s\n' README.md pluginst.inf quendrix.exe quendrix.ini \
-  quendrix.wcx quendrix.wcx64 | sort)
+expected=$( (printf '%s\n' README.md pluginst.inf quendrix.exe quendrix.ini \
+  quendrix.wcx quendrix.wcx64 docs
+  cd "$sources" && ls docs/*.md) | sort)
 [[ $listed == "$expected" ]] ||
   fail "the zip holds"$'\n'"$listed"$'\n'"instead of"$'\n'"$expected"
+
+# The README's links into docs/ lead to files of the zip.
+while read -r link; do
+  [[ -f $dir/unpacked/$link ]] || fail "the README's link $link leads to no file of the zip"
+done < <(grep -o '](docs/[^)#]*' "$dir/unpacked/README.md" 2>/dev/null | sed 's/^](//' | sort -u)
 
 inf=$dir/unpacked/pluginst.inf
 # The file manager reads it as an INI file; line ends may be CR LF.
@@ -38,4 +47,4 @@ machine() { od -An -tx1 -j "$(($(od -An -tu4 -j 60 -N 4 "$1") + 4))" -N 2 "$1" |
 [[ $(machine "$dir/unpacked/quendrix.wcx64") == 6486 ]] || fail "quendrix.wcx64 is not an x64 DLL"
 
 if ((failures)); then exit 1; fi
-echo "zip_test: $zip has pluginst.inf and its files at its root"
+echo "zip_test: $zip has pluginst.inf and its files at its root, and docs/"

@@ -57,6 +57,12 @@ LoadedPlugin::LoadedPlugin(std::string_view rules, std::string_view utf8Folder)
       library_.Symbol("GetBackgroundFlags"));
   memberFailure = reinterpret_cast<QuendrixMemberFailureFn>(
       library_.Symbol("QuendrixMemberFailure"));
+  memberFailureReason = reinterpret_cast<QuendrixMemberFailureReasonFn>(
+      library_.Symbol("QuendrixMemberFailureReason"));
+  openFailure =
+      reinterpret_cast<QuendrixOpenFailureFn>(library_.Symbol("QuendrixOpenFailure"));
+  listWarning =
+      reinterpret_cast<QuendrixListWarningFn>(library_.Symbol("QuendrixListWarning"));
   ResolveWideFunctions();
 }
 
@@ -134,6 +140,30 @@ std::vector<std::string> LoadedPlugin::List(const std::string& archive,
   }
   Close(opened.handle);
   return names;
+}
+
+std::string LoadedPlugin::FailureReason() const {
+  if (memberFailureReason == nullptr) return {};
+  std::string reason(8192, '\0');
+  memberFailureReason(last_.load(), reason.data(), static_cast<int>(reason.size()));
+  reason.resize(reason.find('\0'));
+  return reason;
+}
+
+std::string LoadedPlugin::OpenFailureReason() const {
+  if (openFailure == nullptr) return {};
+  std::string reason(8192, '\0');
+  openFailure(reason.data(), static_cast<int>(reason.size()), nullptr, 0);
+  reason.resize(reason.find('\0'));
+  return reason;
+}
+
+std::string LoadedPlugin::ListWarningText() const {
+  if (listWarning == nullptr) return {};
+  std::string text(8192, '\0');
+  listWarning(last_.load(), text.data(), static_cast<int>(text.size()));
+  text.resize(text.find('\0'));
+  return text;
 }
 
 }  // namespace quendrix::testing

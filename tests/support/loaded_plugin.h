@@ -69,6 +69,14 @@ class LoadedPlugin {
   std::vector<std::string> List(const std::string& archive,
                                 std::size_t limit = 100000) const;
 
+  // The reason line of the last extraction on the last opened handle, as
+  // QuendrixMemberFailureReason gives it; empty without that export.
+  std::string FailureReason() const;
+  // Why the last open on this thread failed (QuendrixOpenFailure's line);
+  // and the list warning of the last opened handle.
+  std::string OpenFailureReason() const;
+  std::string ListWarningText() const;
+
   // The wide functions, with UTF-8 text converted to and from UTF-16; only
   // where the plug-in exports them (HasWideFunctions).
   bool HasWideFunctions() const;
@@ -91,6 +99,9 @@ class LoadedPlugin {
   CanYouHandleThisFileFn canYouHandleThisFile = nullptr;
   GetBackgroundFlagsFn getBackgroundFlags = nullptr;  // null when not exported
   QuendrixMemberFailureFn memberFailure = nullptr;    // null when not exported
+  QuendrixMemberFailureReasonFn memberFailureReason = nullptr;  // likewise
+  QuendrixOpenFailureFn openFailure = nullptr;                  // likewise
+  QuendrixListWarningFn listWarning = nullptr;                  // likewise
   // Null where not exported.
   OpenArchiveWFn openArchiveW = nullptr;
   ReadHeaderExWFn readHeaderExW = nullptr;

@@ -1,4 +1,5 @@
 #include "rules/expand.h"
+#include "format/command_pipeline.h"
 
 #include <gtest/gtest.h>
 
@@ -276,8 +277,47 @@ INSTANTIATE_TEST_SUITE_P(
                     R"(/opt/plug/conv -o 'report.final doc' "report.final" report.final)"},
         CommandCase{"placeholder inside a word", "profileinfo", {},
                     "/opt/plug/pro/data/report.final.docfo"},
+        CommandCase{"redirections", "conv < filein > fileout", {},
+                    "/opt/plug/conv < /data/report.final.doc > fileout"},
+        CommandCase{"program after its input", "< filein conv > fileout", {},
+                    "< /data/report.final.doc /opt/plug/conv > fileout"},
+        CommandCase{"absolute program after its input", " < filein /bin/conv", {},
+                    " < /data/report.final.doc /bin/conv"},
+        CommandCase{"only the first program of a pipeline", "a filein | b > fileout", {},
+                    "/opt/plug/a /data/report.final.doc | b > fileout"},
         CommandCase{"empty", "", {}, "/opt/plug/"}),
     CaseName);
+
+// A command whose program is a bare name gets the plug-in's folder in front,
+// and the entry remembers it, so that the program is looked for on PATH when
+// the folder has none; a program given with a folder part, a full path or a
+// variable is taken as written.
+TEST(ExpansionTest, RemembersAProgramNamedWithoutAFolder) {
+  struct Case {
+    PathStyle style;
+    std::string_view commandTemplate;
+    bool bare;
+  };
+  for (const Case& c : {Case{PathStyle::kPosix, "conv filein", true},
+                        Case{PathStyle::kPosix, "'my conv' filein", true},
+                        Case{PathStyle::kPosix, "< filein conv", true},
+                        Case{PathStyle::kPosix, "./conv filein", false},
+                        Case{PathStyle::kPosix, "sub/conv filein", false},
+                        Case{PathStyle::kPosix, "/usr/bin/conv filein", false},
+                        Case{PathStyle::kPosix, "[quendrix_path]conv", false},
+                        Case{PathStyle::kPosix, "%NOSUCHVAR%conv", false},
+                        Case{PathStyle::kPosix, "", false},
+                        Case{PathStyle::kWindows, "conv.exe filein", true},
+                        Case{PathStyle::kWindows, R"("my conv.exe" filein)", true},
+                        Case{PathStyle::kWindows, R"(tools\conv.exe filein)", false},
+                        Case{PathStyle::kWindows, R"(C:	\conv.exe filein)", false},
+                        Case{PathStyle::kWindows, R"(\server\conv.exe)", false}}) {
+    const Archive archive = c.style == PathStyle::kWindows ? WindowsArchive() : PosixArchive();
+    EXPECT_EQ(ExpandEntry(c.commandTemplate, "x", ContextFor(archive, c.style)).programInPluginDir,
+              c.bare)
+        << c.commandTemplate;
+  }
+}
 
 TEST(PosixExpansionTest, MemberNamesAreNeverQuoted) {
   const Archive archive = PosixArchive("/data/it's a \"test\".$x");
@@ -327,8 +367,10 @@ TEST(PosixExpansionTest, HostileArchiveNamesStayOneExactArgument) {
       "/data/x' ; rm -rf ~ '.txt",                    "/data/tab\there.txt",
       "/data/[N] [E] fileout filein.txt",             "/data/%HOME% %a%b%.txt",
       "/data/\\",             "/data/'",              "/data/\"",
-      "/data/''\"\"\\\\",     "/data/x.[quendrix_path]"};
-  const std::string destination = "/out/new \"dest\" 'fileout' $x\\";
+      "/data/''\"\"\\\\",     "/data/x.[quendrix_path]", ">",
+      "|",                    "<",                    "/data/a>b|c<d",
+      "/data/ > fileout | x", "/data/2>&1",           "/data/>>"};
+  const std::string destination = "/out/new \"dest\" 'fileout' $x\\ > | <";
   struct Template {
     std::string_view text;
     const char* prefix;  // what the template puts in the argument before the path
@@ -351,6 +393,50 @@ TEST(PosixExpansionTest, HostileArchiveNamesStayOneExactArgument) {
                                                    PathStyle::kPosix, kCommandLimit);
       const Words withDestination = {"/usr/bin/sort", "-o", destination, t.prefix + name};
       EXPECT_EQ(SplitCommandLine(final), withDestination) << t.text << "\n" << final;
+    }
+  }
+}
+
+// Names that hold < > or | fill the places of a command with operators and
+// never become operators themselves: the programs, the file read and the
+// file written are exactly the ones the rule names.
+TEST(PosixExpansionTest, HostileNamesNeverBecomeOperators) {
+  const std::vector<std::string> names = {">", "|", "<", "/d/a>b|c<d", "/d/ > fileout | x",
+                                          "/d/x' > '/etc/passwd", "/d/x\" | \"rm", "/d/\\>y"};
+  const std::string destination = "/out/a > b | c < d";
+  struct Template {
+    std::string_view text;
+    std::vector<std::vector<std::string>> stages;  // "IN" stands for the name
+    bool readsInput;
+  };
+  const Template templates[] = {
+      {"/bin/conv < filein > fileout", {{"/bin/conv"}}, true},
+      {"/bin/conv < \"filein\" > 'fileout'", {{"/bin/conv"}}, true},
+      {"/bin/cat filein | /bin/sort -u | /bin/tr a b > fileout",
+       {{"/bin/cat", "IN"}, {"/bin/sort", "-u"}, {"/bin/tr", "a", "b"}}, false},
+      {"/bin/conv x=filein>fileout", {{"/bin/conv", "x=IN"}}, false},
+  };
+  for (const Template& t : templates) {
+    for (const std::string& name : names) {
+      const Archive archive = PosixArchive(name);
+      const ExpansionContext context = ContextFor(archive, PathStyle::kPosix);
+      const std::string final =
+          ReplacePlaceholder(ExpandEntry(t.text, "x", context).command, "fileout", destination,
+                             PathStyle::kPosix, kCommandLimit);
+      const ParsedCommand parsed = ParseCommandLine(final);
+      ASSERT_FALSE(parsed.problem) << final;
+      std::vector<std::vector<std::string>> expected = t.stages;
+      for (auto& stage : expected) {
+        for (std::string& word : stage) {
+          if (word.ends_with("IN")) word = word.substr(0, word.size() - 2) + name;
+        }
+      }
+      std::vector<std::vector<std::string>> stages;
+      for (const PipelineStage& stage : parsed.stages) stages.push_back(stage.arguments);
+      EXPECT_EQ(stages, expected) << final;
+      EXPECT_EQ(parsed.input ? parsed.input->path : "", t.readsInput ? name : "") << final;
+      ASSERT_TRUE(parsed.output) << final;
+      EXPECT_EQ(parsed.output->path, destination) << final;
     }
   }
 }

@@ -4,29 +4,41 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <memory>
+#include <vector>
 
 #include "platform/posix/descriptor.h"
-#include "platform/posix/error_tail.h"
+#include "platform/posix/pipe_reader.h"
 
 namespace quendrix::platform {
 
-// Tells when a child has ended, without reaping it. Linux hands out a
-// descriptor for the process that becomes readable when it ends, so a wait
-// with a time limit sleeps in poll() and wakes the moment the child ends;
-// where that is missing, the wait looks at the child every few milliseconds.
-// No signal handler is involved: the host owns SIGCHLD.
+// Tells when children have ended, without reaping them. Linux hands out a
+// descriptor for a process that becomes readable when it ends, so a wait
+// with a time limit sleeps in poll() and wakes the moment a child ends;
+// where that is missing, the wait looks at the children every few
+// milliseconds. No signal handler is involved: the host owns SIGCHLD.
 class ChildExit {
  public:
-  explicit ChildExit(pid_t pid);
+  explicit ChildExit(pid_t pid) : ChildExit(std::vector<pid_t>{pid}) {}
+  // The programs of a pipeline, waited for together.
+  explicit ChildExit(const std::vector<pid_t>& pids);
 
-  // True once the child has ended (it stays unreaped for waitpid); false when
-  // `limit` passed first. With a `tail`, its pipe is drained meanwhile
-  // whenever it has data.
-  bool WaitFor(std::chrono::milliseconds limit, ErrorTail* tail = nullptr);
+  // True once every child has ended (each stays unreaped for waitpid);
+  // false when `limit` passed first, or when a reader that keeps the start
+  // of its pipe became full. The `readers`' pipes (null ones are passed
+  // over) are drained meanwhile whenever they have data.
+  bool WaitFor(std::chrono::milliseconds limit, PipeReader* first = nullptr,
+               PipeReader* second = nullptr);
 
  private:
-  pid_t pid_;
-  Descriptor processDescriptor_;
+  struct Child {
+    pid_t pid;
+    std::unique_ptr<Descriptor> descriptor;
+    bool ended = false;
+  };
+  bool AllEnded() const;
+
+  std::vector<Child> children_;
 };
 
 // Whether the process group `group` still holds a process that has not

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -63,37 +64,75 @@ bool ReadStat(const char* name, char& state, long& group) {
 
 }  // namespace
 
-ChildExit::ChildExit(pid_t pid) : pid_(pid), processDescriptor_(OpenProcessDescriptor(pid)) {}
+ChildExit::ChildExit(const std::vector<pid_t>& pids) {
+  children_.reserve(pids.size());
+  for (const pid_t pid : pids) {
+    children_.push_back(Child{pid, std::make_unique<Descriptor>(OpenProcessDescriptor(pid))});
+  }
+}
 
-bool ChildExit::WaitFor(std::chrono::milliseconds limit, ErrorTail* tail) {
+bool ChildExit::AllEnded() const {
+  return std::all_of(children_.begin(), children_.end(),
+                     [](const Child& child) { return child.ended; });
+}
+
+bool ChildExit::WaitFor(std::chrono::milliseconds limit, PipeReader* first,
+                        PipeReader* second) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   const auto remaining = [&deadline] {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
   };
-  if (processDescriptor_.IsOpen()) {
+  PipeReader* const readers[] = {first, second};
+  const auto full = [&readers] {
+    return std::any_of(std::begin(readers), std::end(readers),
+                       [](const PipeReader* reader) { return reader != nullptr && reader->full(); });
+  };
+  const bool descriptors =
+      std::all_of(children_.begin(), children_.end(),
+                  [](const Child& child) { return child.descriptor->IsOpen(); });
+  if (descriptors) {
+    std::vector<pollfd> entries;
     for (;;) {
-      pollfd entries[2] = {{processDescriptor_.get(), POLLIN, 0},
-                           {tail != nullptr ? tail->readEnd() : -1, POLLIN, 0}};
-      // A negative descriptor is passed over by poll: a pipe whose writers
-      // have all gone wakes nobody.
-      const int ready = poll(entries, 2, remaining());
+      if (AllEnded()) return true;
+      if (full()) return false;
+      // The pipes come first; a negative descriptor is passed over by poll,
+      // so a pipe whose writers have all gone wakes nobody.
+      entries.clear();
+      for (const PipeReader* reader : readers) {
+        entries.push_back(pollfd{reader != nullptr ? reader->readEnd() : -1, POLLIN, 0});
+      }
+      for (const Child& child : children_) {
+        entries.push_back(pollfd{child.ended ? -1 : child.descriptor->get(), POLLIN, 0});
+      }
+      const int ready = poll(entries.data(), entries.size(), remaining());
       if (ready < 0) {
         // An interrupted poll counts as a step without news.
-        if (errno != EINTR) return HasEnded(pid_);
+        if (errno != EINTR) {
+          for (Child& child : children_) child.ended = child.ended || HasEnded(child.pid);
+          return AllEnded();
+        }
         if (remaining() == 0) return false;
         continue;
       }
-      if (entries[1].revents != 0) tail->Drain();
-      if (entries[0].revents != 0) return true;
+      for (std::size_t i = 0; i < std::size(readers); ++i) {
+        if (entries[i].revents != 0) readers[i]->Drain();
+      }
+      for (std::size_t i = 0; i < children_.size(); ++i) {
+        if (entries[i + std::size(readers)].revents != 0) children_[i].ended = true;
+      }
+      if (AllEnded()) return true;
       if (ready == 0 || remaining() == 0) return false;
     }
   }
   for (;;) {
-    if (tail != nullptr) tail->Drain();
-    if (HasEnded(pid_)) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    for (PipeReader* reader : readers) {
+      if (reader != nullptr) reader->Drain();
+    }
+    for (Child& child : children_) child.ended = child.ended || HasEnded(child.pid);
+    if (AllEnded()) return true;
+    if (full() || std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(kLookStep);
   }
 }

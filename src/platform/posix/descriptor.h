@@ -14,6 +14,12 @@ class Descriptor {
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
 
+  // Closes what is held and holds `fd` instead.
+  void Reset(int fd) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+  }
+
   bool IsOpen() const { return fd_ >= 0; }
   int get() const { return fd_; }
 

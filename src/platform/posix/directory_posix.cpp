@@ -11,7 +11,14 @@ bool FileExists(const std::string& path, TextEncoding /*encoding*/) {
   return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-bool MakeDirectories(const std::string& path, TextEncoding /*encoding*/) {
+bool FolderExists(const std::string& path, TextEncoding /*encoding*/) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool MakeDirectories(const std::string& path, TextEncoding /*encoding*/,
+                     FolderAccess access) {
+  const mode_t mode = access == FolderAccess::kOwnerOnly ? 0700 : 0777;
   // Each directory from the top down: one that exists already is passed
   // over, whoever made it, so two writers making the same folder at once
   // both succeed.
@@ -20,7 +27,7 @@ bool MakeDirectories(const std::string& path, TextEncoding /*encoding*/) {
     end = path.find('/', end + 1);
     const std::string part = path.substr(0, end);
     if (part.empty()) continue;
-    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    if (mkdir(part.c_str(), mode) != 0 && errno != EEXIST) return false;
   }
   struct stat info {};
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);

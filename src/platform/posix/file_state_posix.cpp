@@ -14,6 +14,8 @@ std::optional<FileState> StateOfFile(const std::string& path,
   state.size = static_cast<std::int64_t>(info.st_size);
   state.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
                    info.st_mtim.tv_nsec;
+  state.changed = static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1'000'000'000 +
+                  info.st_ctim.tv_nsec;
   state.identity = static_cast<std::uint64_t>(info.st_ino) ^
                    (static_cast<std::uint64_t>(info.st_dev) << 32);
   return state;

@@ -51,6 +51,20 @@ CalendarTime LocalCalendarTime(std::int64_t unixSeconds) {
   return time;
 }
 
+std::optional<std::int64_t> UnixSecondsOfLocalTime(const CalendarTime& time) {
+  struct tm local {};
+  local.tm_year = time.year - 1900;
+  local.tm_mon = time.month - 1;
+  local.tm_mday = time.day;
+  local.tm_hour = time.hour;
+  local.tm_min = time.minute;
+  local.tm_sec = time.second;
+  local.tm_isdst = -1;  // as the zone's rules of that day say
+  const time_t seconds = mktime(&local);
+  if (seconds == static_cast<time_t>(-1)) return std::nullopt;
+  return static_cast<std::int64_t>(seconds);
+}
+
 bool SetFileModifiedUnixSeconds(const std::string& path, std::int64_t seconds) {
   struct timespec times[2];
   times[0].tv_sec = 0;

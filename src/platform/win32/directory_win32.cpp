@@ -30,7 +30,13 @@ bool FileExists(const std::string& path, TextEncoding encoding) {
          (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool MakeDirectories(const std::string& path, TextEncoding encoding) {
+bool FolderExists(const std::string& path, TextEncoding encoding) {
+  const DWORD attributes = win32::WithQuietErrors(
+      [&] { return GetFileAttributesW(WidePath(path, encoding).c_str()); });
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool MakeDirectories(const std::string& path, TextEncoding encoding, FolderAccess /*access*/) {
   const std::wstring wide = WidePath(path, encoding);
   // Each directory from the top down, starting after the drive or the
   // server and share of a UNC path, which cannot be made. A failure on the

@@ -30,6 +30,10 @@ std::optional<FileState> StateOfFile(const std::string& path,
   state.size = (static_cast<std::int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   state.modified = (static_cast<std::int64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
                    info.ftLastWriteTime.dwLowDateTime;
+  FILE_BASIC_INFO basic{};
+  if (GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+    state.changed = basic.ChangeTime.QuadPart;
+  }
   state.identity = ((static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) |
                     info.nFileIndexLow) ^
                    (static_cast<std::uint64_t>(info.dwVolumeSerialNumber) << 48);

@@ -93,6 +93,21 @@ CalendarTime LocalCalendarTime(std::int64_t unixSeconds) {
   return time;
 }
 
+std::optional<std::int64_t> UnixSecondsOfLocalTime(const CalendarTime& time) {
+  const SYSTEMTIME local{static_cast<WORD>(time.year),  static_cast<WORD>(time.month), 0,
+                         static_cast<WORD>(time.day),   static_cast<WORD>(time.hour),
+                         static_cast<WORD>(time.minute), static_cast<WORD>(time.second), 0};
+  SYSTEMTIME utc{};
+  FILETIME ticks{};
+  if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
+      !SystemTimeToFileTime(&utc, &ticks)) {
+    return std::nullopt;
+  }
+  const std::int64_t value =
+      (static_cast<std::int64_t>(ticks.dwHighDateTime) << 32) | ticks.dwLowDateTime;
+  return (value - kUnixEpochIn100ns) / 10000000;
+}
+
 bool SetFileModifiedUnixSeconds(const std::string& path, std::int64_t seconds) {
   FileHandle file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -15,8 +15,9 @@ namespace quendrix::platform::win32 {
 // `showState`, the creation flags `flags`, no inherited handle, the caller's
 // environment and current directory, under the quiet error mode. Fills
 // `info` and returns true when the program was created; the caller closes
-// both handles.
+// both handles. Otherwise `lastError` says why.
 bool StartProcess(const std::string& commandLine, std::uint32_t showState,
-                  DWORD flags, TextEncoding encoding, PROCESS_INFORMATION& info);
+                  DWORD flags, TextEncoding encoding, PROCESS_INFORMATION& info,
+                  DWORD& lastError);
 
 }  // namespace quendrix::platform::win32

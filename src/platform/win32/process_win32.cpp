@@ -2,11 +2,14 @@
 // waiting for it.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/win32/process_start.h"
+#include "platform/win32/wide_text.h"
 
 namespace quendrix::platform {
 namespace {
@@ -94,6 +97,35 @@ ProcessOutcome WatchProgram(const ProcessHandles& handles, Job& job,
   }
 }
 
+// The program of a command line as CreateProcess reads it: a quoted path, or
+// the text up to the first blank.
+std::string ProgramOf(std::string_view line) {
+  line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+  if (line.starts_with('"')) {
+    line.remove_prefix(1);
+    return std::string(line.substr(0, line.find('"')));
+  }
+  return std::string(line.substr(0, line.find_first_of(" \t")));
+}
+
+// The system's words for an error code, in `encoding`, without the line end
+// the system puts after them.
+std::string SystemMessage(DWORD error, TextEncoding encoding) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring wide = length != 0 && text != nullptr ? std::wstring(text, length) : std::wstring();
+  if (text != nullptr) LocalFree(text);
+  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' ||
+                           wide.back() == L' ' || wide.back() == L'.')) {
+    wide.pop_back();
+  }
+  if (wide.empty()) return "system error " + std::to_string(error);
+  const std::string utf8 = win32::Utf8FromWide(wide);
+  return encoding == TextEncoding::kUtf8 ? utf8 : SystemTextFromUtf8(utf8);
+}
+
 }  // namespace
 
 ProcessOutcome RunProcess(const std::string& commandLine,
@@ -105,9 +137,18 @@ ProcessOutcome RunProcess(const std::string& commandLine,
   // job, so that nothing it starts can slip out of the job before.
   const DWORD flags =
       NORMAL_PRIORITY_CLASS | (watch != nullptr ? CREATE_SUSPENDED : 0);
+  DWORD lastError = 0;
   const bool created =
-      win32::StartProcess(commandLine, showState, flags, encoding, info);
-  if (!created) return {};
+      win32::StartProcess(commandLine, showState, flags, encoding, info, lastError);
+  if (!created) {
+    // A line of blanks names no program, and nothing was tried.
+    if (commandLine.find_first_not_of(" \t") == std::string::npos) return {};
+    ProcessOutcome outcome;
+    outcome.failedStage = 0;
+    outcome.program = ProgramOf(commandLine);
+    outcome.startError = SystemMessage(lastError, encoding);
+    return outcome;
+  }
   const ProcessHandles handles(info);
 
   if (watch != nullptr) {

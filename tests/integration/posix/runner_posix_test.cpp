@@ -30,6 +30,22 @@ constexpr std::uint32_t kShown = 1;
 
 // Puts `fd` in place of the test process's descriptor `target` and restores
 // the original afterwards.
+// Whether a live process (not a zombie) has `argument` among its arguments.
+bool ProcessWithArgumentExists(const std::string& argument) {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const std::string status = ReadFile(entry.path() / "status");
+    if (status.find("State:\tZ") != std::string::npos) continue;
+    std::string arguments = ReadFile(entry.path() / "cmdline");
+    for (char& c : arguments) {
+      if (c == '\0') c = '\n';
+    }
+    if (("\n" + arguments).find("\n" + argument + "\n") != std::string::npos) return true;
+  }
+  return false;
+}
+
 class ReplacedDescriptor {
  public:
   ReplacedDescriptor(int target, int fd) : target_(target), saved_(dup(target)) {
@@ -172,17 +188,84 @@ INSTANTIATE_TEST_SUITE_P(Modes, ScriptTest,
                                            ScriptCase{"not_executable", 0644}),
                          [](const auto& info) { return std::string(info.param.label); });
 
-TEST(PosixRunnerTest, RedirectionAndPipeCharactersReachTheProgramAsWords) {
+// Quoted or escaped, < > and | are words like any other; unquoted they join
+// programs and files, and no shell is started for them.
+TEST(PosixRunnerTest, QuotedOperatorsReachTheProgramAsWords) {
   TempDir dir;
   const std::string record = dir.file("record.txt");
   const std::string line =
-      HelperCommandLine({"--record", record}) + " > " + dir.file("out") + " | cat";
+      HelperCommandLine({"--record", record}) + " '>' \"|\" \\< 'a > b' x\\|y";
   ASSERT_TRUE(RunCommand(line, kWaitFlag).started);
   const std::optional<HelperRecord> recorded = ReadHelperRecord(record);
   ASSERT_TRUE(recorded);
-  EXPECT_EQ(recorded->args,
-            (std::vector<std::string>{">", dir.file("out"), "|", "cat"}));
-  EXPECT_FALSE(fs::exists(dir.file("out")));
+  EXPECT_EQ(recorded->args, (std::vector<std::string>{">", "|", "<", "a > b", "x|y"}));
+}
+
+// How a pipeline ended: a failure when any of its programs failed, told by
+// the last of those (as the shell's pipefail does); a program that a closed
+// pipe ended, because the one after it had read enough, is no failure.
+TEST(PosixRunnerTest, PipelineEndsAsItsLastFailingProgram) {
+  struct Case {
+    const char* label;
+    std::vector<std::string> stages;  // each a command line of its own
+    std::uint32_t value;
+    std::int32_t failedStage;
+  };
+  const std::string cat = HelperCommandLine({"--cat", "x"});
+  const Case cases[] = {
+      {"AllSucceed", {cat, cat, cat}, 0, -1},
+      {"FirstFails", {HelperCommandLine({"--exit", "3"}), cat, cat}, 3, 0},
+      {"MiddleFails", {cat, HelperCommandLine({"--exit", "4"}), cat}, 4, 1},
+      {"LastOfTwoFailing", {HelperCommandLine({"--exit", "5"}), HelperCommandLine({"--exit", "6"})},
+       6, 1},
+      {"ClosedPipeIsNoFailure", {"/usr/bin/yes", "/usr/bin/head -n 1"}, 0, -1},
+      {"ClosedPipeBeforeAFailure",
+       {"/usr/bin/yes", "/usr/bin/head -n 1", HelperCommandLine({"--exit", "7"})}, 7, 2},
+  };
+  for (const Case& c : cases) {
+    std::string line;
+    for (const std::string& stage : c.stages) line += (line.empty() ? "" : " | ") + stage;
+    const platform::ProcessOutcome outcome = RunCommand(line, kWaitFlag);
+    EXPECT_TRUE(outcome.started) << c.label;
+    EXPECT_EQ(outcome.value, c.value) << c.label;
+    EXPECT_EQ(outcome.failedStage, c.failedStage) << c.label;
+    EXPECT_EQ(outcome.stageCount, static_cast<std::int32_t>(c.stages.size())) << c.label;
+  }
+}
+
+// Nothing runs when a file of the line cannot be opened or a program cannot
+// be started, and the outcome says why; programs started before one that
+// could not start are ended.
+TEST(PosixRunnerTest, LineThatCannotRunSaysWhy) {
+  TempDir dir;
+  const std::string pid = dir.file("first.pid");
+  const std::string sleeper = HelperCommandLine({"--pid-file", pid, "--sleep", "60000"});
+  struct Case {
+    std::string line;
+    std::string startError;
+    std::int32_t failedStage;
+  };
+  const Case cases[] = {
+      {HelperCommandLine({}) + " < " + dir.file("missing"),
+       "cannot read " + dir.file("missing") + ": No such file or directory", -1},
+      {HelperCommandLine({}) + " > " + dir.str(), "cannot write " + dir.str() + ": Is a directory",
+       -1},
+      {"/no/such/program", "No such file or directory", 0},
+      {sleeper + " | /no/such/program", "No such file or directory", 1},
+      {HelperCommandLine({}) + " >", "the command cannot run: > has no file after it", -1},
+  };
+  for (const Case& c : cases) {
+    const auto began = std::chrono::steady_clock::now();
+    const platform::ProcessOutcome outcome = RunCommand(c.line, kWaitFlag);
+    EXPECT_FALSE(outcome.started) << c.line;
+    EXPECT_EQ(outcome.startError, c.startError) << c.line;
+    EXPECT_EQ(outcome.failedStage, c.failedStage) << c.line;
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(30)) << c.line;
+  }
+  // The sleeper that started before the missing program is gone (it may
+  // have been ended before it wrote its identifier, so it is looked for by
+  // its arguments).
+  EXPECT_FALSE(ProcessWithArgumentExists(pid));
 }
 
 TEST(PosixLogTest, LogThatIsAFifoIsLeftAloneWithoutWaiting) {

@@ -1,0 +1,71 @@
+#include "commands/list_command.h"
+
+#include <iomanip>
+#include <ostream>
+
+#include "client/archive_session.h"
+#include "text/json_text.h"
+#include "members/member_time.h"
+
+namespace quendrix::host {
+namespace {
+
+void PrintTable(const Listing& listing, std::ostream& out) {
+  out << "   Length  Date       Time   Name\n"
+      << "---------  ---------- -----  ----\n";
+  long long total = 0;
+  for (const MemberHeader& member : listing.members) {
+    out << std::setw(9) << member.size << "  "
+        << FormatMemberTime(member.fileTime) << "  " << member.name << "\n";
+    total += member.size;
+  }
+  const std::size_t count = listing.members.size();
+  out << "---------                    -------\n"
+      << std::setw(9) << total << "                    " << count
+      << (count == 1 ? " member" : " members") << "\n";
+}
+
+void PrintJson(const std::string& file, const Listing& listing,
+               std::ostream& out) {
+  out << "{\n  \"file\": " << JsonString(file) << ",\n  \"members\": [";
+  const char* separator = "\n";
+  for (const MemberHeader& member : listing.members) {
+    const std::string time = FormatMemberTime(member.fileTime);
+    out << separator << "    {\"name\": " << JsonString(member.name)
+        << ", \"size\": " << member.size
+        << ", \"packedSize\": " << member.packedSize
+        << ", \"fileTime\": " << member.fileTime << ", \"time\": "
+        << (IsValidMemberTime(member.fileTime) ? JsonString(time) : "null")
+        << "}";
+    separator = ",\n";
+  }
+  out << (listing.members.empty() ? "]" : "\n  ]");
+  if (!listing.fault.empty()) {
+    out << ",\n  \"error\": " << JsonString(listing.fault);
+  }
+  out << "\n}\n";
+}
+
+}  // namespace
+
+int ListMembers(const PluginClient& plugin, const std::string& file,
+                std::ostream& out, std::ostream& err, ListFormat format) {
+  std::string error;
+  const std::optional<Listing> listing = ListArchive(plugin, file, error);
+  if (!listing) {
+    err << "quendrix: " << file << ": " << error << "\n";
+    return kExitRefused;
+  }
+  if (format == ListFormat::kJson) {
+    PrintJson(file, *listing, out);
+  } else {
+    PrintTable(*listing, out);
+  }
+  if (!listing->fault.empty()) {
+    err << "quendrix: " << file << ": " << listing->fault << "\n";
+    return kExitMemberFailed;
+  }
+  return kExitDone;
+}
+
+}  // namespace quendrix::host

@@ -1,0 +1,132 @@
+// The members of a section's list program: run at an open, kept for the
+// same file and command, and named for the hosts of this platform.
+#include <algorithm>
+
+#include "extract/failure_reason.h"
+#include "extract/program_lookup.h"
+#include "interface/wcx.h"
+#include "plugin/plugin.h"
+
+namespace quendrix {
+namespace {
+
+using platform::PathStyle;
+using platform::TextEncoding;
+
+// The line that says why a list could not be had; the program's own words
+// follow it in the report.
+std::string ListFailureReason(const platform::CapturedOutput& captured,
+                              std::chrono::seconds timeout, const RuleSettings& settings) {
+  const platform::ProcessOutcome& outcome = captured.outcome;
+  if (captured.timedOut) {
+    return "list: its program ran longer than " + std::to_string(timeout.count()) +
+           " s (ListTimeout) and was ended";
+  }
+  if (!outcome.started) {
+    return "list: " + FailureReasonOf(E_ECREATE, outcome);
+  }
+  const bool failed = outcome.signal != 0 || (outcome.value != 0 && !IsOn(settings.ignoreExitCodeFlag));
+  if (failed) return "list: " + FailureReasonOf(E_EWRITE, outcome);
+  if (captured.output.find_first_not_of(" \t\r\n") == std::string::npos && !captured.cut) {
+    return "list: its program printed no names";
+  }
+  return {};
+}
+
+// The names of a list as a session of `encoding` on this platform holds
+// them: with the host's separator, and, in the system's encoding where that
+// is not UTF-8, only those it can write exactly.
+void NameForTheHost(MemberListing& listing, PathStyle style, TextEncoding encoding) {
+  std::size_t kept = 0;
+  for (ListedMember& member : listing.members) {
+    if (style == PathStyle::kWindows) std::replace(member.name.begin(), member.name.end(), '/', '\\');
+    if (encoding == TextEncoding::kSystem) {
+      const std::optional<std::string> system = platform::SystemTextIfExact(member.name);
+      if (!system) {
+        ++listing.skipped;
+        if (listing.skippedNames.size() < kSkippedNamesKept) {
+          listing.skippedNames.push_back(
+              SkippedName{0, member.name,
+                          "the system's code page cannot write it (a host that uses the wide "
+                          "functions shows it)"});
+        }
+        continue;
+      }
+      member.name = *system;
+    }
+    if (&listing.members[kept] != &member) listing.members[kept] = std::move(member);
+    ++kept;
+  }
+  listing.members.resize(kept);
+}
+
+}  // namespace
+
+std::shared_ptr<const Listing> Plugin::ListingOf(const Session& session, std::string& reason,
+                                                 std::string& errorOutput) {
+  const PluginSide& side = SideOf(session.encoding);
+  const PluginServices& services = side.services;
+  const ListRules& rules = *session.list;
+
+  std::string commandLine = rules.command;
+  ProgramLookup lookup;
+  lookup.style = services.pathStyle;
+  lookup.pluginDir = side.pluginDir;
+  lookup.isProgram = services.isProgram;
+  lookup.searchPath = services.searchPath;
+  ResolvedCommand resolved;
+  if (lookup.isProgram) {
+    resolved = ResolvePrograms(commandLine, rules.programInPluginDir, lookup);
+    commandLine = resolved.line;
+  }
+
+  // The same file, as the system tells it apart, listed by the same command
+  // gives the same list; an unknown state keeps nothing.
+  ListKey key;
+  std::optional<platform::FileState> state;
+  if (services.fileState) state = services.fileState(session.archivePath);
+  if (state) {
+    key = ListKey{session.encoding, session.archivePath, *state, commandLine};
+    if (std::shared_ptr<const Listing> kept = lists_.Find(key)) return kept;
+  }
+
+  const bool log = IsOn(session.settings.logFlag) && services.writeLog && !session.logDir.empty();
+  const auto writeLog = [&](std::string_view line) {
+    if (log) services.writeLog(0, line, session.logDir);
+  };
+  writeLog("list = " + commandLine);
+  for (const ProgramChoice& program : resolved.programs) {
+    if (program.source == ProgramSource::kNotFound) {
+      reason = "list: " + program.name + " could not be started: there is no such program " +
+               WhereProgramsAreLooked(lookup);
+      writeLog(reason);
+      return nullptr;
+    }
+  }
+  if (!services.captureOutput) {
+    reason = "list: there is no way to run its program here";
+    return nullptr;
+  }
+  platform::CapturedOutput captured = services.captureOutput(
+      commandLine, kListOutputLimit, std::chrono::duration_cast<std::chrono::milliseconds>(rules.timeout));
+  reason = ListFailureReason(captured, rules.timeout, session.settings);
+  if (!reason.empty()) {
+    errorOutput = std::move(captured.outcome.errorOutput);
+    writeLog(reason);
+    return nullptr;
+  }
+
+  MemberNameRules nameRules;
+  nameRules.windows = services.pathStyle == PathStyle::kWindows;
+  // A Linux host gets names as bytes in a field of 260.
+  nameRules.maxBytes = nameRules.windows ? std::size_t(-1) : kListedNameLimit;
+  auto listing = std::make_shared<Listing>();
+  listing->members = ParseMemberList(captured.output, captured.cut, nameRules);
+  NameForTheHost(listing->members, services.pathStyle, session.encoding);
+  listing->warning = ListingWarning(listing->members);
+  if (!listing->warning.empty()) writeLog("list: " + listing->warning);
+  if (state) lists_.Keep(std::move(key), listing);
+  return listing;
+}
+
+}  // namespace quendrix

@@ -1,0 +1,486 @@
+// The quendrix host driven as a user drives it: arguments in, output and
+// exit code out. The commands run in-process through RunHost, so the same
+// tests run on Linux and under Wine.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "host/host_fixture.h"
+#include "support/helper_record.h"
+#include "support/scoped_environment.h"
+
+namespace quendrix::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST_F(HostTest, UsageHelpAndVersionGiveTheirExitCodes) {
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    std::string_view expected;  // in standard output or error
+  };
+  const Case cases[] = {
+      {{"--version"}, 0, "quendrix 0.0.0.6"},
+      {{"--help"}, 0, "extract"},
+      {{"extract", "--help"}, 0, "--overwrite"},
+      {{}, 2, "subcommand"},
+      {{"list"}, 2, "FILE"},
+      {{"frobnicate", "x"}, 2, ""},
+      {{"extract", "a.txt", "--no-such-option"}, 2, "--no-such-option"},
+  };
+  for (const Case& c : cases) {
+    const HostRun run = RunBare(c.args);
+    const std::string shown = ::testing::PrintToString(c.args);
+    EXPECT_EQ(run.code, c.code) << shown << "\n" << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out + run.err, c.expected)) << shown << "\n"
+                                                         << run.out << run.err;
+  }
+}
+
+TEST_F(HostTest, PluginComesFromOptionThenBesideTheHostThenEnvironment) {
+  WriteRules("[txt]\ncommand1=c\nfileout1=[N].out\n");
+  const std::string archive = Archive("notes.txt");
+
+  const HostRun missing = Run({"--plugin", pluginDir_.file("nothing-here.wcx"),
+                               "list", archive});
+  EXPECT_EQ(missing.code, 2);
+  EXPECT_TRUE(Contains(missing.err, "cannot load the plug-in")) << missing.err;
+  EXPECT_TRUE(missing.out.empty()) << missing.out;
+
+  {
+    ScopedEnvironmentValue unset("QUENDRIX_PLUGIN", std::nullopt);
+    const HostRun none = RunBare({"list", archive});
+    EXPECT_EQ(none.code, 2);
+    EXPECT_TRUE(Contains(none.err, "QUENDRIX_PLUGIN")) << none.err;
+
+    const HostRun beside = RunBare({"list", archive}, false, pluginDir_.str());
+    EXPECT_EQ(beside.code, 0) << beside.err;
+    EXPECT_TRUE(Contains(beside.out, "notes.out")) << beside.out;
+
+    // The installed layout of Linux: the host in bin/, the plug-in in
+    // lib/quendrix/, found without an option.
+    if (platform::kPathStyle == platform::PathStyle::kPosix) {
+      const TempDir prefix;
+      fs::create_directories(prefix.path() / "bin");
+      fs::create_directories(prefix.path() / "lib" / "quendrix");
+      fs::copy_file(plugin_, prefix.path() / "lib" / "quendrix" / "quendrix.wcx");
+      fs::copy_file(pluginDir_.path() / "quendrix.ini",
+                    prefix.path() / "lib" / "quendrix" / "quendrix.ini");
+      const HostRun installed =
+          RunBare({"list", archive}, false, prefix.file("bin") + "/");
+      EXPECT_EQ(installed.code, 0) << installed.err;
+      EXPECT_TRUE(Contains(installed.out, "notes.out")) << installed.out;
+    }
+  }
+  ScopedEnvironmentValue named("QUENDRIX_PLUGIN", plugin_);
+  const HostRun fromEnvironment = RunBare({"list", archive});
+  EXPECT_EQ(fromEnvironment.code, 0) << fromEnvironment.err;
+  EXPECT_TRUE(Contains(fromEnvironment.out, "notes.out")) << fromEnvironment.out;
+}
+
+TEST_F(HostTest, ProbeTellsTakenFromRefused) {
+  WriteRules("[txt]\ncommand1=c\nfileout1=x\n");
+  const std::string taken = Archive("a.txt");
+  const std::string refused = Archive("b.pdf");
+
+  const HostRun all = Run({"probe", taken});
+  EXPECT_EQ(all.code, 0);
+  EXPECT_EQ(all.out, "taken    " + taken + "\n");
+
+  const HostRun mixed = Run({"probe", taken, refused});
+  EXPECT_EQ(mixed.code, 2);
+  EXPECT_EQ(mixed.out, "taken    " + taken + "\nrefused  " + refused + "\n");
+}
+
+TEST_F(HostTest, ListPrintsMembersAsTableOrJsonAndRefusesUnsupportedFiles) {
+  WriteRules("[txt]\ncommand1=c\nfileout1=[N].sorted\n"
+             "command2=c\nfileout2=say \"hi\"\\now\n");
+  const std::string archive = Archive("notes.txt");
+
+  const HostRun table = Run({"list", archive});
+  EXPECT_EQ(table.code, 0) << table.err;
+  EXPECT_TRUE(Contains(table.out, "  notes.sorted\n")) << table.out;
+  EXPECT_TRUE(Contains(table.out, "2 members")) << table.out;
+
+  const HostRun json = Run({"list", "--json", archive});
+  EXPECT_EQ(json.code, 0) << json.err;
+  EXPECT_TRUE(Contains(json.out, "{\"name\": \"notes.sorted\", \"size\": 1, "
+                                 "\"packedSize\": 1, \"fileTime\": "))
+      << json.out;
+  EXPECT_TRUE(Contains(json.out, "{\"name\": \"say \\\"hi\\\"\\\\now\""))
+      << json.out;
+
+  for (const bool asJson : {false, true}) {
+    std::vector<std::string> args = {"list", Archive("notes.pdf")};
+    if (asJson) args.push_back("--json");
+    const HostRun refused = Run(args);
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_TRUE(Contains(refused.err, "does not support")) << refused.err;
+    EXPECT_TRUE(refused.out.empty()) << refused.out;
+  }
+}
+
+// Names that no ANSI code page writes: the Windows host takes its arguments
+// as wide text and drives the plug-in's wide functions, so the names arrive
+// whole in the table, in the JSON and at the destination.
+TEST_F(HostTest, ListsAndExtractsNamesOfAnyScript) {
+  const std::string report = "\xE5\xA0\xB1\xE5\x91\x8A";                // 報告
+  const std::string rules = "[txt]\ncommand1=" + HelperPath() +
+                            " --copy \"filein\" \"fileout\"\nfileout1=[N] " +
+                            report + ".txt\n";
+  // Windows rules files hold such characters in UTF-16, Linux ones in UTF-8.
+  WriteRules(platform::kPathStyle == platform::PathStyle::kWindows
+                 ? Utf16FileBytes(rules)
+                 : rules);
+  const std::string base =
+      "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xF0\x9F\x8E\xB5";      // Отчёт 🎵
+  const fs::path folder = work_.path() / PathOfUtf8("\xE8\xB3\x87\xE6\x96\x99");  // 資料
+  fs::create_directory(folder);
+  const std::string archive = Utf8Of(folder / PathOfUtf8(base + ".txt"));
+  WriteFile(PathOfUtf8(archive), "the archive's bytes\n");
+  const std::string member = base + " " + report + ".txt";
+
+  const HostRun probe = Run({"probe", archive});
+  EXPECT_EQ(probe.code, 0) << probe.out << probe.err;
+  EXPECT_TRUE(Contains(probe.out, "taken    " + archive)) << probe.out;
+  const HostRun table = Run({"list", archive});
+  EXPECT_EQ(table.code, 0) << table.err;
+  EXPECT_TRUE(Contains(table.out, "  " + member + "\n")) << table.out;
+  const HostRun json = Run({"list", archive, "--json"});
+  EXPECT_EQ(json.code, 0) << json.err;
+  EXPECT_TRUE(Contains(json.out, "\"name\": \"" + member + "\"")) << json.out;
+
+  const std::string outDir = out_.utf8File("\xE5\x87\xBA\xE5\x8A\x9B \xF0\x9F\x98\x80");
+  const HostRun extract = Run({"extract", archive, "-C", outDir});
+  EXPECT_EQ(extract.code, 0) << extract.out << extract.err;
+  EXPECT_TRUE(Contains(extract.out, "made      " + member + "\n")) << extract.out;
+  EXPECT_EQ(ReadFile(PathOfUtf8(outDir) / PathOfUtf8(member)), "the archive's bytes\n");
+}
+
+// Members that do what a rule's program can do: copy the archive, exit
+// without writing, or not start at all.
+class HostExtractTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    const std::string copy =
+        HelperCommandLine({"--copy", "filein", "fileout"});
+    WriteRules("[txt]\n"
+               "command1=" + copy + "\nfileout1=[N].one\n"
+               "command2=" + copy + "\nfileout2=[N].two\n"
+               "command3=" + HelperCommandLine({"--exit", "0"}) +
+               "\nfileout3=[N].none\n"
+               "command4=" + CommandLineOf({work_.file("no-such-program"), "fileout"}) +
+               "\nfileout4=[N].missing\n");
+    archive_ = Archive("notes.txt", "the archive's bytes\n");
+  }
+
+  HostRun Extract(std::vector<std::string> extra) const {
+    std::vector<std::string> args = {"extract", archive_, "-C", out_.str()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return Run(args);
+  }
+
+  std::string archive_;
+};
+
+TEST_F(HostExtractTest, ReportsEachSelectedMemberAsMadeNotMadeOrFailed) {
+  struct Case {
+    std::vector<std::string> patterns;
+    int code;
+    std::vector<std::string> lines;    // expected in standard output
+    std::vector<std::string> present;  // files afterwards
+    std::vector<std::string> absent;
+  };
+  const Case cases[] = {
+      {{},
+       1,
+       {"made      notes.one\n", "made      notes.two\n",
+        "failed    notes.none: wrote no file\n",
+        // The reason names the program and the system's words for the error.
+        "failed    notes.missing: ", "no-such-program could not be started: ",
+        "4 members: 2 made, 0 not made, 2 failed, 0 kept\n"},
+       {"notes.one", "notes.two"},
+       {"notes.none", "notes.missing"}},
+      {{"*.two"}, 0, {"made      notes.two\n", "1 member: 1 made"}, {"notes.two"},
+       {"notes.one"}},
+      {{"notes.[ot]*", "*.none"},
+       1,
+       {"made      notes.one\n", "made      notes.two\n", "failed    notes.none"},
+       {"notes.one", "notes.two"},
+       {"notes.missing"}},
+      {{"notes.?ne"}, 0, {"made      notes.one\n"}, {"notes.one"}, {"notes.none"}},
+  };
+  for (const Case& c : cases) {
+    TempDir fresh;
+    std::vector<std::string> args = {"extract", archive_, "-C", fresh.str()};
+    args.insert(args.end(), c.patterns.begin(), c.patterns.end());
+    const HostRun run = Run(args);
+    const std::string shown = ::testing::PrintToString(c.patterns);
+    EXPECT_EQ(run.code, c.code) << shown << "\n" << run.out << run.err;
+    for (const std::string& line : c.lines) {
+      EXPECT_TRUE(Contains(run.out, line)) << shown << ": " << line << "\n" << run.out;
+    }
+    for (const std::string& name : c.present) {
+      EXPECT_EQ(ReadFile(fresh.path() / name), "the archive's bytes\n") << shown << name;
+    }
+    for (const std::string& name : c.absent) {
+      EXPECT_FALSE(fs::exists(fresh.path() / name)) << shown << name;
+    }
+  }
+}
+
+TEST_F(HostExtractTest, PatternThatMatchesNothingIsReported) {
+  const HostRun none = Extract({"*.pdf"});
+  EXPECT_EQ(none.code, 1);
+  EXPECT_TRUE(Contains(none.err, "no member matches *.pdf")) << none.err;
+  EXPECT_TRUE(fs::is_empty(out_.path()));
+
+  // The other patterns are still served.
+  const HostRun some = Extract({"*.one", "nothing"});
+  EXPECT_EQ(some.code, 1);
+  EXPECT_TRUE(Contains(some.err, "no member matches nothing")) << some.err;
+  EXPECT_TRUE(Contains(some.out, "made      notes.one\n")) << some.out;
+  EXPECT_TRUE(OutExists("notes.one"));
+}
+
+TEST_F(HostExtractTest, ExistingFileIsKeptUnlessOverwriteIsGiven) {
+  WriteFile(out_.path() / "notes.one", "older\n");
+
+  const HostRun kept = Extract({"*.one"});
+  EXPECT_EQ(kept.code, 1);
+  EXPECT_TRUE(Contains(kept.out, "kept      notes.one: exists; not overwritten"))
+      << kept.out;
+  EXPECT_EQ(OutFile("notes.one"), "older\n");
+
+  const HostRun replaced = Extract({"*.one", "--overwrite"});
+  EXPECT_EQ(replaced.code, 0) << replaced.out << replaced.err;
+  EXPECT_TRUE(Contains(replaced.out, "made      notes.one\n")) << replaced.out;
+  EXPECT_EQ(OutFile("notes.one"), "the archive's bytes\n");
+
+  // An existing file that the member's program does not replace is not
+  // mistaken for a member it made.
+  WriteFile(out_.path() / "notes.none", "older\n");
+  const HostRun stale = Extract({"*.none", "--overwrite"});
+  EXPECT_EQ(stale.code, 1);
+  EXPECT_TRUE(Contains(stale.out, "failed    notes.none: wrote no file")) << stale.out;
+}
+
+// A member whose program fails is reported with the program's own words,
+// where the plug-in keeps them, and the host's exit status says so.
+TEST_F(HostTest, FailingMemberIsReportedWithItsExitStatusAndLastMessage) {
+  constexpr bool kKeepsMessages = platform::kPathStyle == platform::PathStyle::kPosix;
+  WriteRules("[txt]\n"
+             "command1=" + HelperCommandLine({"--print", "input is damaged", "--exit", "3"}) +
+             "\nfileout1=[N].bad\n"
+             "command2=" + HelperCommandLine({"--stderr-bytes", "8000000", "--exit", "4"}) +
+             "\nfileout2=[N].chatty\n"
+             "command3=" + HelperCommandLine({"--copy", "filein", "fileout"}) +
+             "\nfileout3=[N].good\n");
+  const std::string archive = Archive("notes.txt");
+  const HostRun run = Run({"extract", archive, "-C", out_.str()});
+  EXPECT_EQ(run.code, 1) << run.out << run.err;
+  const std::string bad = "failed    notes.bad: its program ended with exit status 3";
+  EXPECT_TRUE(Contains(run.out, bad + (kKeepsMessages ? ": input is damaged\n" : "\n")))
+      << run.out;
+  // Megabytes of errors neither stall the program nor reach the report
+  // beyond its last line.
+  const std::string chatty = "failed    notes.chatty: its program ended with exit status 4";
+  EXPECT_TRUE(Contains(run.out, chatty + (kKeepsMessages ? ": abcdefghijklmnopqrstuvwxyz " : "\n")))
+      << run.out;
+  EXPECT_TRUE(Contains(run.out, "made      notes.good\n")) << run.out;
+  EXPECT_TRUE(Contains(run.out, "3 members: 1 made, 0 not made, 2 failed, 0 kept\n")) << run.out;
+  EXPECT_FALSE(OutExists("notes.bad"));
+}
+
+TEST_F(HostExtractTest, ProgressIsShownOnlyOnATerminal) {
+  const std::vector<std::string> args = {"extract", archive_, "-C", out_.str(),
+                                         "--overwrite", "*.one", "*.two"};
+  const HostRun watched = Run(args, true);
+  EXPECT_EQ(watched.code, 0) << watched.err;
+  EXPECT_TRUE(Contains(watched.err, "member 1 of 2, ")) << watched.err;
+  EXPECT_TRUE(Contains(watched.err, "member 2 of 2, ")) << watched.err;
+  EXPECT_TRUE(Contains(watched.err, " s: notes.two")) << watched.err;
+
+  const HostRun piped = Run(args, false);
+  EXPECT_EQ(piped.code, 0);
+  EXPECT_TRUE(piped.err.empty()) << piped.err;
+}
+
+TEST_F(HostTest, MemberNamesNeverLeadOutsideTheDestination) {
+  const std::string copy = HelperCommandLine({"--copy", "filein", "fileout"});
+  WriteRules("[txt]\ncommand1=" + copy + "\nfileout1=../escaped.txt\n"
+             "command2=" + copy + "\nfileout2=sub/inner.txt\n");
+  const std::string archive = Archive("notes.txt", "bytes");
+  const fs::path target = out_.path() / "target";
+
+  const HostRun run = Run({"extract", archive, "-C", target.string()});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_TRUE(Contains(run.out, "failed    ../escaped.txt: the name leads "
+                                "outside the destination directory"))
+      << run.out;
+  EXPECT_FALSE(fs::exists(out_.path() / "escaped.txt"));
+  EXPECT_EQ(ReadFile(target / "sub" / "inner.txt"), "bytes");
+}
+
+TEST_F(HostTest, PluginThatStartsItsListOverIsStopped) {
+  const std::string archive = Archive("three.fake");
+  struct Case {
+    std::vector<std::string> patterns;
+    std::vector<std::string> made;
+  };
+  const Case cases[] = {{{}, {"one.txt"}}, {{"two.txt"}, {"two.txt"}}};
+  for (const Case& c : cases) {
+    TempDir fresh;
+    std::vector<std::string> args = {"--plugin", FakePluginPath(), "extract",
+                                     archive, "-C", fresh.str()};
+    args.insert(args.end(), c.patterns.begin(), c.patterns.end());
+    const HostRun run = Run(args);
+    const std::string shown = ::testing::PrintToString(c.patterns);
+    EXPECT_EQ(run.code, 1) << shown << run.out << run.err;
+    EXPECT_TRUE(Contains(run.err, "list changed during the extraction"))
+        << shown << run.err;
+    for (const std::string& name : c.made) {
+      EXPECT_TRUE(Contains(run.out, "made      " + name + "\n")) << shown << run.out;
+    }
+    // Every member was made at most once: the host stopped.
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(fresh.path())) {
+      (void)entry;
+      ++files;
+    }
+    EXPECT_EQ(files, c.made.size()) << shown;
+  }
+}
+
+TEST_F(HostTest, PluginWhoseListNeverEndsIsStopped) {
+  const std::string archive = Archive("endless.fake");
+  const HostRun list = Run({"--plugin", FakePluginPath(), "list", archive});
+  EXPECT_EQ(list.code, 1);
+  EXPECT_TRUE(Contains(list.err, "did not end after 1048576 members")) << list.err;
+
+  const HostRun extract = Run({"--plugin", FakePluginPath(), "extract",
+                               archive, "-C", out_.str()});
+  EXPECT_EQ(extract.code, 1);
+  EXPECT_TRUE(Contains(extract.err, "nothing extracted")) << extract.err;
+  EXPECT_TRUE(fs::is_empty(out_.path()));
+}
+
+TEST_F(HostTest, ExplainWarnsOfACommandThatLosesItsQuotationMarks) {
+  WriteRules("[txt]\n"
+             "command1=\"C:\\windows\\system32\\cmd.exe\" /c echo hi > \"fileout\"\n"
+             "fileout1=[N].one\n"
+             "command2=\"\"C:\\Program Files\\conv.exe\" \"fileout\"\"\nfileout2=[N].two\n");
+  const HostRun run = Run({"explain", Archive("notes.txt")});
+  EXPECT_EQ(run.code, 1) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.out, "  command1 begins and ends with a quotation mark")) << run.out;
+  EXPECT_TRUE(Contains(run.out, "wrap the whole value in one more pair of quotation marks"))
+      << run.out;
+  EXPECT_FALSE(Contains(run.out, "command2 begins")) << run.out;
+}
+
+TEST_F(HostTest, ExplainShowsSectionSettingsMembersAndRulesThatNeverList) {
+  WriteRules("[doc]\nsynonym=txt\ncommand1=ignored\n"
+             "[txt]\nsynonym=other\nlog=1\nShowConsole=7\nIgnoreExitCode=1\n"
+             "command1=prog -o fileout filein\nfileout1=[N].one\n"
+             "command2=prog filein\nfileout2=[N].two\n"
+             "command3=prog fileout\n"
+             "command5=x\nfileout5=y\ncommand07=z\n");
+  const std::string archive = Archive("report.doc");
+
+  const HostRun run = Run({"explain", archive});
+  EXPECT_EQ(run.code, 1) << run.out << run.err;
+  for (const std::string& line : {
+           "rules file  " + pluginDir_.str() + "quendrix.ini\n",
+           "looked at   " + pluginDir_.str() +
+               "quendrix.ini (the plug-in's folder): in use\nsection",
+           std::string("section     [doc], whose synonym key names [txt]\n"),
+           std::string("settings    log=1 (on), ShortFileName=0 (off), ShowConsole=7, "
+                       "IgnoreExitCode=1 (on)\n"),
+           std::string("members     2\n"),
+           std::string("member 1    report.one\n"),
+           std::string("member 2    report.two\n"),
+           std::string("(no fileout: the program is not told where to write"),
+           std::string("  command3 has no fileout3: the list ends after member 2\n"),
+           std::string("  command5, fileout5 never list: the numbering stops at 3\n"),
+           std::string("  command07 is never read"),
+           std::string("the synonym key of [txt] is not followed"),
+       }) {
+    EXPECT_TRUE(Contains(run.out, line)) << line << "\n" << run.out;
+  }
+
+  // The carets stand right under the word that the destination replaces.
+  std::istringstream lines(run.out);
+  std::string line;
+  bool marked = false;
+  while (std::getline(lines, line)) {
+    if (line.rfind("  command1  ", 0) != 0) continue;
+    std::string marks;
+    ASSERT_TRUE(std::getline(lines, marks));
+    const std::size_t word = line.find("fileout");
+    ASSERT_NE(word, std::string::npos) << line;
+    EXPECT_EQ(marks.find('^'), word) << line << "\n" << marks;
+    EXPECT_EQ(marks.substr(word), "^^^^^^^ the destination");
+    marked = true;
+  }
+  EXPECT_TRUE(marked) << run.out;
+}
+
+TEST_F(HostTest, ExplainRefusesWhatThePluginRefuses) {
+  struct Case {
+    std::string rules;  // nothing written when empty
+    std::string file;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"", "a.txt",
+       "there is no rules file in any of these places:\n  " + pluginDir_.str() +
+           "quendrix.ini (the plug-in's folder)\n"},
+      {"[txt]\ncommand1=c\nfileout1=x\n", "a.pdf", "has no section [pdf]"},
+      {"[txt]\ncommand2=c\nfileout2=x\n", "a.txt",
+       "there is no command1, so the plug-in refuses files of this kind"},
+  };
+  for (const Case& c : cases) {
+    fs::remove(pluginDir_.path() / "quendrix.ini");
+    if (!c.rules.empty()) WriteRules(c.rules);
+    const HostRun run = Run({"explain", Archive(c.file)});
+    EXPECT_EQ(run.code, 2) << c.file << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out + run.err, c.expected))
+        << c.expected << "\n" << run.out << run.err;
+  }
+}
+
+TEST_F(HostTest, ExplainNamesThePlacesLookedAtAndTheOneInUse) {
+  const bool windows = platform::kPathStyle == platform::PathStyle::kWindows;
+  const TempDir config;
+  const ScopedEnvironmentValue user(windows ? "APPDATA" : "XDG_CONFIG_HOME",
+                                    config.str());
+  const std::string userDir = config.file("quendrix") + platform::kPathSeparator;
+  fs::create_directories(config.path() / "quendrix");
+  WriteFile(config.path() / "quendrix" / "quendrix.ini",
+            "[txt]\nlog=1\ncommand1=prog fileout\nfileout1=[N].out\n");
+  fs::remove(pluginDir_.path() / "quendrix.ini");
+
+  const HostRun run = Run({"explain", Archive("a.txt")});
+  EXPECT_EQ(run.code, 0) << run.out << run.err;
+  const std::string expected =
+      "rules file  " + userDir + "quendrix.ini\n" +
+      "looked at   " + pluginDir_.str() + "quendrix.ini (the plug-in's folder): none\n" +
+      "            " + userDir + "quendrix.ini (the user's): in use\n" +
+      "section     [txt]\n";
+  EXPECT_TRUE(Contains(run.out, expected)) << expected << "\n" << run.out;
+  EXPECT_TRUE(Contains(run.out, "added to " + userDir + "quendrix.log\n")) << run.out;
+}
+
+TEST_F(HostTest, ExplainOfSoundRulesSucceeds) {
+  WriteRules("[txt]\ncommand1=prog fileout\nfileout1=[N].[E].out\n");
+  const HostRun run = Run({"explain", Archive("a.txt")});
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_TRUE(Contains(run.out, "member 1    a.txt.out\n")) << run.out;
+  EXPECT_FALSE(Contains(run.out, "problems")) << run.out;
+}
+
+}  // namespace
+}  // namespace quendrix::testing
