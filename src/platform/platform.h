@@ -4,7 +4,11 @@
 // Everything above this header is pure logic. The implementations live in
 // src/platform/win32/ (the Windows calls exactly as the plug-in's design names
 // them) and src/platform/posix/ (our own layer in their place); CMake compiles
-// one of the two directories.
+// one of the two directories. The last two sections, the console and loading
+// a plug-in, serve the host and the tests only: their implementations form a
+// library of their own (quendrix_host_platform) that the plug-in does not
+// link, so that a call to them from the plug-in's code fails at link time
+// rather than adding the system DLLs they need to the plug-in's imports.
 #pragma once
 
 #include <chrono>
@@ -479,7 +483,7 @@ std::string ShortPathOf(const std::string& path,
                         TextEncoding encoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
-// The console (used by the host, never by the plug-in).
+// The console (quendrix_host_platform: the host's, never the plug-in's).
 
 // True when standard error is a terminal (a console on Windows), where a
 // person watches, rather than a file or a pipe read by a program.
@@ -507,7 +511,8 @@ void CatchInterrupt();
 bool InterruptRequested();
 
 // ---------------------------------------------------------------------------
-// Loading a plug-in (used by the host and the tests, never by the plug-in).
+// Loading a plug-in (quendrix_host_platform: the host's and the tests',
+// never the plug-in's).
 
 class Library {
  public:
