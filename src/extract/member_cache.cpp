@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <thread>
 
 namespace quendrix {
@@ -128,6 +129,9 @@ std::optional<std::int64_t> ParseCacheSize(std::string_view text) {
     if (c < '0' || c > '9') return std::nullopt;
     value = value * 10 + (c - '0');
   }
+  // 999999999999T would wrap round to a negative cap, which empties the
+  // cache at every make.
+  if (value > (std::numeric_limits<std::int64_t>::max() >> shift)) return std::nullopt;
   return value << shift;
 }
 
@@ -207,16 +211,29 @@ std::optional<std::string> MemberCache::Keep(const Sha256Digest& digest,
   return std::nullopt;
 }
 
-std::int64_t MemberCache::Cap() const {
-  if (const std::optional<platform::FileTail> limit = [&]() -> std::optional<platform::FileTail> {
-        const std::string path = folder_ + std::string(kCacheLimitFile);
-        const std::optional<platform::FileState> state = platform::StateOfFile(path, encoding_);
-        if (!state || state->size > 64) return std::nullopt;
-        return platform::ReadFileTail(path, static_cast<std::size_t>(state->size), encoding_);
-      }()) {
-    if (const std::optional<std::int64_t> cap = ParseCacheSize(limit->bytes)) return *cap;
+std::int64_t MemberCache::Cap() const { return CapInUse().cap; }
+
+MemberCache::CapSetting MemberCache::CapInUse() const {
+  constexpr std::size_t kLongestLimit = 64;
+  CapSetting setting;
+  const std::string path = LimitPath();
+  if (const std::optional<platform::FileState> state = platform::StateOfFile(path, encoding_)) {
+    setting.source = CapSetting::Source::kBadLimitFile;
+    const std::optional<platform::FileTail> limit = platform::ReadFileTail(
+        path, static_cast<std::size_t>(std::min<std::int64_t>(state->size, kLongestLimit)),
+        encoding_);
+    if (limit) setting.limitText = limit->bytes;
+    if (limit && state->size <= static_cast<std::int64_t>(kLongestLimit)) {
+      if (const std::optional<std::int64_t> cap = ParseCacheSize(limit->bytes)) {
+        setting.source = CapSetting::Source::kLimitFile;
+        setting.cap = *cap;
+        return setting;
+      }
+    }
   }
-  return DefaultCacheCap(platform::FreeSpaceAt(folder_, encoding_));
+  setting.freeBytes = platform::FreeSpaceAt(folder_, encoding_);
+  setting.cap = DefaultCacheCap(setting.freeBytes);
+  return setting;
 }
 
 void MemberCache::Trim() const {

@@ -67,7 +67,8 @@ inline constexpr std::chrono::hours kUnusedEntryAge{24 * 30};
 std::int64_t DefaultCacheCap(std::optional<std::uint64_t> freeBytes);
 
 // A size as the limit file writes it: bytes, or a number with K, M, G or T
-// (powers of 1024); nothing when it cannot be read.
+// (powers of 1024); nothing when it cannot be read or is past what 63 bits
+// hold.
 std::optional<std::int64_t> ParseCacheSize(std::string_view text);
 
 // The folder of the cache on this system, given how to read environment
@@ -116,6 +117,23 @@ class MemberCache {
 
   // The cap: the limit file's, else DefaultCacheCap.
   std::int64_t Cap() const;
+
+  // The cap and where it comes from, for a report.
+  struct CapSetting {
+    enum class Source {
+      kDefault,    // no limit file: DefaultCacheCap
+      kLimitFile,  // the limit file's size
+      kBadLimitFile,  // a limit file that holds no size (DefaultCacheCap)
+    };
+    std::int64_t cap = 0;
+    Source source = Source::kDefault;
+    // What a limit file holds (its last 64 bytes, when it is longer).
+    std::string limitText;
+    // The free space the default is taken from; nothing when unknown.
+    std::optional<std::uint64_t> freeBytes;
+  };
+  CapSetting CapInUse() const;
+  std::string LimitPath() const { return folder_ + std::string(kCacheLimitFile); }
 
   struct Contents {
     std::size_t entries = 0;

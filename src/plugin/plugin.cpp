@@ -380,16 +380,13 @@ std::optional<Entry> Plugin::MemberEntryOf(const Session& session, std::int32_t 
   // in place of [M].
   const ListedMember& member =
       session.listing->members.members[static_cast<std::size_t>(number - numberedCount - 1)];
-  Entry listed;
-  if (session.list->extractCommand) {
-    listed.command = ReplacePlaceholder(*session.list->extractCommand, kMemberPlaceholder,
-                                        member.name, style, kCommandLimit);
-    listed.programInPluginDir = session.list->extractProgramInPluginDir;
-  } else {
-    whyNot = "the section has list= but no extract=, which makes listed members";
+  if (std::optional<Entry> listed = ListedMemberEntry(*session.list, member.name, style)) {
+    return listed;
   }
-  listed.fileout = member.name;
-  return listed;
+  whyNot = "the section has list= but no extract=, which makes listed members";
+  Entry unmade;
+  unmade.fileout = member.name;
+  return unmade;
 }
 
 int Plugin::LastFailure(ArchiveHandle handle, std::int32_t* exitStatus,

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "rules/placeholder.h"
+
 namespace quendrix {
 namespace {
 
@@ -88,6 +90,17 @@ LookupResult LookupRules(std::string_view extension, const RulesSource& rules,
     result.list = std::move(listRules);
   }
   return result;
+}
+
+std::optional<Entry> ListedMemberEntry(const ListRules& list, std::string_view name,
+                                       platform::PathStyle style) {
+  if (!list.extractCommand) return std::nullopt;
+  Entry listed;
+  listed.command =
+      ReplacePlaceholder(*list.extractCommand, kMemberPlaceholder, name, style, kCommandLimit);
+  listed.programInPluginDir = list.extractProgramInPluginDir;
+  listed.fileout = std::string(name);
+  return listed;
 }
 
 }  // namespace quendrix
