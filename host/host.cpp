@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 
+#include "commands/cache_command.h"
 #include "commands/check_command.h"
 #include "commands/explain_command.h"
 #include "commands/extract_command.h"
@@ -154,6 +155,27 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   check->add_option("RULES_FILE", checkFile,
                     "the rules file (default: the one the plug-in would take)");
 
+  CacheRequest cacheRequest;
+  CLI::App* cacheCommand = app.add_subcommand(
+      "cache",
+      "show the cache of made members (of sections with Cache=1): its folder, its entries "
+      "and their size, and the cap on it; cache clear and cache limit change it");
+  cacheCommand->require_subcommand(0, 1);
+  std::string clearFile;
+  CLI::App* cacheClear = cacheCommand->add_subcommand(
+      "clear", "remove every entry of the cache, or the entries of the members of FILE");
+  CLI::Option* clearFileOption = cacheClear->add_option(
+      "FILE", clearFile, "the file whose members' entries go (it need not exist any more)");
+  CLI::App* cacheLimit = cacheCommand->add_subcommand(
+      "limit",
+      "set the cap on the cache's size, kept in limit.txt in its folder, and trim the cache "
+      "to it; default: the smaller of 2 GiB and a tenth of the free space");
+  cacheLimit
+      ->add_option("SIZE", cacheRequest.size,
+                   "bytes, or a number with K, M, G or T (powers of 1024): 500M, 2G; or "
+                   "default")
+      ->required();
+
   CLI::App* mc = app.add_subcommand(
       "mc",
       "serve Midnight Commander as an extfs helper: mc list FILE, "
@@ -229,6 +251,24 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
 
   if (check->parsed()) {
     return CheckRulesFile(pluginPath, checkFile, out, err);
+  }
+
+  if (cacheCommand->parsed()) {
+    if (cacheClear->parsed()) {
+      cacheRequest.action = CacheRequest::Action::kClear;
+      if (clearFileOption->count() > 0) {
+        if (clearFile.empty()) {
+          err << "quendrix cache clear: FILE is empty (without FILE every entry goes)\n";
+          return kExitRefused;
+        }
+        // The plug-in keeps a member under the path a host opened its file
+        // by, which every command makes absolute this way.
+        cacheRequest.file = Absolute(clearFile);
+      }
+    } else if (cacheLimit->parsed()) {
+      cacheRequest.action = CacheRequest::Action::kLimit;
+    }
+    return RunCacheCommand(cacheRequest, out, err);
   }
 
   if (unmountCommand->parsed()) return RunUnmount(Absolute(unmountPoint), err);

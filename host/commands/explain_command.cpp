@@ -1,6 +1,7 @@
 #include "commands/explain_command.h"
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "check/check_services.h"
 #include "check/program_report.h"
 #include "check/rules_check.h"
+#include "commands/explain_cache.h"
 #include "commands/explain_list.h"
 #include "commands/rules_in_use.h"
 #include "extract/log.h"
@@ -144,7 +146,8 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
   out << "settings    " << Flag("log", settings.logFlag) << ", "
       << Flag("ShortFileName", settings.shortFileNameFlag)
       << ", ShowConsole=" << static_cast<int>(settings.showConsole) << ", "
-      << Flag("IgnoreExitCode", settings.ignoreExitCodeFlag) << "\n";
+      << Flag("IgnoreExitCode", settings.ignoreExitCodeFlag) << ", "
+      << Flag("Cache", settings.cacheFlag) << "\n";
   if (IsOn(settings.logFlag)) {
     if (choice->logDir.empty()) {
       out << "log         nowhere: there is no user's folder to write it to\n";
@@ -153,6 +156,9 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
           << LogPath(choice->logDir) << "\n";
     }
   }
+
+  const ExplainedCache cache(IsOn(settings.cacheFlag), pluginDir, file);
+  cache.ShowFolder(out);
 
   const std::int32_t members = table.UpperBound();
   out << "members     " << members << "\n";
@@ -178,12 +184,30 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
          ResolvePrograms(entry.command, entry.programInPluginDir, programs).programs) {
       out << programLabel << DescribeProgram(program, checkServices) << "\n";
     }
+    if (const std::optional<std::string> state = cache.StateOf(entry)) {
+      std::string cachedLabel = "  cached";
+      cachedLabel.resize(programLabel.size(), ' ');
+      out << cachedLabel << *state << "\n";
+    }
   }
 
   bool listFailed = false;
   if (result.list) {
     ShowListRules(*result.list, programs, checkServices, out);
-    if (runList) listFailed = !RunListForExplain(*result.list, settings, programs, out);
+    if (runList) {
+      // The key of a listed member is that of its extract= command.
+      const std::function<std::optional<std::string>(const std::string&)> cachedState =
+          [&](const std::string& name) -> std::optional<std::string> {
+        const std::optional<Entry> entry =
+            ListedMemberEntry(*result.list, name, platform::kPathStyle);
+        if (!entry) return std::nullopt;
+        return cache.StateOf(*entry);
+      };
+      listFailed = !RunListForExplain(*result.list, settings, programs, out, cachedState);
+    } else if (IsOn(settings.cacheFlag) && result.list->extractCommand) {
+      out << "  cached    which listed members are kept shows with --run-list, which runs the "
+             "list program\n";
+    }
   } else if (runList) {
     out << "\nlist run    none: the section has no list=\n";
   }

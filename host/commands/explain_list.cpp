@@ -66,8 +66,10 @@ void ShowListRules(const ListRules& list, const ProgramLookup& programs,
   }
 }
 
-bool RunListForExplain(const ListRules& list, const RuleSettings& settings,
-                       const ProgramLookup& programs, std::ostream& out) {
+bool RunListForExplain(
+    const ListRules& list, const RuleSettings& settings, const ProgramLookup& programs,
+    std::ostream& out,
+    const std::function<std::optional<std::string>(const std::string&)>& cachedState) {
   const ResolvedCommand resolved = ResolvePrograms(list.command, list.programInPluginDir, programs);
   for (const ProgramChoice& program : resolved.programs) {
     if (program.source == ProgramSource::kNotFound) {
@@ -113,6 +115,11 @@ bool RunListForExplain(const ListRules& list, const RuleSettings& settings,
     out << "  " << member.name;
     if (member.size) out << "\t" << *member.size << " bytes";
     if (member.time) out << "\t" << TimeText(*member.time);
+    if (cachedState) {
+      if (const std::optional<std::string> state = cachedState(member.name)) {
+        out << "\tcached: " << *state;
+      }
+    }
     out << "\n";
   }
   if (listing.skipped > 0) {

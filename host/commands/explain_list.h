@@ -3,7 +3,9 @@
 // and which names the plug-in takes.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 #include "check/check_services.h"
@@ -19,9 +21,12 @@ void ShowListRules(const ListRules& list, const ProgramLookup& programs,
                    const CheckServices& services, std::ostream& out);
 
 // Runs the list program as an open of the file would, and prints what it
-// printed, which names were taken (with their sizes and times) and which
-// were skipped and why. False when the list could not be had.
-bool RunListForExplain(const ListRules& list, const RuleSettings& settings,
-                       const ProgramLookup& programs, std::ostream& out);
+// printed, which names were taken (with their sizes and times, and what
+// `cachedState` says of the name: whether the cache keeps the member) and
+// which were skipped and why. False when the list could not be had.
+bool RunListForExplain(
+    const ListRules& list, const RuleSettings& settings, const ProgramLookup& programs,
+    std::ostream& out,
+    const std::function<std::optional<std::string>(const std::string&)>& cachedState = {});
 
 }  // namespace quendrix::host

@@ -76,6 +76,7 @@ void WriteBashCompletion(const CommandLine& commandLine, std::ostream& out) {
   const std::string& program = commandLine.program;
   std::string commands;
   for (const CommandLineCommand& command : commandLine.commands) {
+    if (command.name.find(' ') != std::string::npos) continue;  // a command's own
     commands += (commands.empty() ? "" : " ") + command.name;
   }
   out << "# bash completion for " << program
@@ -87,6 +88,17 @@ void WriteBashCompletion(const CommandLine& commandLine, std::ostream& out) {
       << program << " --completion bash)`.\n"
       << "_" << program << "() {\n"
       << "  local commands=" << QuotedForBash(commands) << "\n"
+      << "  # The commands of each command that has commands of its own.\n"
+      << "  local -A subcommands=(\n";
+  for (const CommandLineCommand& command : commandLine.commands) {
+    if (command.subcommands.empty()) continue;
+    std::string words;
+    for (const std::string& word : command.subcommands) {
+      words += (words.empty() ? "" : " ") + word;
+    }
+    out << "    [" << QuotedForBash(command.name) << "]=" << QuotedForBash(words) << "\n";
+  }
+  out << "  )\n"
       << "  # The options of each COMMAND/; \"/\" holds those before a "
          "command.\n"
       << "  local -A options=(\n";
@@ -120,6 +132,8 @@ void WriteBashCompletion(const CommandLine& commandLine, std::ostream& out) {
       :
     elif [[ -z $command ]]; then
       command=$word
+    elif ((position == 0)) && [[ " ${subcommands["$command"]-} " == *" $word "* ]]; then
+      command="$command $word"
     else
       position=$((position + 1))
     fi
@@ -133,6 +147,9 @@ void WriteBashCompletion(const CommandLine& commandLine, std::ostream& out) {
     return 0
   elif [[ -z $command ]]; then
     mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur")
+    return 0
+  elif ((position == 0)) && [[ -n ${subcommands["$command"]+set} ]]; then
+    mapfile -t COMPREPLY < <(compgen -W "${subcommands["$command"]}" -- "$cur")
     return 0
   else
     local -a kinds

@@ -67,6 +67,14 @@ CommandLine DescribeCommandLine(const CLI::App& app) {
   for (const CLI::App* sub : app.get_subcommands({})) {
     if (sub->get_group().empty()) continue;  // hidden
     commandLine.commands.push_back(DescribeOneCommand(*sub));
+    const std::size_t parent = commandLine.commands.size() - 1;
+    for (const CLI::App* own : sub->get_subcommands({})) {
+      if (own->get_group().empty()) continue;
+      CommandLineCommand described = DescribeOneCommand(*own);
+      commandLine.commands[parent].subcommands.push_back(described.name);
+      described.name = sub->get_name() + " " + described.name;
+      commandLine.commands.push_back(std::move(described));
+    }
   }
   return commandLine;
 }

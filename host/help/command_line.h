@@ -32,23 +32,28 @@ struct CommandLineOption {
 };
 
 struct CommandLineCommand {
-  std::string name;  // empty for the program itself
+  // Empty for the program itself; a command of a command is named with
+  // both words ("cache clear").
+  std::string name;
   std::string description;
   std::vector<CommandLineOption> options;
   std::vector<CommandLineValue> arguments;  // in order
   // Everything after the command is its own, read by the command itself
   // (mc's verbs): the parser knows no arguments of it.
   bool readsItsOwnArguments = false;
+  // The commands this one has of its own, by their last word ("clear").
+  std::vector<std::string> subcommands;
 };
 
 struct CommandLine {
   std::string program;
   CommandLineCommand main;  // the options given before a command
+  // Each command, followed by the commands of its own.
   std::vector<CommandLineCommand> commands;
 };
 
-// Reads every command, option and argument that --help shows; hidden ones
-// (an empty group) are left out.
+// Reads every command, option and argument that --help shows, and the
+// commands of a command; hidden ones (an empty group) are left out.
 CommandLine DescribeCommandLine(const CLI::App& app);
 
 // How a value is completed, by its name: FILE, SOURCE and PATH are paths,

@@ -403,7 +403,7 @@ TEST_F(HostTest, ExplainShowsSectionSettingsMembersProgramsAndProblems) {
            "looked at   " + rules + " (the plug-in's folder): in use\nsection",
            std::string("section     [doc], whose synonym key names [txt]\n"),
            std::string("settings    log=1 (on), ShortFileName=0 (off), ShowConsole=7, "
-                       "IgnoreExitCode=1 (on)\n"),
+                       "IgnoreExitCode=1 (on), Cache=0 (off)\n"),
            std::string("members     2\n"),
            std::string("member 1    report.one\n"),
            "  program   " + pluginDir_.file("prog") + " (in the plug-in's folder)\n",

@@ -74,6 +74,13 @@ cases=(
   "quendrix mount notes.txt mnt |"
   "quendrix unmount |mnt,reports"
   "quendrix mc list |mnt,my report.pdf,notes.txt,reports"
+  "quendrix cache |clear,limit"
+  "quendrix cache c|clear"
+  "quendrix cache clear |mnt,my report.pdf,notes.txt,reports"
+  "quendrix cache clear notes.txt |"
+  "quendrix cache clear -|-h,--help"
+  "quendrix cache limit |"
+  "quendrix cache limit 500M |"
   "quendrix nosuchcommand |"
 )
 for case in "${cases[@]}"; do
