@@ -86,10 +86,19 @@ std::optional<std::string> MemberCache::FailureReason(
   return found->second.failure->reason;
 }
 
+OpenMember::~OpenMember() {
+  if (descriptor_ >= 0) close(descriptor_);
+}
+
 ObtainedMember MemberCache::OpenMade(const Job& job) {
   ObtainedMember obtained;
-  obtained.descriptor = open(job.file.c_str(), O_RDONLY | O_CLOEXEC);
   obtained.generation = job.serial;
+  obtained.size = job.size;
+  // Each opener gets a descriptor of its own, closed at its release; reads
+  // name their offset, so that sharing the file's position does no harm.
+  obtained.descriptor = job.outcome.elsewhere
+                            ? fcntl(job.outcome.elsewhere->descriptor(), F_DUPFD_CLOEXEC, 0)
+                            : open(job.file.c_str(), O_RDONLY | O_CLOEXEC);
   if (obtained.descriptor < 0) {
     obtained.error = EIO;
     obtained.reason = "the made member cannot be opened in the cache: " +
@@ -181,16 +190,21 @@ void MemberCache::RunJob(const std::shared_ptr<Job>& job, const std::string& key
       outcome = {MakeOutcome::Kind::kFailed, e.what()};
     }
   }
-  struct stat status {};
-  const bool sized = outcome.kind == MakeOutcome::Kind::kMade &&
-                     stat(job->file.c_str(), &status) == 0;
-  if (outcome.kind == MakeOutcome::Kind::kMade && !sized) {
-    outcome = {MakeOutcome::Kind::kFailed, "its program wrote no file"};
+  std::int64_t size = 0;
+  if (outcome.kind == MakeOutcome::Kind::kMade) {
+    struct stat status {};
+    if (outcome.elsewhere) {
+      size = outcome.elsewhere->size();
+    } else if (stat(job->file.c_str(), &status) == 0) {
+      size = static_cast<std::int64_t>(status.st_size);
+    } else {
+      outcome = {MakeOutcome::Kind::kFailed, "its program wrote no file"};
+    }
   }
 
   const std::lock_guard lock(mutex_);
   job->outcome = outcome;
-  job->size = sized ? static_cast<std::int64_t>(status.st_size) : 0;
+  job->size = size;
   job->done = true;
   Entry& entry = entries_[key];
   // Makes of one member may end out of order (a stopped one goes on while a

@@ -1,8 +1,10 @@
-// The made members of a mount: each is made once into the mount's cache
-// folder, by one program run however many openers ask for it at once, and
-// served from there while its source file and the rules stay as they were.
-// Nothing here knows FUSE or the plug-in: the maker is handed in, so the
-// sharing, the validity and the cancelling are tested on their own.
+// The made members of a mount: each is made once, by one program run
+// however many openers ask for it at once, and served while its source file
+// and the rules stay as they were: from the mount's own folder, or from a
+// file the maker hands over open (the entry of the user's cache of made
+// members, for a section with Cache=1). Nothing here knows FUSE or the
+// plug-in: the maker is handed in, so the sharing, the validity and the
+// cancelling are tested on their own.
 #pragma once
 
 #include <atomic>
@@ -22,10 +24,31 @@
 
 namespace quendrix::host::mount {
 
+// A member that lies in the first `size` bytes of a file held open, which
+// is closed when the last holder lets it go. Held open, the file stays
+// readable when its name is removed meanwhile.
+class OpenMember {
+ public:
+  OpenMember(int descriptor, std::int64_t size) : descriptor_(descriptor), size_(size) {}
+  ~OpenMember();
+  OpenMember(const OpenMember&) = delete;
+  OpenMember& operator=(const OpenMember&) = delete;
+
+  int descriptor() const { return descriptor_; }
+  std::int64_t size() const { return size_; }
+
+ private:
+  int descriptor_;
+  std::int64_t size_;
+};
+
 struct MakeOutcome {
   enum class Kind { kMade, kFailed, kCancelled };
   Kind kind = Kind::kFailed;
   std::string reason;  // why it failed
+  // kMade: where the member is read from, when not from the destination
+  // the maker was given.
+  std::shared_ptr<const OpenMember> elsewhere = nullptr;
 };
 
 // Makes `member` of the file `source` at `destination`; asks
@@ -42,6 +65,8 @@ struct ObtainedMember {
   std::string reason;
   // Which make of the member it is: the same number, the same bytes.
   std::uint64_t generation = 0;
+  // The member is the first `size` bytes of the descriptor's file.
+  std::int64_t size = 0;
 };
 
 class MemberCache {

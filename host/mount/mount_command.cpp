@@ -133,6 +133,7 @@ int RunMount(const PluginClient& plugin, const std::string& pluginPath,
        })) {
     options.rulesFiles.push_back(folder.dir + std::string(kRulesFileName));
   }
+  options.pluginDir = pluginDir;
   options.log = [log](const std::string& line) { log->Write(line); };
   std::string reason;
   std::unique_ptr<mount::MountSession> session =

@@ -22,6 +22,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <new>
 #include <map>
 #include <mutex>
 #include <set>
@@ -32,6 +33,7 @@
 
 #include "client/archive_session.h"
 #include "text/json_text.h"
+#include "mount/kept_members.h"
 #include "mount/member_cache.h"
 #include "mount/member_tree.h"
 #include "mount/mount_members.h"
@@ -50,6 +52,7 @@ struct MountSession::State {
   bool sourceIsFile = false;
   std::string cacheFolder;
   std::unique_ptr<ListingCache> listings;
+  std::unique_ptr<KeptMembers> kept;
   std::unique_ptr<MemberCache> members;
   struct fuse* fuse = nullptr;
   bool mounted = false;
@@ -353,6 +356,19 @@ int ReadFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offse
   return 0;
 }
 
+// Gives an open file what its reads need: the descriptor, and how far it
+// may be read (ReadBuffer, Release). A negative error number when there is
+// no memory for it, and the descriptor is closed.
+int HandOver(struct fuse_file_info* file, int descriptor, std::int64_t size) {
+  try {
+    file->fh = reinterpret_cast<std::uint64_t>(new OpenMember(descriptor, size));
+    return 0;
+  } catch (const std::bad_alloc&) {
+    close(descriptor);
+    return -ENOMEM;
+  }
+}
+
 int Open(const char* path, struct fuse_file_info* file) {
   if ((file->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
   State& state = StateOfRequest();
@@ -360,8 +376,8 @@ int Open(const char* path, struct fuse_file_info* file) {
   if (node.kind == NodeKind::kMirror) {
     const int descriptor = open(node.path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) return -errno;
-    file->fh = static_cast<std::uint64_t>(descriptor);
-    return 0;
+    // A mirrored file is read as far as it goes, however it grows.
+    return HandOver(file, descriptor, std::numeric_limits<std::int64_t>::max());
   }
   if (node.kind != NodeKind::kMemberEntry) {
     return node.kind == NodeKind::kMemberFolder ? -EISDIR : -ENOENT;
@@ -380,7 +396,9 @@ int Open(const char* path, struct fuse_file_info* file) {
     }
     return -obtained.error;
   }
-  file->fh = static_cast<std::uint64_t>(obtained.descriptor);
+  // The member is the start of the file: an entry of the user's cache
+  // holds its footer after it, which no read may reach.
+  if (const int error = HandOver(file, obtained.descriptor, obtained.size)) return error;
   // The kernel keeps the pages it read of a member while the member is the
   // same make as at the last open, so a member read again is read from
   // memory. A member made anew drops them, and the attributes the kernel
@@ -402,21 +420,28 @@ int Open(const char* path, struct fuse_file_info* file) {
 // The bytes come straight from the made member's file, which libfuse may
 // splice into the kernel's buffer without copying them through this
 // process.
+const OpenMember& OpenedMember(const struct fuse_file_info* file) {
+  return *reinterpret_cast<const OpenMember*>(file->fh);
+}
+
 int ReadBuffer(const char*, struct fuse_bufvec** buffer, size_t size, off_t offset,
                struct fuse_file_info* file) {
+  const OpenMember& member = OpenedMember(file);
+  const std::int64_t left = offset < 0 ? 0 : std::max<std::int64_t>(member.size() - offset, 0);
   auto* vector = static_cast<fuse_bufvec*>(std::malloc(sizeof(fuse_bufvec)));
   if (vector == nullptr) return -ENOMEM;
-  *vector = FUSE_BUFVEC_INIT(size);
+  *vector = FUSE_BUFVEC_INIT(static_cast<size_t>(std::min<std::int64_t>(
+      static_cast<std::int64_t>(size), left)));
   vector->buf[0].flags =
       static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK);
-  vector->buf[0].fd = static_cast<int>(file->fh);
+  vector->buf[0].fd = member.descriptor();
   vector->buf[0].pos = offset;
   *buffer = vector;
   return 0;
 }
 
 int Release(const char*, struct fuse_file_info* file) {
-  close(static_cast<int>(file->fh));
+  delete &OpenedMember(file);
   return 0;
 }
 
@@ -630,11 +655,17 @@ std::unique_ptr<MountSession> MountSession::Mount(const PluginClient& plugin,
         return ListWithPlugin(plugin, source, warnings);
       },
       log);
+  if (!state->options.pluginDir.empty()) {
+    state->kept = std::make_unique<KeptMembers>(state->options.pluginDir, log);
+  }
   state->members = std::make_unique<MemberCache>(
       state->cacheFolder,
-      [&plugin](const std::string& source, const std::string& member,
-                const std::string& destination, const std::function<bool()>& stop) {
-        return MakeWithPlugin(plugin, source, member, destination, stop);
+      [&plugin, kept = state->kept.get()](const std::string& source, const std::string& member,
+                                          const std::string& destination,
+                                          const std::function<bool()>& stop) {
+        const auto make = [&] { return MakeWithPlugin(plugin, source, member, destination, stop); };
+        if (kept == nullptr) return make();
+        return MakeThroughKeptMembers(*kept, source, member, destination, make);
       });
 
   // Read-only for the kernel too, so that writes, creations, renames and

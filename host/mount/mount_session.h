@@ -22,9 +22,14 @@ struct MountOptions {
   // Every place a rules file may lie, in the plug-in's order: a change to
   // any of them makes the made members stale.
   std::vector<std::string> rulesFiles;
-  // Where the cache folder is made; empty: $XDG_RUNTIME_DIR, else the
-  // system's temporary folder.
+  // Where the mount's own folder of made members is made; empty:
+  // $XDG_RUNTIME_DIR, else the system's temporary folder.
   std::string cacheParent;
+  // The folder of the plug-in (ending in '/'), whose rules and programs
+  // say where the user's cache of made members keeps a member of a section
+  // with Cache=1, which the mount then reads from there. Empty: every
+  // member stays in the mount's own folder.
+  std::string pluginDir;
   // Receives each warning and each failure, one line without its newline,
   // possibly from several threads at once.
   std::function<void(const std::string&)> log;
@@ -32,13 +37,13 @@ struct MountOptions {
 
 class MountSession {
  public:
-  // Makes the cache folder and mounts; nothing, with the reason in
-  // `error`, when either fails.
+  // Makes the mount's folder of made members and mounts; nothing, with the
+  // reason in `error`, when either fails.
   static std::unique_ptr<MountSession> Mount(const PluginClient& plugin,
                                              MountOptions options,
                                              std::string& error);
   // Unmounts when still mounted, stops the makes under way and removes the
-  // cache folder.
+  // mount's folder of made members (the user's cache keeps its entries).
   ~MountSession();
   MountSession(const MountSession&) = delete;
   MountSession& operator=(const MountSession&) = delete;
