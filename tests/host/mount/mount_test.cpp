@@ -39,6 +39,7 @@
 #include "client/plugin_client.h"
 #include "support/helper_record.h"
 #include "support/loaded_plugin.h"
+#include "support/scoped_environment.h"
 #include "support/system_fixtures.h"
 #include "support/temp_dir.h"
 
@@ -223,6 +224,7 @@ class MountTest : public ::testing::Test {
     options.mountPoint = mountPoint_;
     options.rulesFiles = {pluginDir_.file("quendrix.ini")};
     options.cacheParent = cacheParent_.path().string();
+    options.pluginDir = pluginDir_.str();
     options.log = [this](const std::string& line) {
       const std::lock_guard lock(logMutex_);
       log_ += line + "\n";
@@ -902,6 +904,166 @@ TEST_F(MountListedTest, AFileWhoseListFailsShowsWhyAndIsNotMountedAlone) {
   EXPECT_EQ(refused.code, 1) << refused.err;
   EXPECT_TRUE(Contains(refused.err, reason)) << refused.err;
   EXPECT_FALSE(Mounted(mountPoint_));
+}
+
+}  // namespace
+}  // namespace quendrix::testing
+
+namespace quendrix::testing {
+namespace {
+
+// Files of a section with Cache=1 (".kept": a numbered member and a listed
+// one) and of a section without (".lost"), in one folder; each member
+// copies a file and counts its runs. The user's cache is a folder of the
+// test's own.
+class MountCacheTest : public MountTest {
+ protected:
+  void SetUp() override {
+    MountTest::SetUp();
+    if (IsSkipped()) return;
+    const std::string copy = HelperCommandLine({"--count", runs_, "--copy", "filein", "fileout"});
+    const std::string sources = work_.file("sources");
+    fs::create_directories(sources + "/inner");
+    WriteFile(sources + "/inner/x.txt", kListed);
+    WriteFile(work_.file("names.txt"), "inner/x.txt\n");
+    WriteRules("[kept]\ncommand1=" + copy + "\nfileout1=[N].copy\n" +
+               "list=" + HelperCommandLine({"--stdout-file", work_.file("names.txt")}) + "\n" +
+               "extract=" + HelperCommandLine({"--count", runs_, "--copy"}) + " \"" + sources +
+               "/[M]\" fileout\nCache=1\n"
+               "[lost]\ncommand1=" + copy + "\nfileout1=[N].copy\n");
+    folder_ = work_.file("tree");
+    fs::create_directory(folder_);
+    kept_ = folder_ + "/a.kept";
+    lost_ = folder_ + "/b.lost";
+    WriteFile(kept_, kContent);
+    WriteFile(lost_, kContent);
+  }
+
+  fs::path CacheFolder() const { return cacheHome_.path() / "quendrix" / "members"; }
+  int KeptEntries() const {
+    int entries = 0;
+    std::error_code error;
+    for (const auto& file : fs::directory_iterator(CacheFolder(), error)) {
+      entries += file.path().extension() == ".entry";
+    }
+    return entries;
+  }
+  // The files the mount keeps in its own folder.
+  std::set<std::string> OwnFiles() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(session_->cacheFolder())) {
+      if (entry.is_regular_file()) names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+  // quendrix extract, as a user runs it once the mount is gone.
+  ProgramRun Extract(const std::string& file) const {
+    return RunProgram({platform::ExecutableDirectory() + "quendrix", "--plugin", pluginPath_,
+                       "extract", file, "-C", out_.str(), "--overwrite"},
+                      {});
+  }
+
+  static constexpr const char* kListed = "the listed member\n";
+  TempDir out_;
+  TempDir cacheHome_;
+  const ScopedEnvironmentValue cacheVariable_{"XDG_CACHE_HOME", cacheHome_.str()};
+  std::string folder_;
+  std::string kept_;
+  std::string lost_;
+};
+
+TEST_F(MountCacheTest, AKeptMemberIsReadFromTheUsersCacheAndOutlivesTheMount) {
+  Mount(folder_);
+  EXPECT_EQ(ReadFile(At("a.kept#/a.copy")), kContent);
+  EXPECT_EQ(ReadFile(At("a.kept#/inner/x.txt")), kListed);
+  EXPECT_EQ(Runs(), 2);
+  EXPECT_EQ(KeptEntries(), 2);
+  // Read from the entries: the mount keeps no copy of its own, and the
+  // entries' footers never show.
+  EXPECT_EQ(OwnFiles(), std::set<std::string>{});
+  struct stat status {};
+  ASSERT_EQ(stat(At("a.kept#/a.copy").c_str(), &status), 0);
+  EXPECT_EQ(status.st_size, static_cast<off_t>(std::strlen(kContent)));
+  EXPECT_EQ(ReadFile(At("a.kept#/a.copy")), kContent);
+  EXPECT_EQ(Runs(), 2);
+  Unmount();
+
+  const ProgramRun extracted = Extract(kept_);
+  EXPECT_EQ(extracted.code, 0) << extracted.out << extracted.err;
+  EXPECT_EQ(ReadFile(out_.path() / "a.copy"), kContent);
+  EXPECT_EQ(ReadFile(out_.path() / "inner" / "x.txt"), kListed);
+  EXPECT_EQ(Runs(), 2) << "quendrix extract made again what the mount had kept";
+}
+
+TEST_F(MountCacheTest, AMemberOfASectionWithoutCacheGoesWithTheMount) {
+  Mount(folder_);
+  EXPECT_EQ(ReadFile(At("b.lost#/b.copy")), kContent);
+  EXPECT_EQ(Runs(), 1);
+  EXPECT_EQ(KeptEntries(), 0);
+  EXPECT_EQ(OwnFiles(), std::set<std::string>{"b.copy"});
+  const std::string own = session_->cacheFolder();
+  Unmount();
+  EXPECT_FALSE(fs::exists(own));
+  const ProgramRun extracted = Extract(lost_);
+  EXPECT_EQ(extracted.code, 0) << extracted.out << extracted.err;
+  EXPECT_EQ(Runs(), 2) << "a member of a section without Cache=1 outlived the mount";
+  EXPECT_EQ(KeptEntries(), 0);
+}
+
+TEST_F(MountCacheTest, AMemberKeptBeforeTheMountStartsNoProgramAndShowsItsSize) {
+  const ProgramRun extracted = Extract(kept_);
+  ASSERT_EQ(extracted.code, 0) << extracted.out << extracted.err;
+  ASSERT_EQ(Runs(), 2);
+  Mount(folder_);
+  // The plug-in's headers tell a kept member's size before any open.
+  struct stat status {};
+  ASSERT_EQ(stat(At("a.kept#/a.copy").c_str(), &status), 0);
+  EXPECT_EQ(status.st_size, static_cast<off_t>(std::strlen(kContent)));
+  ASSERT_EQ(stat(At("a.kept#/inner/x.txt").c_str(), &status), 0);
+  EXPECT_EQ(status.st_size, static_cast<off_t>(std::strlen(kListed)));
+  EXPECT_EQ(ReadFile(At("a.kept#/a.copy")), kContent);
+  EXPECT_EQ(ReadFile(At("a.kept#/inner/x.txt")), kListed);
+  EXPECT_EQ(Runs(), 2) << "a kept member started its program";
+  EXPECT_EQ(OwnFiles(), std::set<std::string>{}) << "the mount copied what the cache keeps";
+}
+
+// An entry that the cache lets go (cleared, evicted) while the mount reads
+// it stays readable: the mount holds it open for the length of the mount.
+TEST_F(MountCacheTest, AKeptMemberStaysReadableWhenTheCacheLetsItGo) {
+  Mount(folder_);
+  const int reader = open(At("a.kept#/a.copy").c_str(), O_RDONLY);
+  ASSERT_GE(reader, 0);
+  ASSERT_EQ(KeptEntries(), 1);
+  const ProgramRun cleared = RunProgram(
+      {platform::ExecutableDirectory() + "quendrix", "cache", "clear", kept_}, {});
+  EXPECT_EQ(cleared.code, 0) << cleared.err;
+  EXPECT_EQ(KeptEntries(), 0);
+  std::string read(64, '\0');
+  const ssize_t got = pread(reader, read.data(), read.size(), 0);
+  close(reader);
+  ASSERT_GE(got, 0);
+  read.resize(static_cast<std::size_t>(got));
+  EXPECT_EQ(read, kContent);
+  EXPECT_EQ(ReadFile(At("a.kept#/a.copy")), kContent);
+  EXPECT_EQ(Runs(), 1);
+}
+
+// A link in place of the cache folder: the mount neither reads nor writes
+// behind it, makes the member in its own folder, and logs why.
+TEST_F(MountCacheTest, ACacheFolderThatCannotBeUsedLeavesMembersMadeInTheMount) {
+  const fs::path elsewhere = work_.path() / "elsewhere";
+  fs::create_directories(elsewhere);
+  fs::create_directories(CacheFolder().parent_path());
+  fs::create_directory_symlink(elsewhere, CacheFolder());
+  Mount(folder_);
+  EXPECT_EQ(ReadFile(At("a.kept#/a.copy")), kContent);
+  EXPECT_EQ(Runs(), 1);
+  EXPECT_EQ(OwnFiles(), std::set<std::string>{"a.copy"});
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+  EXPECT_TRUE(Contains(Log(), "the cache of made members is not used: its folder " +
+                                  CacheFolder().string() + "/ cannot be used: a link stands "
+                                  "in its place"))
+      << Log();
 }
 
 }  // namespace
