@@ -57,8 +57,14 @@ std::optional<FileRules> RulesOfFile(const std::string& pluginDir, const std::st
       RulesFolders(services.pathStyle, pluginDir, services.rulesFolderVariable),
       services.fileExists);
   if (!choice) return std::nullopt;
+  return RulesOfFileIn(pluginDir, choice->rulesPath, file);
+}
+
+FileRules RulesOfFileIn(const std::string& pluginDir, const std::string& rulesPath,
+                        const std::string& file) {
+  const PluginServices services = PluginServices::Platform(kKeyEncoding);
   const ArchiveName name = SplitArchiveName(file, services.pathStyle);
-  const std::unique_ptr<RulesSource> rules = services.openRules(choice->rulesPath);
+  const std::unique_ptr<RulesSource> rules = services.openRules(rulesPath);
   ExpansionContext context;
   context.pathStyle = services.pathStyle;
   context.pluginDir = pluginDir;

@@ -57,6 +57,9 @@ struct FileRules {
   LookupResult result;
 };
 std::optional<FileRules> RulesOfFile(const std::string& pluginDir, const std::string& file);
+// The same, from the rules file at `rulesPath`.
+FileRules RulesOfFileIn(const std::string& pluginDir, const std::string& rulesPath,
+                        const std::string& file);
 
 // The entry that makes the member the plug-in lists as `name` under these
 // rules: the first numbered member of that name, else the listed member

@@ -30,9 +30,8 @@ void ExplainedCache::ShowFolder(std::ostream& out) const {
     out << cache_->folder() << " cannot be used (" << problem_
         << "), so every extraction runs its program\n";
   } else {
-    out << "a made member is kept in " << cache_->folder()
-        << (made_ ? "" : " (not made yet)")
-        << " while its file, its command and its programs stay the same (quendrix cache)\n";
+    out << "made members are kept in " << cache_->folder()
+        << (made_ ? "" : " (not made yet)") << " (quendrix cache)\n";
   }
 }
 

@@ -80,9 +80,7 @@ MarkedCommand MarkDestination(std::string_view command) {
 int ExplainRules(const std::string& pluginPath, const std::string& file,
                  std::ostream& out, std::ostream& err, bool runList) {
   const std::string pluginDir = PluginDirectoryOf(pluginPath);
-  // The same places, reader and lookups as the plug-in's own.
-  const PluginServices services =
-      PluginServices::Platform(platform::TextEncoding::kUtf8);
+  // The same places as the plug-in's own.
   const RulesInUse found = FindRulesInUse(pluginDir);
   const std::vector<RulesFolder>& folders = found.folders;
   const std::optional<RulesChoice>& choice = found.choice;
@@ -103,18 +101,12 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
   const ProgramLookup programs = CachedProgramLookup(checkServices);
 
   const ArchiveName name = SplitArchiveName(file, platform::kPathStyle);
-  const std::unique_ptr<RulesSource> rules = services.openRules(rulesPath);
-  ExpansionContext context;
-  context.pluginDir = pluginDir;
-  context.archivePath = file;
-  context.baseName = name.baseName;
-  context.extension = name.extension;
-  context.environment = services.environment;
-  context.shortPathOf = services.shortPathOf;
-  RuleSettings settings;
-  EntryTable table;
-  const LookupResult result =
-      LookupRules(name.extension, *rules, context, settings, table);
+  // The lookup an open of the file makes, so that the entries (and the
+  // keys of the cache) are the plug-in's own.
+  const FileRules lookedUp = RulesOfFileIn(pluginDir, rulesPath, file);
+  const RuleSettings& settings = lookedUp.settings;
+  const EntryTable& table = lookedUp.table;
+  const LookupResult& result = lookedUp.result;
 
   const std::string asked(
       std::string_view(name.extension).substr(0, kSectionNameLimit));

@@ -83,7 +83,7 @@ TEST_F(HostCacheTest, ShowsTheCacheAndExplainFindsWhatThePluginKept) {
   EXPECT_TRUE(Contains(empty.out, "the default: the smaller of 2 GiB")) << empty.out;
   EXPECT_FALSE(fs::exists(Folder())) << "showing the cache made its folder";
   const HostRun unmade = Run({"explain", first_});
-  EXPECT_TRUE(Contains(unmade.out, "Cache=1 (on)\ncache       a made member is kept in ")) << unmade.out;
+  EXPECT_TRUE(Contains(unmade.out, "Cache=1 (on)\ncache       made members are kept in ")) << unmade.out;
   EXPECT_TRUE(Contains(unmade.out, "  cached    no\n")) << unmade.out;
 
   ExtractAll(first_);
