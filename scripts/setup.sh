@@ -36,6 +36,12 @@ test_packages=(
   ccache
   qemu-user-static
   dpkg-dev lintian pandoc bash-completion
+  # The programs of the shipped recipes (examples/quendrix.ini), so that the
+  # recipes test runs every group, and what it makes its samples with
+  # (groff and libtiff-tools for the PDF, zip, g++ above for the ELF files).
+  poppler-utils imagemagick libimage-exiftool-perl ffmpeg groff
+  sqlite3 jq yq python3 p7zip-full openssl fontconfig fonts-dejavu-core
+  libtiff-tools
 )
 
 packages=("${demo_packages[@]}")
