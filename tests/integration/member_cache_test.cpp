@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "extract/member_cache.h"
 #include "interface/wcx.h"
 #include "platform/platform.h"
 #include "support/helper_record.h"
@@ -286,6 +287,78 @@ TEST_F(MemberCacheTest, HeadersTellAKeptMembersSize) {
   ASSERT_EQ(plugin.Read(header), 0);
   EXPECT_EQ(header.unpSize, 20) << "the member's real size";
   plugin.Close();
+}
+
+}  // namespace
+}  // namespace quendrix::testing
+
+namespace quendrix::testing {
+namespace {
+
+// What a crash leaves in the cache folder: pieces written aside and never
+// renamed, an entry cut short, one whose footer is torn or another's. None
+// of it is ever delivered: the member is made anew and kept whole.
+TEST_F(MemberCacheTest, WhatACrashLeftIsNeverDelivered) {
+  const fs::path folder = cache_.path() / (kWindows ? "quendrix/cache" : "quendrix/members");
+  struct Damage {
+    const char* label;
+    std::function<void(const fs::path& entry)> apply;
+  };
+  const Damage damages[] = {
+      {"cut short", [](const fs::path& entry) { fs::resize_file(entry, 7); }},
+      {"without its footer",
+       [](const fs::path& entry) { fs::resize_file(entry, fs::file_size(entry) - kEntryFooterSize); }},
+      {"a footer of another key",
+       [](const fs::path& entry) {
+         std::string bytes = ReadFile(entry);
+         bytes[bytes.size() - 50] ^= 0x5A;
+         WriteFile(entry, bytes);
+       }},
+      {"a wrong size",
+       [](const fs::path& entry) {
+         std::string bytes = ReadFile(entry);
+         bytes.insert(0, "extra");
+         WriteFile(entry, bytes);
+       }},
+      {"removed, with a half piece beside it",
+       [&folder](const fs::path& entry) {
+         const std::string name = entry.stem().string();
+         fs::remove(entry);
+         WriteFile(folder / (name + ".partial-4242-1"), "the arch");
+       }},
+  };
+  const LoadedPlugin plugin(Rules());
+  std::size_t runs = 0;
+  for (const Damage& damage : damages) {
+    ASSERT_EQ(Extract(plugin), 0) << damage.label;
+    fs::path entry;
+    for (const auto& file : fs::directory_iterator(folder)) {
+      if (file.path().extension() == ".entry") entry = file.path();
+    }
+    ASSERT_FALSE(entry.empty()) << damage.label;
+    runs = Runs();
+    damage.apply(entry);
+    std::string bytes;
+    EXPECT_EQ(Extract(plugin, &bytes), 0) << damage.label;
+    EXPECT_EQ(bytes, "the archive's bytes\n") << damage.label;
+    EXPECT_EQ(Runs(), runs + 1) << damage.label << ": made anew";
+    EXPECT_EQ(Extract(plugin, &bytes), 0) << damage.label;
+    EXPECT_EQ(bytes, "the archive's bytes\n") << damage.label;
+    EXPECT_EQ(Runs(), runs + 1) << damage.label << ": kept whole again";
+  }
+}
+
+// A file that changes while its member is made gives a member of neither
+// version for sure: it is delivered, and never kept.
+TEST_F(MemberCacheTest, SourceChangedDuringTheMakeIsNotKept) {
+  const LoadedPlugin plugin("[src]\ncommand1=" +
+                            HelperCommandLine({"--count", count_, "--copy", "filein", "fileout",
+                                               "--write-steps", "filein", "1", "3", "0"}) +
+                            "\nfileout1=x\nCache=1\n");
+  EXPECT_EQ(Extract(plugin), 0);
+  EXPECT_EQ(Extract(plugin), 0);
+  EXPECT_EQ(Runs(), 2u);
+  EXPECT_EQ(Entries(), 0u);
 }
 
 }  // namespace
