@@ -6,6 +6,8 @@
 // headers tell a kept member's size.
 #include <gtest/gtest.h>
 
+#include <iostream>
+
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -19,6 +21,7 @@
 #include "support/helper_record.h"
 #include "support/loaded_plugin.h"
 #include "support/scoped_environment.h"
+#include "support/system_fixtures.h"
 #include "support/windows_build.h"
 
 namespace quendrix::testing {
@@ -359,6 +362,52 @@ TEST_F(MemberCacheTest, SourceChangedDuringTheMakeIsNotKept) {
   EXPECT_EQ(Extract(plugin), 0);
   EXPECT_EQ(Runs(), 2u);
   EXPECT_EQ(Entries(), 0u);
+}
+
+}  // namespace
+}  // namespace quendrix::testing
+
+namespace quendrix::testing {
+namespace {
+
+// A cache folder that is a link to elsewhere, or that belongs to another
+// user, is never used: what is kept there could be read or replaced by
+// someone else. Members are made all the same.
+TEST_F(MemberCacheTest, LinkedOrForeignCacheFolderIsRefused) {
+  if (kWindows) GTEST_SKIP() << "folder owners and links are checked on POSIX";
+  const fs::path parent = cache_.path() / "quendrix";
+  fs::create_directories(parent);
+  const fs::path folder = parent / "members";
+  TempDir elsewhere;
+  struct Case {
+    const char* label;
+    std::function<bool()> make;  // false: this system cannot make the case
+  };
+  const Case cases[] = {
+      {"a link", [&] { fs::create_directory_symlink(elsewhere.path(), folder); return true; }},
+      {"another user's folder",
+       [&] {
+         fs::create_directory(folder);
+         return GiveFolderToAnotherUser(folder.string());
+       }},
+  };
+  for (const Case& c : cases) {
+    std::error_code error;
+    fs::remove_all(folder, error);
+    fs::remove(folder, error);
+    if (!c.make()) {
+      std::cout << "[ SKIPPED  ] " << c.label << ": this process cannot give a folder away\n";
+      continue;
+    }
+    const std::size_t runs = Runs();
+    const LoadedPlugin plugin(Rules());
+    std::string bytes;
+    EXPECT_EQ(Extract(plugin, &bytes), 0) << c.label;
+    EXPECT_EQ(bytes, "the archive's bytes\n") << c.label;
+    EXPECT_EQ(Extract(plugin), 0) << c.label;
+    EXPECT_EQ(Runs(), runs + 2) << c.label << ": nothing kept";
+    EXPECT_TRUE(fs::is_empty(elsewhere.path())) << c.label;
+  }
 }
 
 }  // namespace
