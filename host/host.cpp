@@ -172,10 +172,11 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
       "the rules serve) at MOUNTPOINT as a read-only file system whose "
       "members are made when opened (Linux)");
   mountCommand->footer(
-      "Why a member cannot be read: the mount's log, "
+      "Members named with a / show in their folders. Why a member cannot be "
+      "read, or a NAME# folder opened (its list failed): the mount's log, "
       "$XDG_STATE_HOME/quendrix/mount.log (else "
-      "~/.local/state/quendrix/mount.log), and the member's attribute: "
-      "getfattr -n user.quendrix.error MEMBER");
+      "~/.local/state/quendrix/mount.log), and the attribute: "
+      "getfattr -n user.quendrix.error MEMBER (or NAME#)");
   mountCommand->add_option("SOURCE", mountRequest.source, "the file or folder")
       ->required();
   mountCommand->add_option("MOUNTPOINT", mountRequest.mountPoint,

@@ -7,14 +7,32 @@
 # registers its own entry for its run only and removes it on exit, so that
 # "the kernel runs 32-bit programs" keeps meaning the kernel itself on the
 # next run. Any enabled entry for such files, ours or one that another tool
-# left, means the programs run under emulation: about a minute per Wine
-# process, too slow for the full 32-bit suites.
+# left, means the programs run under emulation: a few seconds per Wine
+# process, too slow for the full 32-bit suites, which start a great many.
 QUENDRIX_BINFMT=/proc/sys/fs/binfmt_misc
 QUENDRIX_I386_ENTRY=quendrix-i386
 QUENDRIX_QEMU_I386=/usr/bin/qemu-i386-static
 # What binfmt_misc shows of an entry's magic for 32-bit x86 ELF files: the
 # ELF identification of a 32-bit little-endian file, then e_machine 3.
 QUENDRIX_I386_MAGIC='^magic 7f454c4601.{26}0300'
+
+# The size of the 32-bit address space that qemu gives each emulated
+# program. Its default, all 4 GiB, works but costs the 32-bit Wine about 50 s
+# of processor time at every process start: Wine reserves all that lies
+# above 2 GiB (a 32-bit Windows program's own space ends there), and qemu
+# then looks for room for each later mapping page by page through that
+# reservation. Measured per start of a 32-bit cmd.exe: 50 s at 4 GiB, 39 s
+# at 3 GiB, 14 s at 0x90000000, 3.6 s at 0x82000000, 2.1 s at 0x81000000;
+# at 0x80000000 Wine has no room left above 2 GiB and stops at once ("failed
+# to map the shared user data"). 32 MiB above 2 GiB leaves room for the
+# stack that qemu puts at the top, whatever its size limit.
+QUENDRIX_QEMU_RESERVED_VA=${QUENDRIX_QEMU_RESERVED_VA:-0x82000000}
+
+# Gives the emulated programs started from now on, and every program they
+# start, that address space (qemu reads it from the environment).
+i386_emulation_environment() {
+  export QEMU_RESERVED_VA=$QUENDRIX_QEMU_RESERVED_VA
+}
 
 # Whether an enabled binfmt_misc entry runs 32-bit x86 programs.
 i386_emulated() {
@@ -40,9 +58,11 @@ i386_unregister() {
 }
 
 # How 32-bit programs run here, judged by LOADER (the 32-bit Wine loader):
-# native, emulated or none.
+# native, emulated or none; missing when there is no such loader to judge by.
 i386_mode() { # LOADER
-  if ! kernel_runs "$1"; then
+  if [[ ! -x $1 ]]; then
+    echo missing
+  elif ! kernel_runs "$1"; then
     echo none
   elif i386_emulated; then
     echo emulated
@@ -75,10 +95,11 @@ i386_register() {
 }
 
 # The Wine prefix of the emulated 32-bit Wine. Setting one up runs Wine's
-# 32-bit half of it under emulation, which takes minutes, and gives the
-# same prefix every time for one Wine version: so it is made once, by the
-# native wine64 (only that 32-bit half is emulated), and kept outside the
-# checkout for every later run and clone, as ccache keeps objects.
+# 32-bit half of it under emulation, which takes about half a minute to
+# several on a busy machine, and gives the same prefix every time for one
+# Wine version: so it is made once (by the native wine64; only that 32-bit
+# half is emulated) and kept outside the checkout for every later run and
+# clone, as ccache keeps objects.
 QUENDRIX_PREFIX_CACHE=${QUENDRIX_PREFIX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quendrix}
 
 i386_cached_prefix() {
@@ -87,22 +108,48 @@ i386_cached_prefix() {
   echo "$QUENDRIX_PREFIX_CACHE/wineprefix-${version:-unknown}"
 }
 
+# Whether the Wine prefix PREFIX has its 32-bit half. Wine fills syswow64
+# only while it can run 32-bit programs: a prefix set up without them, or
+# whose setup was cut short, has none, and every 32-bit program in it stops
+# at "could not load kernel32.dll, status c0000135".
+i386_prefix_complete() { # PREFIX
+  [[ -f $1/drive_c/windows/syswow64/kernel32.dll && -f $1/system.reg ]]
+}
+
 # Makes the Wine prefix of BUILD_DIR: copied from the cache or, the first
-# time, set up and then put into the cache. No wineserver is left running.
+# time, set up and then put into the cache. A prefix without its 32-bit
+# half, here or in the cache, is made anew; false, saying so, when even the
+# new one lacks it. No wineserver is left running.
 i386_wine_prefix() { # BUILD_DIR
   local prefix cached
   prefix=$(wine_prefix_of "$1")
   cached=$(i386_cached_prefix)
+  i386_emulation_environment
+  if [[ -d $cached ]] && ! i386_prefix_complete "$cached"; then
+    echo "win32: the kept Wine prefix $cached lacks its 32-bit half; it is made anew"
+    rm -rf "$cached"
+  fi
+  if [[ -d $prefix ]] && ! i386_prefix_complete "$prefix"; then
+    wine_stop "$1"
+    rm -rf "$prefix"
+  fi
   if [[ ! -d $prefix && -d $cached ]]; then
     cp -a "$cached" "$prefix"
     echo "win32: Wine prefix copied from $cached"
   fi
-  if [[ ! -d $cached ]]; then
-    wine_start "$1" "$QUENDRIX_WINE64"
-    # The server writes the registry out when it ends.
-    wine_stop "$1"
-    mkdir -p "$QUENDRIX_PREFIX_CACHE"
-    rm -rf "$cached.new"
-    cp -a "$prefix" "$cached.new" && mv "$cached.new" "$cached"
+  i386_prefix_complete "$prefix" && return 0
+  # No server of our own that would outlive the setup: the server ends
+  # once every program of the prefix has, so its end is that of the setup,
+  # which Wine's first program waits for only so long (the 32-bit half may
+  # still be running when it returns).
+  WINEPREFIX=$prefix "$QUENDRIX_WINE64" cmd /c exit >/dev/null 2>&1 </dev/null || true
+  WINEPREFIX=$prefix timeout 900 "$QUENDRIX_WINESERVER" -w >/dev/null 2>&1 </dev/null || true
+  if ! i386_prefix_complete "$prefix"; then
+    echo "win32: the Wine prefix $prefix has no 32-bit half (drive_c/windows/syswow64/kernel32.dll) after its setup under emulation"
+    return 1
   fi
+  [[ ! -d $cached ]] || return 0
+  mkdir -p "$QUENDRIX_PREFIX_CACHE"
+  rm -rf "$cached.new"
+  cp -a "$prefix" "$cached.new" && mv "$cached.new" "$cached"
 }

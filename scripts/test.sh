@@ -11,12 +11,16 @@
 # and the emulated Wine's prefix run in the background beside the builds
 # that follow, with their output shown whole when they end.
 #
-# On a kernel that cannot run 32-bit programs, a run as root registers
-# qemu's instruction emulation for them until it ends and runs the 32-bit
-# smoke test in place of the 32-bit suites, which are reported as skipped
-# (and are not built, since nothing would run them); without root or qemu
-# it says so and reports all 32-bit Wine tests as skipped. Compiler output
-# is cached by ccache outside the checkout.
+# How the 32-bit Wine tests run is decided once setup has installed Wine,
+# and said in one line: natively; or, on a kernel that cannot run 32-bit
+# programs, under qemu's instruction emulation, which a run as root
+# registers until it ends, with the 32-bit smoke test in place of the 32-bit
+# suites, which are reported as skipped (and are not built, since nothing
+# would run them); or not at all, without root or qemu, when the line and
+# the table of phases say why and the 32-bit Wine tests are reported as
+# skipped (a CI run fails then, as it must run the 32-bit DLL). A run whose
+# 32-bit Wine loader is missing after setup fails. Compiler output is cached
+# by ccache outside the checkout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/wine.sh
@@ -49,10 +53,10 @@ trap clean_up EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# How the 32-bit Wine tests run here (native, emulated or none), decided
-# at the start: the win32 build builds only what the smoke test needs when
-# emulation is all there is, and the emulated Wine's prefix is made in the
-# meantime.
+# How the 32-bit Wine tests run here (native, emulated, none or missing),
+# decided after setup: the win32 build builds only what the smoke test needs
+# when emulation is all there is, and the emulated Wine's prefix is made in
+# the meantime. Always said in one line.
 win32_mode=none
 win32_prepare() {
   # An entry of ours that a killed run left behind is no part of what this
@@ -60,21 +64,37 @@ win32_prepare() {
   i386_unregister
   local reason errors=build/emulator.log
   win32_mode=$(i386_mode "$QUENDRIX_WINE32")
-  if [[ $win32_mode == none ]]; then
-    # Not in a subshell: the registration remembers whether it mounted
-    # binfmt_misc, so that the removal can unmount it again.
-    if i386_register 2>"$errors" && i386_registered=yes &&
-      [[ $(i386_mode "$QUENDRIX_WINE32") == emulated ]]; then
-      echo "win32: this machine's kernel cannot run 32-bit programs; qemu-i386-static emulates them for this run: the smoke test runs, the other 32-bit Wine tests are reported as skipped"
-      win32_mode=emulated
-    else
-      reason=$(head -n 1 "$errors")
-      [[ -n $i386_registered ]] && i386_unregister && i386_registered=""
-      echo "win32: this machine's kernel cannot run 32-bit programs${reason:+ and they cannot be emulated ($reason)}; its Wine tests are reported as skipped"
-    fi
-  elif [[ $win32_mode == emulated ]]; then
-    echo "win32: 32-bit programs run here only under emulation (binfmt_misc): the smoke test runs, the other 32-bit Wine tests are reported as skipped"
-  fi
+  case $win32_mode in
+    missing)
+      echo "win32: the 32-bit Wine loader $QUENDRIX_WINE32 is missing after setup (Debian's wine32:i386): the 32-bit Wine tests fail"
+      phase_record "win32: FAILED, the 32-bit Wine loader is missing" "$(date +%s)"
+      status=1
+      ;;
+    native)
+      echo "win32: this machine's kernel runs 32-bit programs natively: every 32-bit Wine test runs"
+      ;;
+    emulated)
+      i386_emulation_environment
+      echo "win32: 32-bit programs run here only under emulation (binfmt_misc): the smoke test runs, the other 32-bit Wine tests are reported as skipped"
+      ;;
+    none)
+      # Not in a subshell: the registration remembers whether it mounted
+      # binfmt_misc, so that the removal can unmount it again.
+      if i386_register 2>"$errors" && i386_registered=yes &&
+        [[ $(i386_mode "$QUENDRIX_WINE32") == emulated ]]; then
+        i386_emulation_environment
+        echo "win32: this machine's kernel cannot run 32-bit programs; qemu-i386-static emulates them for this run (QEMU_RESERVED_VA=$QEMU_RESERVED_VA): the smoke test runs, the other 32-bit Wine tests are reported as skipped"
+        win32_mode=emulated
+      else
+        reason=$(head -n 1 "$errors")
+        [[ -n $i386_registered ]] && i386_unregister && i386_registered=""
+        reason="this machine's kernel cannot run 32-bit programs${reason:+ and they cannot be emulated ($reason)}"
+        echo "win32: NOT RUN: $reason; its Wine tests are reported as skipped${CI:+, and a CI run fails}"
+        phase_record "win32: NOT RUN, $reason" "$(date +%s)"
+        [[ -z ${CI:-} ]] || status=1
+      fi
+      ;;
+  esac
 }
 
 # Each preset's tests, run as a background job once the preset is built.
@@ -105,7 +125,7 @@ test_win32() {
 }
 win32_prefix() {
   local began=$SECONDS
-  timed "win32: Wine prefix under emulation" i386_wine_prefix build/win32
+  timed "win32: Wine prefix under emulation" i386_wine_prefix build/win32 || return 1
   echo "win32: Wine prefix ready in $((SECONDS - began)) s"
 }
 test_linux-asan() {
@@ -137,13 +157,16 @@ test_linux-tsan() {
   timed "linux-tsan: test" ctest --preset linux-tsan
 }
 
+status=0
 phase "setup"
 scripts/setup.sh
+# Wine may have come with the setup just now.
+wine_find
 compiler_cache_use
 
 # The win64 tree's Wine prefix is made before anything registers the
 # emulator of 32-bit programs: made after, Wine would set up its 32-bit half
-# too, under emulation, for minutes, which the 64-bit tests never use.
+# too, under emulation, which the 64-bit tests never use.
 phase "Wine prefixes"
 mkdir -p build/win64 build/win32
 wine_start build/win64 "$QUENDRIX_WINE64"
@@ -162,7 +185,6 @@ build() { # PRESET [TARGET...]
   nice -n 10 cmake --build --preset "$preset" ${1:+--target "$@"}
 }
 
-status=0
 for preset in "${presets[@]}"; do
   phase "$preset: configure and build"
   cmake --preset "$preset" >/dev/null

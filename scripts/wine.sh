@@ -9,15 +9,21 @@
 # under a second, and it is stopped at the end: Wine's background services
 # inherit the output of the first Wine program and would otherwise keep that
 # pipe open after the batch has ended.
-QUENDRIX_WINESERVER=/usr/lib/wine/wineserver
-[[ -x $QUENDRIX_WINESERVER ]] || QUENDRIX_WINESERVER=$(command -v wineserver || true)
 export WINEDEBUG=-all
 
-# The loaders of 64-bit and of 32-bit Windows programs.
-QUENDRIX_WINE64=/usr/lib/wine/wine64
-[[ -x $QUENDRIX_WINE64 ]] || QUENDRIX_WINE64=$(command -v wine64 || true)
-QUENDRIX_WINE32=/usr/lib/wine/wine
-[[ -x $QUENDRIX_WINE32 ]] || QUENDRIX_WINE32=$(command -v wine || true)
+# The server and the loaders of 64-bit and of 32-bit Windows programs, as
+# installed now (a loader that is missing keeps Debian's path, so that what
+# is missing can be named). The test command looks again once its setup has
+# run, since on a new machine Wine comes only with it.
+wine_find() {
+  QUENDRIX_WINESERVER=/usr/lib/wine/wineserver
+  [[ -x $QUENDRIX_WINESERVER ]] || QUENDRIX_WINESERVER=$(command -v wineserver || true)
+  QUENDRIX_WINE64=/usr/lib/wine/wine64
+  [[ -x $QUENDRIX_WINE64 ]] || QUENDRIX_WINE64=$(command -v wine64 || echo "$QUENDRIX_WINE64")
+  QUENDRIX_WINE32=/usr/lib/wine/wine
+  [[ -x $QUENDRIX_WINE32 ]] || QUENDRIX_WINE32=$(command -v wine || echo "$QUENDRIX_WINE32")
+}
+wine_find
 
 # The exit code by which the emulator reports a test it cannot run; CTest
 # counts such a test as skipped (cmake/wine.cmake passes the same number).

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "mount/mount_names.h"
+
 namespace quendrix::host::mount {
 
 namespace fs = std::filesystem;
@@ -43,6 +45,14 @@ std::string KeyOf(const std::string& source, const std::string& member) {
   key += '\0';
   key += member;
   return key;
+}
+
+// The name of a made member's file in its folder: the last part of the
+// member's name, or a fixed one when that part is no name a folder holds.
+std::string CacheFileName(const std::string& member) {
+  const std::string_view last = LastNamePart(member);
+  if (EntryNameObstacle(last)) return "member";
+  return std::string(last);
 }
 
 }  // namespace
@@ -136,10 +146,12 @@ std::shared_ptr<MemberCache::Job> MemberCache::StartJob(
   auto job = std::make_shared<Job>();
   job->serial = ++serial_;
   job->validity = validity;
-  // A folder per make keeps the member's own name as the file's name, which
-  // some programs read their output format from.
+  // A folder per make keeps the member's own file name, which some programs
+  // read their output format from. Only the last part of its name goes
+  // into the path: the member's folders stay out of the cache, which holds
+  // one level of folders, each of one file.
   job->directory = folder_ + "/" + std::to_string(job->serial);
-  job->file = job->directory + "/" + member;
+  job->file = job->directory + "/" + CacheFileName(member);
   try {
     std::thread worker([this, job, key, source, member] {
       RunJob(job, key, source, member);

@@ -84,6 +84,16 @@ int RunMount(const PluginClient& plugin, const std::string& pluginPath,
           << ": the rules do not serve this file\n";
       return kExitRefused;
     }
+    // A file whose members cannot be listed (its list program fails) is not
+    // mounted: the mount would show nothing but an error. It is a failure,
+    // as `quendrix list` makes it. The plug-in keeps the list it made here,
+    // so the mount's first look at the file runs no program again.
+    std::string reason;
+    std::int32_t openResult = 0;
+    if (!ListArchive(plugin, request.source, reason, &openResult)) {
+      err << "quendrix mount: " << request.source << ": " << reason << "\n";
+      return RefusalExitCode(openResult);
+    }
   } else if (!fs::is_directory(source)) {
     err << "quendrix mount: " << request.source
         << " is neither a file nor a folder\n";

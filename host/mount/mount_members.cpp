@@ -1,57 +1,104 @@
 #include "mount/mount_members.h"
 
-#include "text/json_text.h"
-#include "mount/mount_names.h"
+#include <exception>
+#include <new>
 
 namespace quendrix::host::mount {
 
-MountMembers MembersForFolder(const std::vector<std::string>& names,
-                              std::vector<std::string>& warnings) {
-  MountMembers members;
-  for (const std::string& name : names) {
-    if (const std::optional<std::string> obstacle = EntryNameObstacle(name)) {
-      warnings.push_back("member " + JsonString(name) +
-                         " left out of the mount: " + *obstacle);
-      continue;
+ListingCache::ListingCache(MemberLister lister, std::function<void(const std::string&)> log)
+    : lister_(std::move(lister)), log_(std::move(log)) {}
+
+std::shared_ptr<const FileMembers> ListingCache::Members(const std::string& source,
+                                                         const Validity& validity) {
+  std::promise<Result> promise;
+  std::shared_future<Result> shared;
+  bool lists = false;
+  {
+    const std::lock_guard lock(mutex_);
+    const auto kept = kept_.find(source);
+    if (kept != kept_.end() && kept->second.validity == validity) return kept->second.members;
+    const auto running = running_.find(source);
+    if (running != running_.end() && running->second.validity == validity) {
+      shared = running->second.result;
+    } else {
+      // A listing for the file as it was goes on, but is no longer the one
+      // to wait for.
+      shared = promise.get_future().share();
+      running_.insert_or_assign(source, Running{validity, shared});
+      lists = true;
     }
-    if (!members.known.insert(name).second) {
-      warnings.push_back("member " + JsonString(name) +
-                         " left out of the mount: an earlier member has "
-                         "that name");
-      continue;
+  }
+  if (!lists) {
+    // Another request lists the file; its program runs once for both.
+    return shared.get();
+  }
+  // Listed without the lock, so that a slow list program holds up no other
+  // file.
+  const Result result = List(source);
+  {
+    const std::lock_guard lock(mutex_);
+    Keep(source, validity, result);
+    const auto running = running_.find(source);
+    if (running != running_.end() && running->second.validity == validity) {
+      running_.erase(running);
     }
-    members.names.push_back(name);
+  }
+  promise.set_value(result);
+  return result;
+}
+
+ListingCache::Result ListingCache::List(const std::string& source) {
+  auto members = std::make_shared<FileMembers>();
+  std::vector<std::string> warnings;
+  try {
+    ListOutcome outcome = lister_(source, warnings);
+    members->state = outcome.state;
+    members->reason = std::move(outcome.reason);
+    if (outcome.state == ListState::kListed) {
+      members->tree = MemberTree::Build(outcome.members, warnings);
+    }
+  } catch (const std::exception& e) {
+    members->state = ListState::kFailed;
+    members->reason = std::string("the list could not be read: ") + e.what();
+  }
+  for (const std::string& warning : warnings) log_("warning: " + source + ": " + warning);
+  if (members->state == ListState::kFailed) {
+    log_(source + ": its members cannot be listed: " + members->reason);
   }
   return members;
 }
 
-ListingCache::ListingCache(MemberLister lister,
-                           std::function<void(const std::string&)> warn)
-    : lister_(std::move(lister)), warn_(std::move(warn)) {}
-
-std::shared_ptr<const MountMembers> ListingCache::Members(
-    const std::string& source, const Validity& validity) {
-  {
-    const std::lock_guard lock(mutex_);
-    const auto found = kept_.find(source);
-    if (found != kept_.end() && found->second.validity == validity) {
-      return found->second.members;
+void ListingCache::Keep(const std::string& source, const Validity& validity,
+                        const Result& result) {
+  // What is kept only spares a listing; a cache that cannot grow lists again.
+  try {
+    if (result->state == ListState::kFailed) {
+      if (failures_.size() >= kMaxFiles) failures_.clear();
+      failures_.insert_or_assign(source, Failure{validity, result->reason});
+      return;
     }
+    failures_.erase(source);
+    const std::size_t count = result->tree.MemberCount();
+    if (const auto kept = kept_.find(source); kept != kept_.end()) {
+      keptMembers_ -= kept->second.members->tree.MemberCount();
+      kept_.erase(kept);
+    }
+    if (kept_.size() >= kMaxFiles || keptMembers_ + count > kMaxMembers) {
+      kept_.clear();
+      keptMembers_ = 0;
+    }
+    kept_.insert_or_assign(source, Kept{validity, result});
+    keptMembers_ += count;
+  } catch (const std::bad_alloc&) {
   }
-  // Listed without the lock, so that a slow listing holds up no other file;
-  // two threads that list one file at once both list it, and the later
-  // result is kept.
-  std::vector<std::string> warnings;
-  const std::optional<std::vector<std::string>> names = lister_(source, warnings);
-  std::shared_ptr<const MountMembers> members;
-  if (names) {
-    members = std::make_shared<const MountMembers>(MembersForFolder(*names, warnings));
-  }
-  for (const std::string& warning : warnings) warn_(source + ": " + warning);
+}
+
+std::optional<std::string> ListingCache::FailureReason(const std::string& source,
+                                                       const Validity& validity) const {
   const std::lock_guard lock(mutex_);
-  if (kept_.size() >= kMaxFiles) kept_.clear();
-  kept_[source] = Kept{validity, members};
-  return members;
+  const auto found = failures_.find(source);
+  if (found == failures_.end() || !(found->second.validity == validity)) return std::nullopt;
+  return found->second.reason;
 }
 
 }  // namespace quendrix::host::mount

@@ -30,45 +30,43 @@ std::string Join(const std::string& folder,
   return path;
 }
 
+// The parts from `first` up to `end`, "/" between them.
+std::string JoinParts(const std::vector<std::string_view>& parts, std::size_t first,
+                      std::size_t end) {
+  std::string path;
+  for (std::size_t i = first; i < end; ++i) {
+    if (i > first) path += '/';
+    path += parts[i];
+  }
+  return path;
+}
+
 }  // namespace
 
 Node ResolveMountPath(std::string_view mountPath, const std::string& source,
                       bool sourceIsFile, const EntryKindLookup& kindOf) {
   const std::vector<std::string_view> parts = PartsOf(mountPath);
+  const std::size_t count = parts.size();
   if (sourceIsFile) {
     if (parts.empty()) return {NodeKind::kMemberFolder, source, {}};
-    if (parts.size() == 1) {
-      return {NodeKind::kMember, source, std::string(parts[0])};
-    }
-    return {};
+    return {NodeKind::kMemberEntry, source, JoinParts(parts, 0, count)};
   }
 
-  const std::string real = Join(source, parts, parts.size());
+  const std::string real = Join(source, parts, count);
   if (parts.empty() || kindOf(real) != EntryKind::kMissing) {
     return {NodeKind::kMirror, real, {}};
   }
-  const std::size_t count = parts.size();
-  // The folder of a file's members: "NAME#" beside the regular file NAME.
-  if (const std::optional<std::string_view> file =
-          FileOfMemberFolder(parts[count - 1])) {
-    const std::string path = Join(source, parts, count - 1) + '/' +
-                             std::string(*file);
-    if (kindOf(path) == EntryKind::kFile) {
-      return {NodeKind::kMemberFolder, path, {}};
-    }
-  }
-  // A member in such a folder, unless a real "NAME#" is there.
-  if (count >= 2) {
-    if (const std::optional<std::string_view> file =
-            FileOfMemberFolder(parts[count - 2])) {
-      const std::string folder = Join(source, parts, count - 1);
-      const std::string path = Join(source, parts, count - 2) + '/' +
-                               std::string(*file);
-      if (kindOf(folder) == EntryKind::kMissing &&
-          kindOf(path) == EntryKind::kFile) {
-        return {NodeKind::kMember, path, std::string(parts[count - 1])};
-      }
-    }
+  for (std::size_t at = 0; at < count; ++at) {
+    const std::optional<std::string_view> file = FileOfMemberFolder(parts[at]);
+    if (!file) continue;
+    // A real entry of the name is shown as it is.
+    if (kindOf(Join(source, parts, at + 1)) != EntryKind::kMissing) continue;
+    // Nothing below a part that is not on disk is on disk either, so no
+    // later "NAME#" can have a file beside it: this one decides.
+    const std::string path = Join(source, parts, at) + '/' + std::string(*file);
+    if (kindOf(path) != EntryKind::kFile) return {};
+    if (at + 1 == count) return {NodeKind::kMemberFolder, path, {}};
+    return {NodeKind::kMemberEntry, path, JoinParts(parts, at + 1, count)};
   }
   return {};
 }

@@ -18,25 +18,29 @@ enum class NodeKind {
   kMissing,       // nothing is shown there
   kMirror,        // `path` as it is on disk, read-only
   kMemberFolder,  // the members of the file `path`
-  kMember,        // the member `member` of the file `path`
+  kMemberEntry,   // the entry `member` below the member folder of `path`
 };
 
 struct Node {
   NodeKind kind = NodeKind::kMissing;
-  std::string path;    // the real path: the mirrored entry or the source file
-  std::string member;  // kMember only
+  std::string path;  // the real path: the mirrored entry or the source file
+  // kMemberEntry only: its path below the member folder, "/" between its
+  // parts. Whether a member or a folder of members is there, or nothing,
+  // is for the file's members to tell.
+  std::string member;
 };
 
 // What the mount shows at `mountPath` (absolute below the mount point, "/"
 // for its root, as FUSE hands paths over, never with "." or ".." parts).
 //
-// A source file: the root is the folder of its members, and each member a
-// file in it. A source folder: every path that exists below it is shown as
-// it is; a path that does not exist whose last part is "NAME#" next to a
-// regular file NAME is the folder of NAME's members, and a path below such
-// a folder one of its members. An entry that really is called "NAME#" wins
-// over the member folder of that name. Whether the rules serve NAME is not
-// decided here: the caller asks the plug-in.
+// A source file: the root is the folder of its members, and every path
+// below it an entry there. A source folder: every path that exists below it
+// is shown as it is; in a path that does not exist, the first part that is
+// not on disk decides: when it is "NAME#" next to a regular file NAME, it
+// is the folder of NAME's members, and the parts after it an entry there.
+// An entry that really is called "NAME#" wins over the member folder of
+// that name. Whether the rules serve NAME is not decided here: the caller
+// asks the plug-in.
 Node ResolveMountPath(std::string_view mountPath, const std::string& source,
                       bool sourceIsFile, const EntryKindLookup& kindOf);
 

@@ -33,6 +33,7 @@
 #include "client/archive_session.h"
 #include "text/json_text.h"
 #include "mount/member_cache.h"
+#include "mount/member_tree.h"
 #include "mount/mount_members.h"
 #include "mount/mount_names.h"
 #include "mount/mount_path.h"
@@ -87,14 +88,52 @@ std::optional<Validity> ValidityOf(const State& state, const std::string& source
   return validity;
 }
 
-// The members of the file `source` as they are now; null when it is gone
-// or the rules do not serve it.
-std::shared_ptr<const MountMembers> MembersOf(State& state,
-                                              const std::string& source,
-                                              std::optional<Validity>& validity) {
+// The members of the file `source` as they are now, listed now when they
+// were not; null when the file is gone.
+std::shared_ptr<const FileMembers> MembersOf(State& state, const std::string& source,
+                                             std::optional<Validity>& validity) {
   validity = ValidityOf(state, source);
   if (!validity) return nullptr;
   return state.listings->Members(source, *validity);
+}
+
+// What a request below a file's member folder finds there: an entry of its
+// members, or the error to answer. A file whose list failed answers EIO
+// (the listing logged why, and the member folder carries the reason); a
+// file that is gone or that the rules do not serve, or a path that leads
+// to nothing, ENOENT.
+struct FoundEntry {
+  int error = 0;
+  std::shared_ptr<const FileMembers> members;
+  std::optional<Validity> validity;
+  MemberTree::Ref ref;
+};
+
+FoundEntry FindEntry(State& state, const Node& node) {
+  FoundEntry found;
+  found.members = MembersOf(state, node.path, found.validity);
+  if (!found.members || found.members->state == ListState::kRefused) {
+    found.error = ENOENT;
+  } else if (found.members->state == ListState::kFailed) {
+    found.error = EIO;
+  } else if (const std::optional<MemberTree::Ref> ref = found.members->tree.Find(node.member)) {
+    found.ref = *ref;
+  } else {
+    found.error = ENOENT;
+  }
+  return found;
+}
+
+bool IsMember(const FoundEntry& found) {
+  return found.error == 0 && found.ref.kind == MemberTree::Ref::Kind::kMember;
+}
+
+// Whether the folder of the file `node.path`'s members is there: always at
+// the root of a file's mount, else while the file is a regular file that
+// the rules serve, as the folder's listing shows it. Asking runs no list
+// program, so that a look at a folder of many files runs none.
+bool MemberFolderThere(const State& state, const Node& node, bool isRoot) {
+  return isRoot || PluginTakes(*state.plugin, node.path);
 }
 
 // A folder of members and its members carry the owner and the times of
@@ -114,8 +153,15 @@ void FillFolder(struct stat& status, const struct stat& source) {
   FillFromSource(status, source);
 }
 
-// A member never made has size 0: only opening it runs its program.
-void FillMember(struct stat& status, const struct stat& source, std::int64_t size) {
+// A member made has its real size; one never made the size its list gave,
+// else 0: only opening it runs its program. Its time is the header's (the
+// listed time, or the file's own, whose fraction of a second the header
+// does not carry).
+void FillMember(struct stat& status, const struct stat& source,
+                const MemberTree::Member& member, std::optional<std::int64_t> made) {
+  static_assert(platform::kHeaderTimeKind == platform::HeaderTimeKind::kUnixSeconds,
+                "the mount reads FileTime as seconds since 1970");
+  const std::int64_t size = made ? *made : member.listedSize.value_or(0);
   status = {};
   status.st_mode = S_IFREG | 0444;
   status.st_nlink = 1;
@@ -123,6 +169,16 @@ void FillMember(struct stat& status, const struct stat& source, std::int64_t siz
   status.st_blksize = 4096;
   status.st_blocks = static_cast<blkcnt_t>((size + 511) / 512);
   FillFromSource(status, source);
+  const auto seconds = static_cast<std::uint32_t>(member.fileTime);
+  if (seconds != 0 && static_cast<std::int64_t>(seconds) != source.st_mtim.tv_sec) {
+    status.st_mtim = {static_cast<time_t>(seconds), 0};
+  }
+}
+
+std::optional<std::int64_t> MadeSize(const State& state, const Node& node,
+                                     const MemberTree::Member& member,
+                                     const Validity& validity) {
+  return state.members->MadeSize(node.path, std::string(member.name), validity);
 }
 
 int GetAttributes(const char* path, struct stat* status, struct fuse_file_info*) {
@@ -134,7 +190,7 @@ int GetAttributes(const char* path, struct stat* status, struct fuse_file_info*)
     case NodeKind::kMirror:
       return lstat(node.path.c_str(), status) == 0 ? 0 : -errno;
     case NodeKind::kMemberFolder:
-    case NodeKind::kMember:
+    case NodeKind::kMemberEntry:
       break;
   }
   struct stat source {};
@@ -145,16 +201,19 @@ int GetAttributes(const char* path, struct stat* status, struct fuse_file_info*)
     source.st_uid = getuid();
     source.st_gid = getgid();
   }
-  std::optional<Validity> validity;
-  const std::shared_ptr<const MountMembers> members = MembersOf(state, node.path, validity);
   if (node.kind == NodeKind::kMemberFolder) {
-    if (!members && !isRoot) return -ENOENT;
+    if (!MemberFolderThere(state, node, isRoot)) return -ENOENT;
     FillFolder(*status, source);
     return 0;
   }
-  if (!members || !members->Has(node.member)) return -ENOENT;
-  FillMember(*status, source,
-             state.members->MadeSize(node.path, node.member, *validity).value_or(0));
+  const FoundEntry found = FindEntry(state, node);
+  if (found.error != 0) return -found.error;
+  if (found.ref.kind == MemberTree::Ref::Kind::kFolder) {
+    FillFolder(*status, source);
+    return 0;
+  }
+  const MemberTree::Member& member = found.members->tree.MemberAt(found.ref.index);
+  FillMember(*status, source, member, MadeSize(state, node, member, *found.validity));
   return 0;
 }
 
@@ -192,6 +251,65 @@ int ReadMirroredFolder(State& state, const std::string& folder, void* buffer,
   return 0;
 }
 
+// The members and folders of members at `node`: the member folder itself,
+// or a folder below it. Lists the file when it was not listed for what it
+// is now. Logs nothing: a failed listing was logged when it ran.
+struct MemberFolderRead {
+  int error = 0;
+  struct stat source {};
+  std::shared_ptr<const FileMembers> members;  // null: the root of a file that is gone
+  std::optional<Validity> validity;
+  std::uint32_t folder = MemberTree::kTop;
+};
+
+MemberFolderRead ReadMemberFolder(State& state, const Node& node, bool isRoot) {
+  MemberFolderRead read;
+  if (stat(node.path.c_str(), &read.source) != 0) {
+    if (!isRoot) read.error = ENOENT;
+    return read;
+  }
+  if (node.kind == NodeKind::kMemberFolder) {
+    read.members = MembersOf(state, node.path, read.validity);
+    if (!read.members) {
+      read.error = isRoot ? 0 : ENOENT;
+    } else if (read.members->state == ListState::kFailed) {
+      read.error = EIO;
+    } else if (read.members->state == ListState::kRefused) {
+      // The root of a file the rules no longer serve stays an empty folder.
+      read.error = isRoot ? 0 : ENOENT;
+      read.members = nullptr;
+    }
+    return read;
+  }
+  FoundEntry found = FindEntry(state, node);
+  if (found.error == 0 && found.ref.kind != MemberTree::Ref::Kind::kFolder) {
+    found.error = ENOTDIR;
+  }
+  read.error = found.error;
+  read.members = std::move(found.members);
+  read.validity = std::move(found.validity);
+  read.folder = found.ref.index;
+  return read;
+}
+
+// Opening a folder of members lists its file, so that a file whose list
+// fails answers at once, as `ls` and `find` report it: "cannot open
+// directory: Input/output error".
+int OpenFolder(const char* path, struct fuse_file_info*) {
+  State& state = StateOfRequest();
+  const Node node = Resolve(state, path);
+  switch (node.kind) {
+    case NodeKind::kMissing:
+      return -ENOENT;
+    case NodeKind::kMirror:
+      return 0;
+    case NodeKind::kMemberFolder:
+    case NodeKind::kMemberEntry:
+      break;
+  }
+  return -ReadMemberFolder(state, node, std::strcmp(path, "/") == 0).error;
+}
+
 // A folder of members is read in numbered pieces: with an offset for each
 // entry, libfuse hands the kernel each member with its attributes when it
 // asks for them (READDIRPLUS), so that `ls -l` asks nothing more per member.
@@ -202,20 +320,15 @@ int ReadFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offse
   if (node.kind == NodeKind::kMirror) {
     return ReadMirroredFolder(state, node.path, buffer, fill);
   }
-  if (node.kind != NodeKind::kMemberFolder) {
-    return node.kind == NodeKind::kMember ? -ENOTDIR : -ENOENT;
-  }
-  struct stat source {};
-  const bool isRoot = std::strcmp(path, "/") == 0;
-  const bool sourceThere = stat(node.path.c_str(), &source) == 0;
-  if (!sourceThere && !isRoot) return -ENOENT;
-  std::optional<Validity> validity;
-  const std::shared_ptr<const MountMembers> members =
-      sourceThere ? MembersOf(state, node.path, validity) : nullptr;
-  if (!members && !isRoot) return -ENOENT;
+  if (node.kind == NodeKind::kMissing) return -ENOENT;
+  const MemberFolderRead read = ReadMemberFolder(state, node, std::strcmp(path, "/") == 0);
+  if (read.error != 0) return -read.error;
   struct stat folder {};
-  FillFolder(folder, source);
-  const std::size_t count = 2 + (members ? members->names.size() : 0);
+  FillFolder(folder, read.source);
+  static const std::vector<MemberTree::Ref> kNoEntries;
+  const MemberTree* tree = read.members ? &read.members->tree : nullptr;
+  const std::vector<MemberTree::Ref>& entries = tree ? tree->EntriesOf(read.folder) : kNoEntries;
+  const std::size_t count = 2 + entries.size();
   for (std::size_t index = offset < 0 ? 0 : static_cast<std::size_t>(offset);
        index < count; ++index) {
     const off_t next = static_cast<off_t>(index + 1);
@@ -224,11 +337,16 @@ int ReadFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offse
       full = fill(buffer, index == 0 ? "." : "..", &folder, next,
                   static_cast<fuse_fill_dir_flags>(0));
     } else {
-      const std::string& name = members->names[index - 2];
-      struct stat member {};
-      FillMember(member, source,
-                 state.members->MadeSize(node.path, name, *validity).value_or(0));
-      full = fill(buffer, name.c_str(), &member, next, FUSE_FILL_DIR_PLUS);
+      const MemberTree::Ref ref = entries[index - 2];
+      const std::string name(tree->EntryName(ref));
+      struct stat entry {};
+      if (ref.kind == MemberTree::Ref::Kind::kFolder) {
+        entry = folder;
+      } else {
+        const MemberTree::Member& member = tree->MemberAt(ref.index);
+        FillMember(entry, read.source, member, MadeSize(state, node, member, *read.validity));
+      }
+      full = fill(buffer, name.c_str(), &entry, next, FUSE_FILL_DIR_PLUS);
     }
     if (full != 0) break;
   }
@@ -245,14 +363,16 @@ int Open(const char* path, struct fuse_file_info* file) {
     file->fh = static_cast<std::uint64_t>(descriptor);
     return 0;
   }
-  if (node.kind != NodeKind::kMember) {
+  if (node.kind != NodeKind::kMemberEntry) {
     return node.kind == NodeKind::kMemberFolder ? -EISDIR : -ENOENT;
   }
-  std::optional<Validity> validity;
-  const std::shared_ptr<const MountMembers> members = MembersOf(state, node.path, validity);
-  if (!members || !members->Has(node.member)) return -ENOENT;
+  const FoundEntry found = FindEntry(state, node);
+  if (found.error != 0) return -found.error;
+  if (!IsMember(found)) return -EISDIR;
+  // The member is made under the name its list gave, which the plug-in
+  // finds it by; the name of the path asked for is the same.
   const ObtainedMember obtained = state.members->Obtain(
-      node.path, node.member, *validity, [] { return fuse_interrupted() != 0; });
+      node.path, node.member, *found.validity, [] { return fuse_interrupted() != 0; });
   if (obtained.error != 0) {
     if (obtained.error != EINTR) {
       state.options.log(node.path + ": member " + JsonString(node.member) +
@@ -322,13 +442,22 @@ int AnswerAttribute(std::string_view bytes, char* buffer, size_t size) {
   return static_cast<int>(bytes.size());
 }
 
-// The reason kept for a member whose make failed; nothing for a member that
-// was made or never tried, and ENOENT for one that is not listed (any more).
-int FailureOfMember(State& state, const Node& node, std::optional<std::string>& reason) {
-  std::optional<Validity> validity;
-  const std::shared_ptr<const MountMembers> members = MembersOf(state, node.path, validity);
-  if (!members || !members->Has(node.member)) return -ENOENT;
-  reason = state.members->FailureReason(node.path, node.member, *validity);
+// The reason kept for the entry at `node`, when there is one: for a member
+// folder, why its file's newest listing failed; for a member, why its
+// newest make failed. A folder below a member folder has none. Asking runs
+// no program: a member folder never listed has no reason yet. A negative
+// error number when the entry is not there, or its file cannot be listed.
+int ReasonOf(State& state, const Node& node, std::optional<std::string>& reason) {
+  if (node.kind == NodeKind::kMemberFolder) {
+    const std::optional<Validity> validity = ValidityOf(state, node.path);
+    if (validity) reason = state.listings->FailureReason(node.path, *validity);
+    return 0;
+  }
+  const FoundEntry found = FindEntry(state, node);
+  if (found.error != 0) return -found.error;
+  if (IsMember(found)) {
+    reason = state.members->FailureReason(node.path, node.member, *found.validity);
+  }
   return 0;
 }
 
@@ -361,8 +490,9 @@ int MirroredAttributeNames(const std::string& path, std::string& names) {
   return -ERANGE;
 }
 
-// A member has one attribute, kErrorAttribute, while its make has failed;
-// a folder of members has none; a mirrored entry has its own.
+// A member has one attribute, kErrorAttribute, while its make has failed,
+// and a member folder while its file's listing has failed; a folder below
+// it has none; a mirrored entry has its own.
 int GetAttribute(const char* path, const char* name, char* value, size_t size) {
   if (!IsUserAttribute(name)) return -EOPNOTSUPP;
   State& state = StateOfRequest();
@@ -375,12 +505,11 @@ int GetAttribute(const char* path, const char* name, char* value, size_t size) {
       return length < 0 ? -errno : static_cast<int>(length);
     }
     case NodeKind::kMemberFolder:
-      return -ENODATA;
-    case NodeKind::kMember:
+    case NodeKind::kMemberEntry:
       break;
   }
   std::optional<std::string> reason;
-  if (const int missing = FailureOfMember(state, node, reason)) return missing;
+  if (const int missing = ReasonOf(state, node, reason)) return missing;
   if (!reason || std::strcmp(name, kErrorAttribute) != 0) return -ENODATA;
   return AnswerAttribute(*reason, value, size);
 }
@@ -396,12 +525,11 @@ int ListAttributes(const char* path, char* list, size_t size) {
       if (const int error = MirroredAttributeNames(node.path, names)) return error;
       return AnswerAttribute(names, list, size);
     case NodeKind::kMemberFolder:
-      return 0;
-    case NodeKind::kMember:
+    case NodeKind::kMemberEntry:
       break;
   }
   std::optional<std::string> reason;
-  if (const int missing = FailureOfMember(state, node, reason)) return missing;
+  if (const int missing = ReasonOf(state, node, reason)) return missing;
   if (reason) names.append(kErrorAttribute).push_back('\0');
   return AnswerAttribute(names, list, size);
 }
@@ -441,6 +569,7 @@ fuse_operations Operations() {
   fuse_operations operations{};
   operations.init = Init;
   operations.getattr = GetAttributes;
+  operations.opendir = OpenFolder;
   operations.readdir = ReadFolder;
   operations.open = Open;
   operations.read_buf = ReadBuffer;
@@ -500,7 +629,7 @@ std::unique_ptr<MountSession> MountSession::Mount(const PluginClient& plugin,
       [&plugin](const std::string& source, std::vector<std::string>& warnings) {
         return ListWithPlugin(plugin, source, warnings);
       },
-      [log](const std::string& warning) { log("warning: " + warning); });
+      log);
   state->members = std::make_unique<MemberCache>(
       state->cacheFolder,
       [&plugin](const std::string& source, const std::string& member,

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "client/archive_session.h"
+#include "exit_codes.h"
 
 namespace quendrix::host::mount {
 namespace {
@@ -21,19 +22,24 @@ int QUENDRIX_WCX_CALL ReportProgress(char* /*name*/, int /*size*/) {
 
 }  // namespace
 
-std::optional<std::vector<std::string>> ListWithPlugin(
-    const PluginClient& plugin, const std::string& source,
-    std::vector<std::string>& warnings) {
-  std::string error;
-  std::optional<Listing> listing = ListArchive(plugin, source, error);
-  if (!listing) return std::nullopt;
-  if (!listing->fault.empty()) warnings.push_back(listing->fault);
-  std::vector<std::string> names;
-  names.reserve(listing->members.size());
-  for (MemberHeader& member : listing->members) {
-    names.push_back(std::move(member.name));
+ListOutcome ListWithPlugin(const PluginClient& plugin, const std::string& source,
+                           std::vector<std::string>& warnings) {
+  ListOutcome outcome;
+  std::int32_t openResult = 0;
+  std::optional<Listing> listing = ListArchive(plugin, source, outcome.reason, &openResult);
+  if (!listing) {
+    // The same line as the host's commands draw: a file the plug-in does
+    // not serve is refused, any other refusal is a failure.
+    outcome.state = RefusalExitCode(openResult) == kExitRefused ? ListState::kRefused
+                                                                : ListState::kFailed;
+    return outcome;
   }
-  return names;
+  outcome.reason.clear();
+  outcome.state = ListState::kListed;
+  if (!listing->warning.empty()) warnings.push_back(listing->warning);
+  if (!listing->fault.empty()) warnings.push_back(listing->fault);
+  outcome.members = std::move(listing->members);
+  return outcome;
 }
 
 MakeOutcome MakeWithPlugin(const PluginClient& plugin, const std::string& source,

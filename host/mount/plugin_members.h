@@ -8,16 +8,19 @@
 #include <vector>
 
 #include "mount/member_cache.h"
+#include "mount/mount_members.h"
 #include "client/plugin_client.h"
 
 namespace quendrix::host::mount {
 
-// The members of `source` as the plug-in lists them (opened for listing, so
-// no program runs); nothing when the plug-in refuses the file. A list that
-// broke off adds the fault to `warnings`.
-std::optional<std::vector<std::string>> ListWithPlugin(
-    const PluginClient& plugin, const std::string& source,
-    std::vector<std::string>& warnings);
+// The members of `source` as the plug-in lists them (opened for listing,
+// which runs the list program of its section, if it has one). A file the
+// plug-in does not serve is refused; one it serves but cannot open (its
+// list failed) is a failure, with the plug-in's reason. A list that broke
+// off, and the plug-in's warning about names its list did not take, go to
+// `warnings`.
+ListOutcome ListWithPlugin(const PluginClient& plugin, const std::string& source,
+                           std::vector<std::string>& warnings);
 
 // Opens `source` for extraction, reads the headers up to the first member
 // called `member` and has the plug-in make it at `destination`. While the

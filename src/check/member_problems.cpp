@@ -45,6 +45,26 @@ void FindNameProblems(std::string_view name, PathStyle style, std::vector<std::s
       break;
     }
   }
+  // A / (on Windows also a \) makes folders of a member's name; each part
+  // must name a folder or file below the destination.
+  const std::string_view separators = style == PathStyle::kWindows ? "/\\" : "/";
+  if (separators.find(name.front()) != std::string_view::npos) {
+    problems.push_back("the name starts with a folder separator, so it would leave the "
+                       "destination folder; hosts leave the member out");
+  } else {
+    for (std::size_t start = 0;;) {
+      const std::size_t end = std::min(name.find_first_of(separators, start), name.size());
+      const std::string_view part = name.substr(start, end - start);
+      if (part.empty() || part == "." || part == "..") {
+        problems.push_back("the name has an empty, . or .. folder part, which would lead "
+                           "out of the destination folder or to no file; hosts leave the "
+                           "member out");
+        break;
+      }
+      if (end == name.size()) break;
+      start = end + 1;
+    }
+  }
   if (style == PathStyle::kWindows) {
     const std::size_t at = name.find_first_of(kNotInWindowsNames);
     if (at != std::string_view::npos) {

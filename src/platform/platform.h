@@ -4,7 +4,11 @@
 // Everything above this header is pure logic. The implementations live in
 // src/platform/win32/ (the Windows calls exactly as the plug-in's design names
 // them) and src/platform/posix/ (our own layer in their place); CMake compiles
-// one of the two directories.
+// one of the two directories. The last two sections, the console and loading
+// a plug-in, serve the host and the tests only: their implementations form a
+// library of their own (quendrix_host_platform) that the plug-in does not
+// link, so that a call to them from the plug-in's code fails at link time
+// rather than adding the system DLLs they need to the plug-in's imports.
 #pragma once
 
 #include <chrono>
@@ -342,6 +346,90 @@ bool MakeDirectories(const std::string& path,
                      FolderAccess access = FolderAccess::kOwnerOnly);
 
 // ---------------------------------------------------------------------------
+// Files of the cache of made members.
+
+// An exclusive lock on a file (flock; LockFileEx), held while the object
+// lives. Locks of two objects conflict also within one process, so two
+// threads of a host keep apart as two hosts do.
+class FileLock {
+ public:
+  FileLock() = default;
+  ~FileLock();
+  FileLock(FileLock&& other) noexcept;
+  FileLock& operator=(FileLock&& other) noexcept;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  // Takes the lock on `path` (made, readable by its owner alone, when it
+  // is missing) when no one holds it; IsHeld tells whether it was taken.
+  static FileLock TryTake(const std::string& path,
+                          TextEncoding encoding = TextEncoding::kSystem);
+  bool IsHeld() const { return handle_ != kNone; }
+
+ private:
+  static constexpr std::intptr_t kNone = -1;
+  std::intptr_t handle_ = kNone;
+};
+
+struct FolderEntry {
+  std::string name;
+  std::int64_t size = 0;
+  std::int64_t modifiedUnixSeconds = 0;
+};
+
+// The regular files of a folder; nothing when it cannot be read.
+std::optional<std::vector<FolderEntry>> ListFolder(
+    const std::string& path, TextEncoding encoding = TextEncoding::kSystem);
+
+enum class CopyOutcome { kCopied, kStopped, kFailed };
+
+// Copies the first `length` bytes of the file `from` into the file `to`,
+// made anew (on POSIX readable by its owner alone when `private` is set),
+// as fast as the file system allows: a reflink of the whole file cut to
+// `length` where the file system has reflinks (FICLONE), else
+// copy_file_range; CopyFileExW on Windows. `progress`, when set, is called
+// with the bytes copied so far now and then and at the end; false stops the
+// copy, and `to` is removed. A failed copy removes `to` too.
+CopyOutcome CopyFilePrefix(const std::string& from, const std::string& to,
+                           std::int64_t length,
+                           const std::function<bool(std::int64_t)>& progress,
+                           bool privateFile,
+                           TextEncoding encoding = TextEncoding::kSystem);
+
+// Appends `bytes` to the file at `path`; false when not all of them reached
+// it.
+bool AppendBytes(const std::string& path, std::string_view bytes,
+                 TextEncoding encoding = TextEncoding::kSystem);
+
+// The last `count` bytes of the file at `path` and its size; nothing when
+// it cannot be read or is shorter.
+struct FileTail {
+  std::string bytes;
+  std::int64_t size = 0;
+};
+std::optional<FileTail> ReadFileTail(const std::string& path, std::size_t count,
+                                     TextEncoding encoding = TextEncoding::kSystem);
+
+// Renames `from` to `to`, replacing a file there, in one step that no
+// reader sees half done; false when the system refuses.
+bool RenameReplacing(const std::string& from, const std::string& to,
+                     TextEncoding encoding = TextEncoding::kSystem);
+
+// Sets the file's last-write time to now; false when it cannot be set.
+bool TouchFile(const std::string& path, TextEncoding encoding = TextEncoding::kSystem);
+
+// The bytes free for this user on the file system of `path`.
+std::optional<std::uint64_t> FreeSpaceAt(const std::string& path,
+                                         TextEncoding encoding = TextEncoding::kSystem);
+
+// Makes `path` a folder of this user's alone, with the folders above it: on
+// POSIX created 0700; an existing one must be a real folder (not a link)
+// owned by this user, and is then made 0700 if it was not. Nothing when it
+// is ready; else why it cannot be used, in words for a warning.
+std::optional<std::string> MakePrivateFolder(const std::string& path,
+                                             TextEncoding encoding = TextEncoding::kSystem);
+
+// ---------------------------------------------------------------------------
 // Appending to a shared text file.
 
 enum class AppendOutcome {
@@ -395,7 +483,7 @@ std::string ShortPathOf(const std::string& path,
                         TextEncoding encoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
-// The console (used by the host, never by the plug-in).
+// The console (quendrix_host_platform: the host's, never the plug-in's).
 
 // True when standard error is a terminal (a console on Windows), where a
 // person watches, rather than a file or a pipe read by a program.
@@ -423,7 +511,8 @@ void CatchInterrupt();
 bool InterruptRequested();
 
 // ---------------------------------------------------------------------------
-// Loading a plug-in (used by the host and the tests, never by the plug-in).
+// Loading a plug-in (quendrix_host_platform: the host's and the tests',
+// never the plug-in's).
 
 class Library {
  public:

@@ -16,6 +16,8 @@
 #include "rules/placeholder.h"
 #include "extract/program_lookup.h"
 #include "extract/failure_reason.h"
+#include "extract/cached_extraction.h"
+#include "extract/member_cache.h"
 
 namespace quendrix {
 namespace {
@@ -53,6 +55,11 @@ PluginServices PluginServices::Platform(platform::TextEncoding encoding) {
   };
   services.rulesFolderVariable = [encoding](std::string_view name) {
     return platform::EnvironmentPath(std::string(name), encoding);
+  };
+  services.cacheFolder = [encoding] {
+    return CacheFolder(platform::kPathStyle, [encoding](std::string_view name) {
+      return platform::EnvironmentPath(std::string(name), encoding);
+    });
   };
   services.shortPathOf = [encoding](std::string_view path) {
     return platform::ShortPathOf(std::string(path), encoding);
@@ -132,6 +139,11 @@ std::shared_ptr<Session> Plugin::Lookup(std::string path,
       session->extension, *rules, context, session->settings, session->entryTable);
   if (!result.Serves()) return nullptr;
   session->list = std::move(result.list);
+  if (IsOn(session->settings.cacheFlag) && services.cacheFolder) {
+    if (std::string folder = services.cacheFolder(); !folder.empty()) {
+      session->cache.emplace(std::move(folder), encoding);
+    }
+  }
   return session;
 }
 
@@ -200,14 +212,16 @@ int Plugin::ReadNext(
   if (session->currentEntry > count) return E_END_ARCHIVE;
   if (!fill) return 0;
   const std::int32_t numbered = session->entryTable.UpperBound();
+  // A member kept in the cache has a known size: the host is told it.
+  const std::optional<std::int64_t> cachedSize = CachedSizeOf(*session, session->currentEntry);
   if (session->currentEntry <= numbered) {
     fill(*session, MemberView{session->entryTable.Find(session->currentEntry)->fileout,
-                              std::nullopt, false, 0});
+                              cachedSize, false, 0});
   } else {
     const auto index = static_cast<std::size_t>(session->currentEntry - numbered - 1);
     const ListedMember& member = session->listing->members.members[index];
-    fill(*session, MemberView{member.name, member.size, member.time.has_value(),
-                              session->listing->headerTimes[index]});
+    fill(*session, MemberView{member.name, cachedSize ? cachedSize : member.size,
+                              member.time.has_value(), session->listing->headerTimes[index]});
   }
   return 0;
 }
@@ -274,26 +288,10 @@ int Plugin::Process(const Session& session, int operation,
       const std::lock_guard<std::mutex> lock(session.mutex);
       request.entryNumber = session.currentEntry;
     }
-    request.entry = session.entryTable.Find(request.entryNumber);
-    // A listed member is made by the section's extract= command with its
-    // name in place of [M].
-    Entry listed;
-    const std::int32_t numbered = session.entryTable.UpperBound();
     std::string notMadeReason;
-    if (request.entryNumber > numbered && session.listing != nullptr &&
-        request.entryNumber <= session.MemberCount()) {
-      const ListedMember& member = session.listing->members.members[static_cast<std::size_t>(
-          request.entryNumber - numbered - 1)];
-      if (session.list->extractCommand) {
-        listed.command = ReplacePlaceholder(*session.list->extractCommand, kMemberPlaceholder,
-                                            member.name, side.services.pathStyle, kCommandLimit);
-        listed.programInPluginDir = session.list->extractProgramInPluginDir;
-      } else {
-        notMadeReason = "the section has list= but no extract=, which makes listed members";
-      }
-      listed.fileout = member.name;
-      request.entry = &listed;
-    }
+    const std::optional<Entry> entry =
+        MemberEntryOf(session, request.entryNumber, side.services.pathStyle, notMadeReason);
+    request.entry = entry ? &*entry : nullptr;
     request.destName = destName;
     request.settings = &session.settings;
     request.logDir = session.logDir;
@@ -305,10 +303,7 @@ int Plugin::Process(const Session& session, int operation,
     services.writeLog = side.services.writeLog;
     services.progress = ProgressReporter(session, destName);
     services.makeFolder = side.services.makeFolder;
-    services.programLookup.style = side.services.pathStyle;
-    services.programLookup.pluginDir = side.pluginDir;
-    services.programLookup.isProgram = side.services.isProgram;
-    services.programLookup.searchPath = side.services.searchPath;
+    services.programLookup = ProgramLookupOf(side);
     MemberFailure failure;
     if (!notMadeReason.empty()) {
       failure.result = E_ECREATE;
@@ -317,7 +312,19 @@ int Plugin::Process(const Session& session, int operation,
       session.lastFailure = std::move(failure);
       return E_ECREATE;
     }
-    const int result = ExtractEntry(request, services, &failure);
+    int result = 0;
+    if (session.cache) {
+      const auto warn = [&](const std::string& warning) {
+        if (IsOn(session.settings.logFlag) && services.writeLog && !session.logDir.empty()) {
+          services.writeLog(static_cast<std::int16_t>(request.entryNumber), "cache: " + warning,
+                            session.logDir);
+        }
+      };
+      result = ExtractThroughCache(request, services, session.archivePath, *session.cache,
+                                   &failure, warn);
+    } else {
+      result = ExtractEntry(request, services, &failure);
+    }
     const std::lock_guard<std::mutex> lock(session.mutex);
     session.lastFailure = std::move(failure);
     return result;
@@ -331,6 +338,58 @@ int Plugin::Process(const Session& session, int operation,
     }
     return E_ECREATE;
   }
+}
+
+ProgramLookup Plugin::ProgramLookupOf(const PluginSide& side) {
+  ProgramLookup lookup;
+  lookup.style = side.services.pathStyle;
+  lookup.pluginDir = side.pluginDir;
+  lookup.isProgram = side.services.isProgram;
+  lookup.searchPath = side.services.searchPath;
+  return lookup;
+}
+
+std::optional<std::int64_t> Plugin::CachedSizeOf(const Session& session,
+                                                 std::int32_t number) const {
+  if (!session.cache) return std::nullopt;
+  try {
+    std::string whyNot;
+    const std::optional<Entry> entry =
+        MemberEntryOf(session, number, SideOf(session.encoding).services.pathStyle, whyNot);
+    if (!entry || !whyNot.empty()) return std::nullopt;
+    const std::optional<MemberKey> key = MemberKeyOf(
+        session.archivePath, *entry, ProgramLookupOf(SideOf(session.encoding)), session.encoding);
+    if (!key) return std::nullopt;
+    return session.cache->Find(DigestOf(*key), false);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+std::optional<Entry> Plugin::MemberEntryOf(const Session& session, std::int32_t number,
+                                           platform::PathStyle style, std::string& whyNot) {
+  if (const Entry* numbered = session.entryTable.Find(number); numbered != nullptr &&
+                                                             number <= session.entryTable.UpperBound()) {
+    return *numbered;
+  }
+  const std::int32_t numberedCount = session.entryTable.UpperBound();
+  if (number <= numberedCount || session.listing == nullptr || number > session.MemberCount()) {
+    return std::nullopt;
+  }
+  // A listed member is made by the section's extract= command with its name
+  // in place of [M].
+  const ListedMember& member =
+      session.listing->members.members[static_cast<std::size_t>(number - numberedCount - 1)];
+  Entry listed;
+  if (session.list->extractCommand) {
+    listed.command = ReplacePlaceholder(*session.list->extractCommand, kMemberPlaceholder,
+                                        member.name, style, kCommandLimit);
+    listed.programInPluginDir = session.list->extractProgramInPluginDir;
+  } else {
+    whyNot = "the section has list= but no extract=, which makes listed members";
+  }
+  listed.fileout = member.name;
+  return listed;
 }
 
 int Plugin::LastFailure(ArchiveHandle handle, std::int32_t* exitStatus,

@@ -53,6 +53,9 @@ struct PluginServices {
   decltype(ProgramLookup::searchPath) searchPath;
   // Makes a destination's missing folder (see ExtractionServices).
   decltype(ExtractionServices::makeFolder) makeFolder;
+  // The folder of the cache of made members (extract/member_cache.h);
+  // empty when there is none. Without it nothing is kept.
+  std::function<std::string()> cacheFolder;
   // The state of a file: a list is kept while its file keeps its state.
   // Without it no list is kept.
   std::function<std::optional<platform::FileState>(const std::string&)> fileState;
@@ -210,6 +213,16 @@ class Plugin {
   // of text; nothing when the session has none.
   std::function<bool(std::int64_t)> ProgressReporter(
       const Session& session, std::string_view destName) const;
+  // Where the programs of a side's commands are looked for.
+  static ProgramLookup ProgramLookupOf(const PluginSide& side);
+  // The size of member `number` of `session` when the cache keeps it made;
+  // nothing otherwise.
+  std::optional<std::int64_t> CachedSizeOf(const Session& session, std::int32_t number) const;
+  // The entry that makes member `number` of `session`: a numbered one as
+  // stored, a listed one built from extract= (without one, `whyNot` says
+  // so); nothing past the end of the list.
+  static std::optional<Entry> MemberEntryOf(const Session& session, std::int32_t number,
+                                            platform::PathStyle style, std::string& whyNot);
   // The members the list program of `session` prints, from the cache when
   // its file and command are unchanged; null, with why in `reason` and the
   // program's last words in `errorOutput`, when the list cannot be had.

@@ -97,7 +97,8 @@ std::vector<std::uint32_t> HeaderTimesOf(const MemberListing& listing) {
         const std::int64_t placed = static_cast<std::int32_t>(HeaderTimeOf(start));
         offset = offsetOfHour.emplace(hour, hour * 3600 - placed).first;
       }
-      times[i] = static_cast<std::uint32_t>(asIfUtc - offset->second);
+      const std::int64_t seconds = asIfUtc - offset->second;
+      times[i] = seconds >= 0 ? static_cast<std::uint32_t>(seconds) : 0u;
     }
   }
   return times;

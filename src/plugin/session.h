@@ -9,6 +9,7 @@
 #include <string>
 
 #include "extract/extraction.h"
+#include "extract/member_cache.h"
 #include "plugin/list_cache.h"
 #include "interface/wcx.h"
 #include "platform/platform.h"
@@ -54,6 +55,8 @@ struct Session {
   // shared with the plug-in's cache of lists.
   std::optional<ListRules> list;
   std::shared_ptr<const Listing> listing;
+  // The cache of made members, for a section with Cache=1.
+  std::optional<MemberCache> cache;
 
   // How many members the session lists: the numbered, then the listed.
   std::int32_t MemberCount() const {

@@ -35,7 +35,8 @@ std::uint32_t HeaderTimeOf(const ListedTime& time) {
     const platform::CalendarTime local{time.year, time.month, time.day,
                                        time.hour, time.minute, time.second};
     const std::optional<std::int64_t> seconds = platform::UnixSecondsOfLocalTime(local);
-    return seconds ? static_cast<std::uint32_t>(*seconds) : 0u;
+    // FileTime holds unsigned seconds: a time before 1970 has no form there.
+    return seconds && *seconds >= 0 ? static_cast<std::uint32_t>(*seconds) : 0u;
   }
 }
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Examines a built Windows plug-in without running it: machine type, exactly
 # the eight exports of the interface, GetBackgroundFlags, the six wide
-# functions and quendrix's own QuendrixMemberFailure and QuendrixMemberFailureReason under undecorated names, the callee-pops calling convention of
-# 32-bit exports, imports from system DLLs only, and the
-# version resource.
+# functions and quendrix's own QuendrixMemberFailure, QuendrixMemberFailureReason,
+# QuendrixOpenFailure and QuendrixListWarning under undecorated names, the
+# callee-pops calling convention of 32-bit exports, exactly the DLLs it
+# imports, and the version resource.
 # Usage: check_dll.sh DLL OBJDUMP ARCH(i386|x86-64) FILE-NAME
 set -u
 dll=$1 objdump=$2 arch=$3 file_name=$4
@@ -26,14 +27,45 @@ if [[ "$exports" != "$expected" ]]; then
   fail "exports differ from the eight of the interface, GetBackgroundFlags, the six wide functions, QuendrixMemberFailure and QuendrixMemberFailureReason:"; diff <(echo "$expected") <(echo "$exports")
 fi
 
-# Imports: system DLLs only (no MinGW runtime DLLs).
+# Imports: exactly the DLLs the plug-in needs, each named. kernel32 serves
+# files, processes, the profile functions and the module's own path; the C
+# runtime comes as msvcrt.dll (MinGW's default) or, from a tool chain built
+# for the Universal C Runtime, as ucrtbase.dll and its api sets, never both.
+# Anything else is code that has no place in the plug-in: shell32, for
+# one, came in with the host's console code when a unity-build unit held
+# both. The MinGW runtime DLLs (libstdc++, libgcc, libwinpthread) must be
+# linked statically, so they are no system DLLs either.
 imports=$(awk '/DLL Name:/{print tolower($3)}' <<<"$headers" | sort -u)
-allowed='^(kernel32|user32|advapi32|msvcrt|ucrtbase|shell32|ntdll|ws2_32|api-ms-win-.*)\.dll$'
+# The functions the plug-in takes from LIB, by name, comma-separated.
+imported_from() { # LIB
+  awk -v lib="$1" '/DLL Name:/{on = tolower($3) == lib; next}
+    on && NF == 0 {on = 0} on && $1 ~ /^[0-9a-f]+$/ && NF >= 3 {print $NF}' <<<"$headers" |
+    sort -u | paste -sd, | sed 's/,/, /g'
+}
+ucrt_sets='^(ucrtbase|api-ms-win-crt-(conio|convert|environment|filesystem|heap|locale|math|multibyte|private|process|runtime|stdio|string|time|utility)-l1-1-0)\.dll$'
+runtimes=()
 while read -r lib; do
   [[ -z $lib ]] && continue
-  [[ $lib =~ $allowed ]] || fail "imports a non-system DLL: $lib"
+  case $lib in
+    kernel32.dll) ;;
+    msvcrt.dll) runtimes+=(msvcrt) ;;
+    *)
+      if [[ $lib =~ $ucrt_sets ]]; then
+        runtimes+=(ucrt)
+      else
+        fail "imports $lib ($(imported_from "$lib")), which the plug-in must not need"
+      fi
+      ;;
+  esac
 done <<<"$imports"
-grep -Eqi 'libstdc|libgcc|libwinpthread' <<<"$imports" && fail "imports a MinGW runtime DLL"
+grep -qx kernel32.dll <<<"$imports" || fail "does not import kernel32.dll"
+runtime_kinds=""
+((${#runtimes[@]} == 0)) || runtime_kinds=$(printf '%s\n' "${runtimes[@]}" | sort -u | paste -sd' ')
+case $runtime_kinds in
+  msvcrt | ucrt) ;;
+  "") fail "imports no C runtime (msvcrt.dll or the UCRT)" ;;
+  *) fail "imports both msvcrt.dll and the UCRT" ;;
+esac
 
 # Calling convention: on i386 each export removes its own arguments.
 if [[ $arch == i386 ]]; then

@@ -5,9 +5,9 @@
 // two program starts in all.
 //
 // It stands in for the full suites where the 32-bit DLL can only run under
-// instruction emulation, where every process start costs about a minute: so
-// it is one process and starts one program, and each step is checked as the
-// suites check it. It runs on every Windows build, so that a fault in the
+// instruction emulation, where every process start costs seconds: so it is
+// one process and starts one program, and each step is checked as the suites
+// check it. It runs on every Windows build, so that a fault in the
 // test itself shows up on the fast 64-bit run first.
 #include <gtest/gtest.h>
 

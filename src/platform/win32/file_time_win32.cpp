@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/unix_epoch.h"
 #include "platform/win32/file_handle.h"
 #include "platform/win32/quiet_errors.h"
 #include "platform/win32/wide_text.h"
@@ -17,7 +18,7 @@ using win32::FileHandle;
 constexpr std::size_t kOpenPathLimit = 255;
 
 // The FILETIME epoch is 1601-01-01; Unix time starts 11644473600 s later.
-constexpr std::int64_t kUnixEpochIn100ns = 116444736000000000LL;
+using win32::kUnixEpochIn100ns;
 
 // Opens for reading only, letting other programs read and write the file
 // meanwhile. Paths with wildcards are never opened. UTF-8 text is cut, like

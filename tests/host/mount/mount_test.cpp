@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -198,7 +199,9 @@ class MountTest : public ::testing::Test {
         "command6=" + helper({"--count", runs_}) + "\n"
         "fileout6=[N].empty\n"
         "command7=" + helper({"--count", runs_, "--copy", "filein", "fileout"}) + "\n"
-        "fileout7=sub/[N].bad\n");
+        "fileout7=sub/[N].deep\n"
+        "command8=" + helper({"--count", runs_, "--copy", "filein", "fileout"}) + "\n"
+        "fileout8=[N].copy/clash\n");
     std::string error;
     plugin_ = host::PluginClient::Load(pluginPath_, error);
     ASSERT_TRUE(plugin_) << error;
@@ -274,8 +277,12 @@ class MountTest : public ::testing::Test {
 TEST_F(MountTest, ListingShowsTheMembersAndRunsNoProgram) {
   Mount(archive_);
   const std::set<std::string> members = {"input.copy",   "input.slow",    "input.silent",
-                                         "input.broken", "input.endless", "input.empty"};
-  EXPECT_EQ(Entries(mountPoint_), members);
+                                         "input.broken", "input.endless", "input.empty",
+                                         "sub/input.deep"};
+  std::set<std::string> top = {"sub"};
+  for (const std::string& member : members) top.insert(member.substr(0, member.find('/')));
+  EXPECT_EQ(Entries(mountPoint_), top);
+  EXPECT_EQ(Entries(At("sub")), (std::set<std::string>{"input.deep"}));
   struct stat source {};
   ASSERT_EQ(stat(archive_.c_str(), &source), 0);
   for (const std::string& member : members) {
@@ -286,7 +293,7 @@ TEST_F(MountTest, ListingShowsTheMembersAndRunsNoProgram) {
     EXPECT_EQ(status.st_mtime, source.st_mtime) << member;
   }
   EXPECT_EQ(Runs(), 0) << "a listing ran a program";
-  EXPECT_TRUE(Contains(Log(), "\"sub/input.bad\" left out")) << Log();
+  EXPECT_TRUE(Contains(Log(), "\"input.copy/clash\" left out")) << Log();
   struct stat missing {};
   EXPECT_EQ(stat(At("input.none").c_str(), &missing), -1);
   EXPECT_EQ(errno, ENOENT);
@@ -676,7 +683,225 @@ TEST_F(MountTest, TheCommandTellsWhereItLogsAndKeepsEachReasonThere) {
     EXPECT_TRUE(Contains(line, "exit status 3")) << line;
   }
   EXPECT_EQ(failures, 2) << log;
-  EXPECT_TRUE(Contains(log, "\"sub/input.bad\" left out")) << log;
+  EXPECT_TRUE(Contains(log, "\"input.copy/clash\" left out")) << log;
+}
+
+// Files whose section has a list program: ".box" files list members in
+// folders, with sizes and a time, made by copying them from a folder of
+// sources, after numbered members of which two cannot be shown; ".bad"
+// files have a list program that fails. Both programs count their runs.
+class MountListedTest : public MountTest {
+ protected:
+  void SetUp() override {
+    MountTest::SetUp();
+    if (IsSkipped()) return;
+    listRuns_ = work_.file("list-runs");
+    const std::string sources = work_.file("sources");
+    fs::create_directories(sources + "/docs/sub");
+    WriteFile(sources + "/a.txt", "aaa");
+    WriteFile(sources + "/docs/b.txt", "bbbb");
+    WriteFile(sources + "/docs/sub/note.txt", kNote);
+    WriteFile(sources + "/docs/short.txt", kShort);
+    // Listed sizes larger and smaller than the members made.
+    WriteFile(work_.file("names.txt"),
+              "a.txt\t3\t2021-03-04 05:06:07\ndocs/sub/note.txt\t99\ndocs/b.txt\n"
+              "docs/short.txt\t2\n../evil\n");
+    const auto helper = [](const std::vector<std::string>& words) {
+      return HelperCommandLine(words);
+    };
+    WriteRules(
+        "[box]\n"
+        "command1=" + helper({"--count", runs_, "--copy", "filein", "fileout"}) + "\n"
+        "fileout1=sub/[N].deep\n"
+        "command2=" + helper({"--count", runs_, "--copy", "filein", "fileout"}) + "\n"
+        "fileout2=sub\n"
+        "command3=" + helper({"--count", runs_, "--copy", "filein", "fileout"}) + "\n"
+        "fileout3=x//y\n"
+        "list=" + helper({"--count", listRuns_, "--stdout-file", work_.file("names.txt")}) + "\n"
+        "extract=" + helper({"--count", runs_, "--copy"}) + " \"" + sources + "/[M]\" fileout\n"
+        "[bad]\n"
+        "list=" + helper({"--count", listRuns_, "--print", "no such archive", "--exit", "9"}) + "\n"
+        "extract=" + helper({"--copy", "filein", "fileout"}) + "\n");
+    box_ = work_.file("stuff.box");
+    WriteFile(box_, kContent);
+  }
+
+  int ListRuns() const { return static_cast<int>(ReadFile(listRuns_).size()); }
+
+  static constexpr const char* kNote = "note\n";
+  static constexpr const char* kShort = "longer than its list says\n";
+  std::string listRuns_;
+  std::string box_;
+};
+
+TEST_F(MountListedTest, AFileMountShowsFoldersListedSizesAndTimes) {
+  // The listed time as this zone reads it, asked before the mount's
+  // threads start: the C library's zone state is not one that
+  // ThreadSanitizer sees guarded.
+  std::tm listed{};
+  listed.tm_year = 2021 - 1900;
+  listed.tm_mon = 2;
+  listed.tm_mday = 4;
+  listed.tm_hour = 5;
+  listed.tm_min = 6;
+  listed.tm_sec = 7;
+  listed.tm_isdst = -1;
+  const time_t listedTime = std::mktime(&listed);
+  Mount(box_);
+  using Names = std::set<std::string>;
+  EXPECT_EQ(Entries(mountPoint_), (Names{"sub", "a.txt", "docs"}));
+  EXPECT_EQ(Entries(At("sub")), (Names{"stuff.deep"}));
+  EXPECT_EQ(Entries(At("docs")), (Names{"sub", "b.txt", "short.txt"}));
+  EXPECT_EQ(Entries(At("docs/sub")), (Names{"note.txt"}));
+
+  struct stat source {};
+  ASSERT_EQ(stat(box_.c_str(), &source), 0);
+  struct Case {
+    const char* path;
+    bool folder;
+    off_t size;     // of a member
+    time_t mtime;
+  };
+  // A size the list gave is shown before the member is made; a member
+  // without one (the numbered ones too) shows 0 until then.
+  const std::vector<Case> cases = {
+      {"a.txt", false, 3, listedTime},
+      {"docs/sub/note.txt", false, 99, source.st_mtime},
+      {"docs/b.txt", false, 0, source.st_mtime},
+      {"docs/short.txt", false, 2, source.st_mtime},
+      {"sub/stuff.deep", false, 0, source.st_mtime},
+      {"docs", true, 0, source.st_mtime},
+      {"docs/sub", true, 0, source.st_mtime},
+      {"sub", true, 0, source.st_mtime},
+  };
+  for (const Case& c : cases) {
+    struct stat status {};
+    ASSERT_EQ(stat(At(c.path).c_str(), &status), 0) << c.path;
+    EXPECT_EQ(S_ISDIR(status.st_mode), c.folder) << c.path;
+    if (!c.folder) {
+      EXPECT_EQ(status.st_size, c.size) << c.path;
+    }
+    EXPECT_EQ(status.st_mtime, c.mtime) << c.path;
+  }
+  for (const char* missing : {"docs/none", "none/x", "sub/stuff.deep#"}) {
+    struct stat status {};
+    errno = 0;
+    EXPECT_EQ(stat(At(missing).c_str(), &status), -1) << missing;
+    EXPECT_EQ(errno, ENOENT) << missing;
+  }
+  EXPECT_EQ(Runs(), 0) << "a listing made a member";
+  EXPECT_EQ(ListRuns(), 1) << "the file was listed more than once";
+  // Numbered members that cannot be shown where their names put them are
+  // left out; what the list program printed that the plug-in did not take
+  // is told as well.
+  const std::string log = Log();
+  EXPECT_TRUE(Contains(log, "\"sub\" left out of the mount: it is a folder of earlier members"))
+      << log;
+  EXPECT_TRUE(Contains(log, "\"x//y\" left out of the mount: its name has an empty part")) << log;
+  EXPECT_TRUE(Contains(log, "1 listed name was skipped")) << log;
+}
+
+TEST_F(MountListedTest, OpeningAMemberInAFolderMakesItOnce) {
+  Mount(box_);
+  EXPECT_EQ(ReadFile(At("docs/sub/note.txt")), kNote);
+  EXPECT_EQ(Runs(), 1);
+  // Made, the member shows its real size rather than the listed one.
+  struct stat status {};
+  ASSERT_EQ(stat(At("docs/sub/note.txt").c_str(), &status), 0);
+  EXPECT_EQ(status.st_size, static_cast<off_t>(std::strlen(kNote)));
+  EXPECT_EQ(ReadFile(At("docs/sub/note.txt")), kNote);
+  // The kernel reads a file up to the size it knows: the open that makes
+  // the member must drop the listed size, or the read would end there.
+  struct stat shortStatus {};
+  ASSERT_EQ(stat(At("docs/short.txt").c_str(), &shortStatus), 0);
+  EXPECT_EQ(shortStatus.st_size, 2);
+  EXPECT_EQ(ReadFile(At("docs/short.txt")), kShort);
+  EXPECT_EQ(ReadFile(At("sub/stuff.deep")), kContent);
+  EXPECT_EQ(Runs(), 3);
+  EXPECT_EQ(ListRuns(), 1) << "making a member listed the file again";
+  // The cache holds one folder per make, each with the member's own file
+  // name only: no folder of the member's name is made there.
+  std::set<std::string> made;
+  for (const auto& entry : fs::recursive_directory_iterator(session_->cacheFolder())) {
+    if (!entry.is_regular_file()) continue;
+    made.insert(entry.path().filename().string());
+    EXPECT_EQ(entry.path().parent_path().parent_path(), fs::path(session_->cacheFolder()));
+  }
+  EXPECT_EQ(made, (std::set<std::string>{"note.txt", "short.txt", "stuff.deep"}));
+}
+
+TEST_F(MountListedTest, AFolderMountShowsEachFilesFoldersAndListsEachOnce) {
+  const std::string folder = work_.file("tree");
+  fs::create_directories(folder + "/inner");
+  fs::copy_file(box_, folder + "/one.box");
+  fs::copy_file(box_, folder + "/inner/two.box");
+  WriteFile(folder + "/plain.txt", "plain\n");
+  Mount(folder);
+  // Walked twice, as `find` twice walks it: every file is listed once.
+  for (int walk = 0; walk < 2; ++walk) {
+    std::set<std::string> paths;
+    for (const auto& entry : fs::recursive_directory_iterator(mountPoint_)) {
+      paths.insert(fs::relative(entry.path(), mountPoint_).string());
+    }
+    for (const char* path : {"one.box#/docs/sub/note.txt", "one.box#/sub/one.deep",
+                             "inner/two.box#/docs/b.txt", "inner/two.box#/a.txt"}) {
+      EXPECT_TRUE(paths.count(path)) << path << " (walk " << walk + 1 << ")";
+    }
+    // Each file's 8 entries and member folder, and the folder's own 4.
+    EXPECT_EQ(paths.size(), 2u * (8u + 1u) + 4u) << "walk " << walk + 1;
+  }
+  EXPECT_EQ(ListRuns(), 2);
+  struct stat status {};
+  ASSERT_EQ(stat(At("inner/two.box#/docs/sub/note.txt").c_str(), &status), 0);
+  EXPECT_EQ(status.st_size, 99);
+  EXPECT_EQ(ReadFile(At("inner/two.box#/docs/sub/note.txt")), kNote);
+  EXPECT_EQ(Runs(), 1);
+}
+
+TEST_F(MountListedTest, AFileWhoseListFailsShowsWhyAndIsNotMountedAlone) {
+  const std::string folder = work_.file("tree");
+  fs::create_directory(folder);
+  const std::string broken = folder + "/broken.bad";
+  WriteFile(broken, "x");
+  Mount(folder);
+  const std::string members = At("broken.bad#");
+  // Looking at the folder runs no list program: the member folder is shown
+  // by the file's name, as any other.
+  EXPECT_EQ(Entries(mountPoint_), (std::set<std::string>{"broken.bad", "broken.bad#"}));
+  struct stat status {};
+  ASSERT_EQ(stat(members.c_str(), &status), 0);
+  EXPECT_TRUE(S_ISDIR(status.st_mode));
+  EXPECT_EQ(ListRuns(), 0);
+  EXPECT_EQ(Attribute(members, kErrorAttribute), (AttributeRead{{}, ENODATA}))
+      << "never listed";
+
+  errno = 0;
+  DIR* directory = opendir(members.c_str());
+  EXPECT_EQ(directory, nullptr);
+  EXPECT_EQ(errno, EIO);
+  if (directory != nullptr) closedir(directory);
+  errno = 0;
+  EXPECT_EQ(stat((members + "/a.txt").c_str(), &status), -1);
+  EXPECT_EQ(errno, EIO);
+  // A failed list is not kept: each look tries it again.
+  EXPECT_EQ(ListRuns(), 2);
+  const std::string reason = "list: its program ended with exit status 9";
+  EXPECT_TRUE(Contains(Log(), "broken.bad: its members cannot be listed: " + reason)) << Log();
+  EXPECT_TRUE(Contains(Log(), "no such archive")) << Log();
+  const AttributeRead attribute = Attribute(members, kErrorAttribute);
+  EXPECT_EQ(attribute.value.rfind(reason, 0), 0u) << attribute;
+  EXPECT_TRUE(Contains(attribute.value, "no such archive")) << attribute;
+  EXPECT_EQ(AttributeNames(members), std::string(kErrorAttribute, std::strlen(kErrorAttribute) + 1));
+  Unmount();
+
+  // Alone, the file is not mounted: a failure, with the reason.
+  const std::string quendrix = platform::ExecutableDirectory() + "quendrix";
+  const ProgramRun refused = RunProgram(
+      {quendrix, "--plugin", pluginPath_, "mount", broken, mountPoint_},
+      {"XDG_RUNTIME_DIR=" + cacheParent_.path().string(), "XDG_STATE_HOME=" + work_.file("state")});
+  EXPECT_EQ(refused.code, 1) << refused.err;
+  EXPECT_TRUE(Contains(refused.err, reason)) << refused.err;
+  EXPECT_FALSE(Mounted(mountPoint_));
 }
 
 }  // namespace
