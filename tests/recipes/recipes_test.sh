@@ -66,8 +66,8 @@ group() {
 # wildcards.
 pattern_of() { printf '%s' "$1" | sed 's/[][*?\\]/\\&/g'; }
 
-# members FILE NAME...: the file lists exactly these members (in any order).
-members() {
+# lists FILE NAME...: the file lists exactly these members (in any order).
+lists() {
   local file=$1 t0 t1
   shift
   t0=$(now_ms)
@@ -87,19 +87,29 @@ members() {
   fi
 }
 
-# listed FILE MEMBER FIELD: a field (size, fileTime) of a member in the list
-# that `members` read last.
+# members FILE NAME...: the file lists exactly these members, and each of
+# them is made, one by one, into out/FILE/; `made` then checks what it holds.
+members() {
+  local file=$1 member
+  lists "$@" || return
+  shift
+  for member in "$@"; do
+    make_one "$file" "$member" && pass
+  done
+}
+
+# listed MEMBER FIELD: a field (size, fileTime) of a member in the list that
+# `lists` read last.
 listed() {
   python3 -c 'import json, sys
 for m in json.load(open(sys.argv[1]))["members"]:
     if m["name"] == sys.argv[2]: print(m[sys.argv[3]])' "$dir/list.json" "$1" "$2"
 }
 
-# made FILE MEMBER: makes one member into out/FILE/ and prints its path;
-# the time it took goes into the table.
-made() {
-  local file=$1 member=$2 out=$dir/out/${1##*/} t0 t1 log
-  log=$dir/extract.log
+# make_one FILE MEMBER: makes one member into out/FILE/ by a quendrix
+# extract of it alone, whose time goes into the table.
+make_one() {
+  local file=$1 member=$2 out=$dir/out/${1##*/} t0 t1 log=$dir/extract.log
   t0=$(now_ms)
   q extract "$file" "$(pattern_of "$member")" -C "$out" >"$log" 2>&1
   local code=$?
@@ -109,7 +119,14 @@ made() {
     fail "${file##*/}: $member was not made (exit $code): $(cat "$log")"
     return 1
   fi
-  printf '%s\n' "$out/$member"
+}
+
+# made FILE MEMBER: the path of the member made, made now if `members` has
+# not made it.
+made() {
+  local path=$dir/out/${1##*/}/$2
+  if [[ ! -f $path ]]; then make_one "$1" "$2" || return 1; fi
+  printf '%s\n' "$path"
 }
 
 # The checks of a made member; each passes or fails once.
@@ -441,7 +458,10 @@ assert list(csv.reader(open(sys.argv[1], newline=""))) == [["name", "qty"], ["ap
 assert list(csv.reader(open(sys.argv[1], newline=""))) == [["a"], ["1"], ["2"]]' "$m"
   # An empty database opens, with no tables to list.
   sqlite3 "$S/empty.sqlite" "CREATE TABLE t(a); DROP TABLE t;"
-  members "$S/empty.sqlite" empty.schema.sql empty.dump.sql
+  lists "$S/empty.sqlite" empty.schema.sql empty.dump.sql &&
+    { m=$(made "$S/empty.sqlite" empty.dump.sql) && has "$m" "COMMIT;"; }
+  # It has no schema to show: that member fails rather than be empty.
+  damaged "$S/empty.sqlite" empty.schema.sql
   head -c 3000 /dev/urandom >"$S/noise.sqlite"
   damaged "$S/noise.sqlite"
 }
@@ -572,11 +592,17 @@ group_mail() {
     printf -- '--B--\r\n'
   }
   mail >"$S/letter.eml"
-  members "$S/letter.eml" headers.txt body.txt "attachments/notes one.txt" "attachments/data é.bin" || return
-  m=$(made "$S/letter.eml" headers.txt) && has "$m" "Subject: Two files"
+  members "$S/letter.eml" letter.headers.txt body.txt "attachments/notes one.txt" "attachments/data é.bin" || return
+  m=$(made "$S/letter.eml" letter.headers.txt) && has "$m" "Subject: Two files"
   m=$(made "$S/letter.eml" body.txt) && has "$m" "The body text of the mail."
   m=$(made "$S/letter.eml" "attachments/notes one.txt") && same "$m" "$dir/notes one.txt"
   m=$(made "$S/letter.eml" "attachments/data é.bin") && same "$m" "$dir/data.bin"
+  # The longest command of the recipes, with a path of 180 characters: every
+  # step of expansion must still hold all of it.
+  local long=$dir/long/$(printf 'folder%.0s' {1..20})/$(printf 'x%.0s' {1..40})
+  mkdir -p "$long"
+  cp "$S/letter.eml" "$long/letter.eml"
+  m=$(made "$long/letter.eml" "attachments/data é.bin") && same "$m" "$dir/data.bin"
   # Cut in the middle of the second attachment: it fails, the first is whole.
   cut_to "$S/letter.eml" 70 "$S/cut.eml"
   damaged "$S/cut.eml" "attachments/data é.bin"
@@ -599,7 +625,7 @@ done
 check_rules
 
 echo
-echo "The time each member took (one quendrix extract each; (list) is the list program's run):"
+echo "The time each member took (one quendrix extract each, the file's list program included; (list) is a quendrix list of the file):"
 awk -F'\t' '{ printf "  %-34s %-26s %-38s %6d ms\n", $1, $2, $3, $4 }' "$dir/times"
 echo "in all $(($(now_ms) - began)) ms"
 echo
