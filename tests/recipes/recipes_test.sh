@@ -57,6 +57,7 @@ group() {
   if ((${#missing[@]} > 0)); then
     echo "SKIPPED group $title: ${missing[*]} not installed (scripts/setup.sh installs them)"
     skipped_groups+=("$title: ${missing[*]} missing")
+    group=""
     return 1
   fi
   echo "--- $title"
