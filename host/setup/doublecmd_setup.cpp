@@ -92,8 +92,9 @@ int SetupDoubleCommander(const std::string& pluginPath, const SetupRequest& requ
       return kExitDone;
     }
     ReportLine(out, request.dryRun ? "would remove" : "removed",
-               JoinedNames(edit.removed) + " (" + std::to_string(edit.removed.size()) +
-                   " packer entries of the plug-in)");
+               JoinedNames(edit.removed) + " (" +
+                   NumberOf(edit.removed.size(), "packer entry", "packer entries") +
+                   " of the plug-in)");
   } else {
     if (!edit.present.empty()) ReportLine(out, "registered", JoinedNames(edit.present));
     if (edit.added.empty()) {
@@ -101,8 +102,9 @@ int SetupDoubleCommander(const std::string& pluginPath, const SetupRequest& requ
       return kExitDone;
     }
     ReportLine(out, request.dryRun ? "would add" : "added",
-               JoinedNames(edit.added) + " (" + std::to_string(edit.added.size()) +
-                   " packer entries with flags " + std::to_string(kPackerCaps) + ")");
+               JoinedNames(edit.added) + " (" +
+                   NumberOf(edit.added.size(), "packer entry", "packer entries") +
+                   " with flags " + std::to_string(kPackerCaps) + ")");
   }
 
   if (request.dryRun && places.doubleCommanderRunning && places.doubleCommanderRunning()) {

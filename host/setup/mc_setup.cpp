@@ -101,8 +101,8 @@ int UndoMc(const std::string& userFile, const SetupRequest& request, std::ostrea
     return kExitDone;
   }
   ReportLine(out, request.dryRun ? "would remove" : "removed",
-             JoinedNames(edit.removed) + " (" + std::to_string(edit.removed.size()) +
-                 " sections)");
+             JoinedNames(edit.removed) + " (" +
+                 NumberOf(edit.removed.size(), "section", "sections") + ")");
   // A file that the setup made from mc's own, and that is that file again,
   // goes: mc then reads its own again, with the updates its package brings.
   std::optional<std::string> after = edit.text;
@@ -158,7 +158,7 @@ int SetupMidnightCommander(const std::string& pluginPath, const SetupRequest& re
   }
   if (!edit.added.empty()) {
     ReportLine(out, request.dryRun ? "would add" : "added",
-               JoinedNames(edit.added) + " (" + std::to_string(edit.added.size()) + " sections)");
+               JoinedNames(edit.added) + " (" + NumberOf(edit.added.size(), "section", "sections") + ")");
   }
   if (!edit.removed.empty()) {
     ReportLine(out, request.dryRun ? "would remove" : "removed",

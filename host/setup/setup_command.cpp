@@ -51,6 +51,10 @@ std::string JoinedNames(const std::vector<std::string>& names) {
   return joined;
 }
 
+std::string NumberOf(std::size_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
 void ReportLine(std::ostream& out, std::string_view label, std::string_view text) {
   std::string column(label);
   column.resize(std::max<std::size_t>(column.size() + 1, 12), ' ');

@@ -28,6 +28,9 @@ std::optional<SetupRules> ReadSetupRules(const std::string& pluginPath, std::str
 // "pdf, txt, zip".
 std::string JoinedNames(const std::vector<std::string>& names);
 
+// "1 section", "3 sections".
+std::string NumberOf(std::size_t count, std::string_view one, std::string_view many);
+
 // Writes one line of the report: the label in a column of its own.
 void ReportLine(std::ostream& out, std::string_view label, std::string_view text);
 
