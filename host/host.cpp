@@ -197,6 +197,10 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
       "register the plug-in with a file manager for every extension of the rules in use: "
       "doublecmd (Double Commander's packer plug-ins, in its doublecmd.xml) or mc "
       "(Midnight Commander's mc.ext.ini); a backup of the file is kept");
+  setupCommand->footer(
+      "Close Double Commander first: it writes its settings back when it closes. Run it "
+      "again after you add a section to the rules. Before a change the file is copied to "
+      "FILE.quendrix-backup; --undo takes out what setup added.");
   setupCommand->add_option("HOST", setupRequest.host, "doublecmd or mc")
       ->required()
       ->check(CLI::IsMember({"doublecmd", "mc"}));

@@ -16,8 +16,13 @@ constexpr std::string_view kDoubleCmdCommand = "setup doublecmd";
 
 // Double Commander reads its settings when it starts and writes all of them
 // back when it closes, over any change made meanwhile.
-bool RefusedWhileRunning(const SetupPlaces& places, std::ostream& err) {
-  if (!places.doubleCommanderRunning || !places.doubleCommanderRunning()) return false;
+bool DoubleCommanderRuns(const SetupPlaces& places, const std::string& settings) {
+  return places.doubleCommanderRunning && places.doubleCommanderRunning(settings);
+}
+
+bool RefusedWhileRunning(const SetupPlaces& places, const std::string& settings,
+                         std::ostream& err) {
+  if (!DoubleCommanderRuns(places, settings)) return false;
   err << "quendrix " << kDoubleCmdCommand
       << ": Double Commander is running, and it writes its settings back when it closes, "
          "which would undo the change: close Double Commander (every window of it), then run "
@@ -81,7 +86,7 @@ int SetupDoubleCommander(const std::string& pluginPath, const SetupRequest& requ
   }
 
   const bool changes = request.undo ? !edit.removed.empty() : !edit.added.empty();
-  if (changes && !request.dryRun && RefusedWhileRunning(places, err)) return kExitRefused;
+  if (changes && !request.dryRun && RefusedWhileRunning(places, settings, err)) return kExitRefused;
 
   ReportLine(out, "settings", settings);
   if (rules) ReportRules(out, *rules);
@@ -107,7 +112,7 @@ int SetupDoubleCommander(const std::string& pluginPath, const SetupRequest& requ
                    " with flags " + std::to_string(kPackerCaps) + ")");
   }
 
-  if (request.dryRun && places.doubleCommanderRunning && places.doubleCommanderRunning()) {
+  if (request.dryRun && DoubleCommanderRuns(places, settings)) {
     out << "Double Commander is running: close it before you run this without --dry-run, or "
            "it writes its settings back over the change\n";
   }

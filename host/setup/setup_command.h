@@ -23,9 +23,10 @@ struct SetupRequest {
 struct SetupPlaces {
   // doublecmd.xml; empty where the place is not known.
   std::string doubleCommanderSettings;
-  // Whether a Double Commander of this user runs, which would write its
-  // settings back over the change when it closes.
-  std::function<bool()> doubleCommanderRunning;
+  // Whether a Double Commander of this user runs that may have read the
+  // settings file at this path, and would write it back over the change
+  // when it closes.
+  std::function<bool(const std::string& settings)> doubleCommanderRunning;
   // The user's mc.ext.ini, which mc reads instead of its own when it exists.
   std::string mcUserFile;
   // mc's own extension files, in the order mc looks for one.

@@ -2,9 +2,14 @@
 // wrote: the entries it adds, a second run, --undo back to the same bytes,
 // --dry-run, the refusals, and files of other shapes.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "host/setup/setup_fixture.h"
 
@@ -88,6 +93,7 @@ TEST_F(SetupDoubleCmdTest, RefusesWhileDoubleCommanderRuns) {
 
   const SetupRun refused = Setup("doublecmd");
   EXPECT_EQ(refused.code, 2);
+  EXPECT_EQ(asked_, settings);
   EXPECT_TRUE(Has(refused.err, "Double Commander is running, and it writes its settings back "
                                "when it closes"))
       << refused.err;
@@ -263,6 +269,38 @@ TEST_F(SetupDoubleCmdTest, RefusesWithoutAPluginOrAServedExtension) {
   EXPECT_EQ(noPlugin.code, 2);
   EXPECT_TRUE(Has(noPlugin.err, "there is no plug-in at " + plugin_)) << noPlugin.err;
   EXPECT_EQ(ReadFile(places_.doubleCommanderSettings), SetupFixture("doublecmd.xml"));
+}
+
+// The system's check: a process of this user named doublecmd counts unless
+// its command line names another settings folder (as every Double Commander
+// that a test drives does), relative to the folder it runs in.
+TEST_F(SetupDoubleCmdTest, SeesTheDoubleCommanderThatReadsTheSettings) {
+  const TempDir base;
+  const fs::path program = base.path() / "doublecmd";
+  WriteFile(program, "#!/bin/sh\nsleep 30\n");
+  fs::permissions(program, fs::perms::owner_all);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    // A group of its own, so that its sleep ends with it.
+    setpgid(0, 0);
+    if (chdir(base.path().c_str()) == 0) {
+      execl(program.c_str(), "doublecmd", "--no-splash", "--config-dir", "cfg", nullptr);
+    }
+    _exit(127);
+  }
+  const std::string comm = "/proc/" + std::to_string(pid) + "/comm";
+  for (int wait = 0; wait < 500 && ReadFile(comm) != "doublecmd\n"; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const host::SetupPlaces system = host::SetupPlaces::Platform();
+  const bool ours = system.doubleCommanderRunning((base.path() / "cfg/doublecmd.xml").string());
+  const bool another = system.doubleCommanderRunning((base.path() / "doublecmd.xml").string());
+  kill(-pid, SIGKILL);
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  EXPECT_TRUE(ours);
+  EXPECT_FALSE(another);
 }
 
 }  // namespace

@@ -40,7 +40,10 @@ class SetupTest : public ::testing::Test {
         "[txt]\ncommand1=sort filein -o fileout\nfileout1=[N].sorted.txt\n"
         "[text]\nsynonym=txt\n");
     places_.doubleCommanderSettings = config_.file("doublecmd.xml");
-    places_.doubleCommanderRunning = [this] { return running_; };
+    places_.doubleCommanderRunning = [this](const std::string& settings) {
+      asked_ = settings;
+      return running_;
+    };
     places_.mcUserFile = config_.file("mc/mc.ext.ini");
     places_.mcSystemFiles = {system_.file("mc.ext.ini")};
     places_.mcHelperFolders = {system_.file("extfs.d")};
@@ -72,6 +75,7 @@ class SetupTest : public ::testing::Test {
   std::string plugin_;
   host::SetupPlaces places_;
   bool running_ = false;
+  std::string asked_;  // the settings file the running check was asked about
 };
 
 }  // namespace quendrix::testing
