@@ -94,15 +94,12 @@ bool DoubleCommanderMayWrite(const std::string& settings) {
   return false;
 }
 
-// mc's own folders below the home folder: MC_HOME, when set to another
-// folder than HOME, takes the place of the home folder for mc alone;
-// otherwise mc goes by the XDG variables, as GLib reads them.
+// mc's folders, as GLib gives them to mc (Debian's mc 4.8.29 reads no
+// MC_HOME): the XDG variable's folder when it is set, else one below HOME.
 std::string McFolder(const char* xdgVariable, const char* belowHome) {
-  const std::string mcHome = Variable("MC_HOME");
-  const std::string home = Variable("HOME");
-  if (!mcHome.empty() && mcHome != home) return mcHome + "/" + belowHome + "/mc";
   const std::string xdg = Variable(xdgVariable);
   if (!xdg.empty()) return xdg + "/mc";
+  const std::string home = Variable("HOME");
   return (home.empty() ? AccountHome() : home) + "/" + belowHome + "/mc";
 }
 

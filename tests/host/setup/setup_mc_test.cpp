@@ -9,6 +9,7 @@
 #include "host/host_fixture.h"
 #include "host/setup/setup_fixture.h"
 #include "setup/mc_ext_ini.h"
+#include "support/scoped_environment.h"
 
 namespace quendrix::testing {
 namespace {
@@ -145,6 +146,26 @@ TEST_F(SetupMcTest, RefusesWithoutAnExtensionFileToStartFrom) {
   EXPECT_EQ(old.code, 2);
   EXPECT_TRUE(Contains(old.err, "it has no [mc.ext.ini] section")) << old.err;
   EXPECT_EQ(ReadFile(places_.mcUserFile), "shell/.tar\n\tOpen=%cd %p/utar://\n");
+}
+
+// Where mc reads the user's file and helpers: GLib's folders, from the XDG
+// variables or HOME; Debian's mc 4.8.29 reads no MC_HOME.
+TEST(SetupMcPlacesTest, FindsTheFilesWhereMcReadsThem) {
+  const ScopedEnvironmentValue mcHome("MC_HOME", "/elsewhere/mc-home");
+  const ScopedEnvironmentValue home("HOME", "/home/someone");
+  {
+    const ScopedEnvironmentValue config("XDG_CONFIG_HOME", "/xdg/config");
+    const ScopedEnvironmentValue data("XDG_DATA_HOME", "/xdg/data");
+    const host::SetupPlaces places = host::SetupPlaces::Platform();
+    EXPECT_EQ(places.mcUserFile, "/xdg/config/mc/mc.ext.ini");
+    EXPECT_EQ(places.mcHelperFolders.front(), "/xdg/data/mc/extfs.d");
+  }
+  const ScopedEnvironmentValue config("XDG_CONFIG_HOME", std::nullopt);
+  const ScopedEnvironmentValue data("XDG_DATA_HOME", std::nullopt);
+  const host::SetupPlaces places = host::SetupPlaces::Platform();
+  EXPECT_EQ(places.mcUserFile, "/home/someone/.config/mc/mc.ext.ini");
+  EXPECT_EQ(places.mcHelperFolders.front(), "/home/someone/.local/share/mc/extfs.d");
+  EXPECT_EQ(places.mcSystemFiles.front(), "/etc/mc/mc.ext.ini");
 }
 
 // The command line: the host named, --config, and the plug-in's rules.
