@@ -158,7 +158,8 @@ int SetupMidnightCommander(const std::string& pluginPath, const SetupRequest& re
   }
   if (!edit.added.empty()) {
     ReportLine(out, request.dryRun ? "would add" : "added",
-               JoinedNames(edit.added) + " (" + NumberOf(edit.added.size(), "section", "sections") + ")");
+               JoinedNames(edit.added) + " (" +
+                   NumberOf(edit.added.size(), "section", "sections") + ")");
   }
   if (!edit.removed.empty()) {
     ReportLine(out, request.dryRun ? "would remove" : "removed",

@@ -36,14 +36,15 @@ TEST_F(SetupDoubleCmdTest, AddsOneEntryPerExtensionOnceAndUndoesToTheSameBytes) 
   const std::string settings = places_.doubleCommanderSettings;
   WriteFile(settings, original);
 
-  const SetupRun added = Setup("doublecmd");
+  const SetupRun added = SetupFor("doublecmd");
   ASSERT_EQ(added.code, 0) << added.out << added.err;
   // The new entries head the list, before Double Commander's own, in the
   // order of the rules; nothing else in the file changes.
   std::string expected = original;
   const std::string list = "    <WcxPlugins>\n";
   expected.insert(expected.find(list) + list.size(),
-                  PackerEntryXml("pdf", plugin_) + PackerEntryXml("txt", plugin_) + PackerEntryXml("text", plugin_));
+                  PackerEntryXml("pdf", plugin_) + PackerEntryXml("txt", plugin_) +
+                      PackerEntryXml("text", plugin_));
   EXPECT_EQ(ReadFile(settings), expected);
   EXPECT_EQ(ReadFile(host::BackupPathOf(settings)), original);
   EXPECT_TRUE(Has(added.out, "added       pdf, txt, text (3 packer entries with flags 448)"))
@@ -51,18 +52,18 @@ TEST_F(SetupDoubleCmdTest, AddsOneEntryPerExtensionOnceAndUndoesToTheSameBytes) 
   EXPECT_TRUE(Has(added.out, "backup      " + host::BackupPathOf(settings)));
   EXPECT_EQ(added.err, "");
 
-  const SetupRun again = Setup("doublecmd");
+  const SetupRun again = SetupFor("doublecmd");
   EXPECT_EQ(again.code, 0) << again.err;
   EXPECT_TRUE(Has(again.out, "nothing to change")) << again.out;
   EXPECT_EQ(ReadFile(settings), expected);
   EXPECT_EQ(ReadFile(host::BackupPathOf(settings)), original);
 
-  const SetupRun undone = Setup("doublecmd", {"--undo"});
+  const SetupRun undone = SetupFor("doublecmd", {"--undo"});
   EXPECT_EQ(undone.code, 0) << undone.err;
   EXPECT_TRUE(Has(undone.out, "removed     pdf, txt, text")) << undone.out;
   EXPECT_EQ(ReadFile(settings), original);
 
-  const SetupRun undoneAgain = Setup("doublecmd", {"--undo"});
+  const SetupRun undoneAgain = SetupFor("doublecmd", {"--undo"});
   EXPECT_EQ(undoneAgain.code, 0);
   EXPECT_TRUE(Has(undoneAgain.out, "nothing to undo")) << undoneAgain.out;
   EXPECT_EQ(ReadFile(settings), original);
@@ -74,7 +75,7 @@ TEST_F(SetupDoubleCmdTest, DryRunShowsTheEntriesAndWritesNothing) {
   WriteFile(settings, original);
   running_ = true;  // a dry run writes nothing, so it need not wait for it
 
-  const SetupRun shown = Setup("doublecmd", {"--dry-run"});
+  const SetupRun shown = SetupFor("doublecmd", {"--dry-run"});
   EXPECT_EQ(shown.code, 0) << shown.err;
   EXPECT_TRUE(Has(shown.out, "would add   pdf, txt, text")) << shown.out;
   EXPECT_TRUE(Has(shown.out, "--- " + settings + "\n+++ " + settings + "\n@@ ")) << shown.out;
@@ -91,7 +92,7 @@ TEST_F(SetupDoubleCmdTest, RefusesWhileDoubleCommanderRuns) {
   WriteFile(settings, original);
   running_ = true;
 
-  const SetupRun refused = Setup("doublecmd");
+  const SetupRun refused = SetupFor("doublecmd");
   EXPECT_EQ(refused.code, 2);
   EXPECT_EQ(asked_, settings);
   EXPECT_TRUE(Has(refused.err, "Double Commander is running, and it writes its settings back "
@@ -102,11 +103,11 @@ TEST_F(SetupDoubleCmdTest, RefusesWhileDoubleCommanderRuns) {
   EXPECT_FALSE(fs::exists(host::BackupPathOf(settings)));
 
   running_ = false;
-  ASSERT_EQ(Setup("doublecmd").code, 0);
+  ASSERT_EQ(SetupFor("doublecmd").code, 0);
   const std::string added = ReadFile(settings);
   running_ = true;
-  EXPECT_EQ(Setup("doublecmd").code, 0) << "nothing to change needs no refusal";
-  EXPECT_EQ(Setup("doublecmd", {"--undo"}).code, 2);
+  EXPECT_EQ(SetupFor("doublecmd").code, 0) << "nothing to change needs no refusal";
+  EXPECT_EQ(SetupFor("doublecmd", {"--undo"}).code, 2);
   EXPECT_EQ(ReadFile(settings), added);
 }
 
@@ -115,14 +116,14 @@ TEST_F(SetupDoubleCmdTest, RefusesWhileDoubleCommanderRuns) {
 // packers its list names, so its own for zip, tar and the rest would go.
 TEST_F(SetupDoubleCmdTest, AsksForAFirstStartWhenThereAreNoSettings) {
   const std::string settings = places_.doubleCommanderSettings;
-  const SetupRun refused = Setup("doublecmd");
+  const SetupRun refused = SetupFor("doublecmd");
   EXPECT_EQ(refused.code, 2);
   EXPECT_TRUE(Has(refused.err, "there is no " + settings)) << refused.err;
   EXPECT_TRUE(Has(refused.err, "Start Double Commander once, close it, and run this again"));
   EXPECT_TRUE(Has(refused.err, "--config FILE"));
   EXPECT_FALSE(fs::exists(settings));
 
-  const SetupRun undo = Setup("doublecmd", {"--undo"});
+  const SetupRun undo = SetupFor("doublecmd", {"--undo"});
   EXPECT_EQ(undo.code, 0);
   EXPECT_TRUE(Has(undo.out, "nothing to undo: there is no " + settings)) << undo.out;
   EXPECT_FALSE(fs::exists(settings));
@@ -147,7 +148,7 @@ TEST_F(SetupDoubleCmdTest, LeavesAFileThatIsNotItsSettingsAsItIs) {
     const std::string settings = places_.doubleCommanderSettings;
     WriteFile(settings, c.file);
     for (const char* option : {"", "--undo"}) {
-      const SetupRun run = Setup("doublecmd", {option});
+      const SetupRun run = SetupFor("doublecmd", {option});
       EXPECT_EQ(run.code, 2);
       EXPECT_TRUE(Has(run.err, settings + " is left as it is: ")) << run.err;
       EXPECT_TRUE(Has(run.err, c.error)) << run.err;
@@ -180,7 +181,8 @@ TEST_F(SetupDoubleCmdTest, KeepsTheFormOfOtherFiles) {
        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<doublecmd>\n  <Plugins>\n"
        "    <WcxPlugins/>\n  </Plugins>\n</doublecmd>\n",
        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<doublecmd>\n  <Plugins>\n"
-       "    <WcxPlugins>\n" + PackerEntryXml("pdf", p) + "    </WcxPlugins>\n  </Plugins>\n</doublecmd>\n",
+       "    <WcxPlugins>\n" + PackerEntryXml("pdf", p) +
+           "    </WcxPlugins>\n  </Plugins>\n</doublecmd>\n",
        ""},
       {"no list", "<doublecmd>\n  <Other/>\n</doublecmd>",
        "<doublecmd>\n  <Other/>\n  <Plugins>\n    <WcxPlugins>\n" + PackerEntryXml("pdf", p) +
@@ -200,10 +202,10 @@ TEST_F(SetupDoubleCmdTest, KeepsTheFormOfOtherFiles) {
     SCOPED_TRACE(c.label);
     const std::string settings = places_.doubleCommanderSettings;
     WriteFile(settings, c.file);
-    const SetupRun added = Setup("doublecmd");
+    const SetupRun added = SetupFor("doublecmd");
     ASSERT_EQ(added.code, 0) << added.err;
     EXPECT_EQ(ReadFile(settings), c.added);
-    const SetupRun undone = Setup("doublecmd", {"--undo"});
+    const SetupRun undone = SetupFor("doublecmd", {"--undo"});
     ASSERT_EQ(undone.code, 0) << undone.err;
     EXPECT_EQ(ReadFile(settings), c.undone.empty() ? c.file : c.undone);
   }
@@ -219,15 +221,16 @@ TEST_F(SetupDoubleCmdTest, KnowsTheEntriesOfThePluginByItsPath) {
                              PackerEntryXml("PDF", plugin_) + PackerEntryXml("txt", other) +
                              "    </WcxPlugins>\n  </Plugins>\n</doublecmd>\n";
   WriteFile(settings, before);
-  const SetupRun added = Setup("doublecmd");
+  const SetupRun added = SetupFor("doublecmd");
   ASSERT_EQ(added.code, 0) << added.err;
   EXPECT_TRUE(Has(added.out, "registered  pdf\n")) << added.out;
   EXPECT_TRUE(Has(added.out, "added       txt, text (2 packer entries")) << added.out;
   EXPECT_EQ(ReadFile(settings), "<doublecmd>\n  <Plugins>\n    <WcxPlugins>\n" +
-                                    PackerEntryXml("txt", plugin_) + PackerEntryXml("text", plugin_) +
+                                    PackerEntryXml("txt", plugin_) +
+                                    PackerEntryXml("text", plugin_) +
                                     PackerEntryXml("PDF", plugin_) + PackerEntryXml("txt", other) +
                                     "    </WcxPlugins>\n  </Plugins>\n</doublecmd>\n");
-  const SetupRun undone = Setup("doublecmd", {"--undo"});
+  const SetupRun undone = SetupFor("doublecmd", {"--undo"});
   EXPECT_TRUE(Has(undone.out, "removed     txt, text, PDF (3 packer entries")) << undone.out;
   EXPECT_EQ(ReadFile(settings), "<doublecmd>\n  <Plugins>\n    <WcxPlugins>\n" +
                                     PackerEntryXml("txt", other) +
@@ -246,12 +249,12 @@ TEST_F(SetupDoubleCmdTest, WritesThroughALinkAndKeepsThePermissions) {
   const fs::path link = places_.doubleCommanderSettings;
   fs::create_symlink(real, link);
 
-  ASSERT_EQ(Setup("doublecmd").code, 0);
+  ASSERT_EQ(SetupFor("doublecmd").code, 0);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_NE(ReadFile(real), original);
   EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
-  ASSERT_EQ(Setup("doublecmd", {"--undo"}).code, 0);
+  ASSERT_EQ(SetupFor("doublecmd", {"--undo"}).code, 0);
   EXPECT_EQ(ReadFile(real), original);
   EXPECT_TRUE(fs::is_symlink(link));
 }
@@ -259,13 +262,13 @@ TEST_F(SetupDoubleCmdTest, WritesThroughALinkAndKeepsThePermissions) {
 TEST_F(SetupDoubleCmdTest, RefusesWithoutAPluginOrAServedExtension) {
   WriteFile(places_.doubleCommanderSettings, SetupFixture("doublecmd.xml"));
   WriteRules("[pdf]\nfileout1=no command\n");
-  const SetupRun nothingServed = Setup("doublecmd");
+  const SetupRun nothingServed = SetupFor("doublecmd");
   EXPECT_EQ(nothingServed.code, 2);
   EXPECT_TRUE(Has(nothingServed.err, "serves no extension")) << nothingServed.err;
   EXPECT_TRUE(Has(nothingServed.err, "quendrix check")) << nothingServed.err;
 
   fs::remove(plugin_);
-  const SetupRun noPlugin = Setup("doublecmd");
+  const SetupRun noPlugin = SetupFor("doublecmd");
   EXPECT_EQ(noPlugin.code, 2);
   EXPECT_TRUE(Has(noPlugin.err, "there is no plug-in at " + plugin_)) << noPlugin.err;
   EXPECT_EQ(ReadFile(places_.doubleCommanderSettings), SetupFixture("doublecmd.xml"));

@@ -53,7 +53,7 @@ class SetupTest : public ::testing::Test {
     WriteFile(pluginDir_.path() / "quendrix.ini", rules);
   }
 
-  SetupRun Setup(std::string host, std::vector<std::string> options = {}) const {
+  SetupRun SetupFor(std::string host, std::vector<std::string> options = {}) const {
     host::SetupRequest request;
     request.host = std::move(host);
     for (const std::string& option : options) {

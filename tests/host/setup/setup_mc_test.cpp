@@ -33,7 +33,7 @@ TEST_F(SetupMcTest, MakesTheUsersFileFromMcsOwnAndUndoesToNoFile) {
   WriteFile(places_.mcSystemFiles[0], system);
   const std::string user = places_.mcUserFile;
 
-  const SetupRun added = Setup("mc");
+  const SetupRun added = SetupFor("mc");
   ASSERT_EQ(added.code, 0) << added.out << added.err;
   EXPECT_EQ(ReadFile(user), WithBlock(system, places_.mcSystemFiles[0]));
   EXPECT_TRUE(Contains(added.out, "(made from " + places_.mcSystemFiles[0])) << added.out;
@@ -45,7 +45,7 @@ TEST_F(SetupMcTest, MakesTheUsersFileFromMcsOwnAndUndoesToNoFile) {
 
   fs::create_directories(places_.mcHelperFolders[0]);
   WriteFile(fs::path(places_.mcHelperFolders[0]) / "uquendrix", "#!/bin/sh\n");
-  const SetupRun again = Setup("mc");
+  const SetupRun again = SetupFor("mc");
   EXPECT_EQ(again.code, 0);
   EXPECT_TRUE(Contains(again.out, "nothing to change")) << again.out;
   EXPECT_FALSE(Contains(again.out, "finds no uquendrix")) << again.out;
@@ -53,7 +53,7 @@ TEST_F(SetupMcTest, MakesTheUsersFileFromMcsOwnAndUndoesToNoFile) {
 
   // Without the block the file is mc's own again, and goes, so that mc reads
   // its own with the updates its package brings.
-  const SetupRun undone = Setup("mc", {"--undo"});
+  const SetupRun undone = SetupFor("mc", {"--undo"});
   EXPECT_EQ(undone.code, 0) << undone.err;
   EXPECT_TRUE(Contains(undone.out, "removed     pdf, txt, text (3 sections)")) << undone.out;
   EXPECT_TRUE(Contains(undone.out, "the file itself")) << undone.out;
@@ -68,16 +68,16 @@ TEST_F(SetupMcTest, ChangesTheUsersOwnFileAndUndoesToTheSameBytes) {
   fs::create_directories(fs::path(user).parent_path());
   WriteFile(user, mine);
 
-  ASSERT_EQ(Setup("mc").code, 0);
+  ASSERT_EQ(SetupFor("mc").code, 0);
   EXPECT_EQ(ReadFile(user), WithBlock(mine, ""));
   EXPECT_EQ(ReadFile(host::BackupPathOf(user)), mine);
 
-  const SetupRun undone = Setup("mc", {"--undo"});
+  const SetupRun undone = SetupFor("mc", {"--undo"});
   EXPECT_EQ(undone.code, 0) << undone.err;
   EXPECT_FALSE(Contains(undone.out, "the file itself")) << undone.out;
   EXPECT_EQ(ReadFile(user), mine);
 
-  const SetupRun nothing = Setup("mc", {"--undo"});
+  const SetupRun nothing = SetupFor("mc", {"--undo"});
   EXPECT_EQ(nothing.code, 0);
   EXPECT_TRUE(Contains(nothing.out, "nothing to undo: it holds no block")) << nothing.out;
 }
@@ -87,20 +87,20 @@ TEST_F(SetupMcTest, ChangesTheUsersOwnFileAndUndoesToTheSameBytes) {
 TEST_F(SetupMcTest, KeepsAFileMadeFromMcsOwnThatTheUserChanged) {
   const std::string system = SetupFixture("mc.ext.ini");
   WriteFile(places_.mcSystemFiles[0], system);
-  ASSERT_EQ(Setup("mc").code, 0);
+  ASSERT_EQ(SetupFor("mc").code, 0);
   const std::string user = places_.mcUserFile;
   WriteFile(user, ReadFile(user) + "[mine]\nShell=.mine\n");
 
-  ASSERT_EQ(Setup("mc", {"--undo"}).code, 0);
+  ASSERT_EQ(SetupFor("mc", {"--undo"}).code, 0);
   EXPECT_EQ(ReadFile(user), system + "[mine]\nShell=.mine\n");
 }
 
 TEST_F(SetupMcTest, FollowsTheRulesWhenTheyChange) {
   WriteFile(places_.mcSystemFiles[0], SetupFixture("mc.ext.ini"));
-  ASSERT_EQ(Setup("mc").code, 0);
+  ASSERT_EQ(SetupFor("mc").code, 0);
   WriteRules("[txt]\ncommand1=sort filein -o fileout\nfileout1=a\n"
              "[odt]\ncommand1=odt2txt filein > fileout\nfileout1=b\n");
-  const SetupRun changed = Setup("mc");
+  const SetupRun changed = SetupFor("mc");
   EXPECT_EQ(changed.code, 0) << changed.err;
   EXPECT_TRUE(Contains(changed.out, "added       odt (1 section)")) << changed.out;
   EXPECT_TRUE(Contains(changed.out, "removed     pdf, text (no longer in the rules)"))
@@ -109,14 +109,14 @@ TEST_F(SetupMcTest, FollowsTheRulesWhenTheyChange) {
   EXPECT_TRUE(Contains(text, "[quendrix.odt]\nShell=.odt\n"));
   EXPECT_FALSE(Contains(text, "[quendrix.pdf]"));
   // The file still says where it came from, so --undo still removes it.
-  ASSERT_EQ(Setup("mc", {"--undo"}).code, 0);
+  ASSERT_EQ(SetupFor("mc", {"--undo"}).code, 0);
   EXPECT_FALSE(fs::exists(places_.mcUserFile));
 }
 
 TEST_F(SetupMcTest, DryRunShowsTheBlockAndWritesNothing) {
   const std::string system = SetupFixture("mc.ext.ini");
   WriteFile(places_.mcSystemFiles[0], system);
-  const SetupRun shown = Setup("mc", {"--dry-run"});
+  const SetupRun shown = SetupFor("mc", {"--dry-run"});
   EXPECT_EQ(shown.code, 0) << shown.err;
   EXPECT_TRUE(Contains(shown.out, "would add   pdf, txt, text")) << shown.out;
   EXPECT_TRUE(Contains(shown.out, "--- " + places_.mcSystemFiles[0] + "\n+++ " +
@@ -126,15 +126,15 @@ TEST_F(SetupMcTest, DryRunShowsTheBlockAndWritesNothing) {
   EXPECT_TRUE(Contains(shown.out, "nothing was written (--dry-run)"));
   EXPECT_FALSE(fs::exists(places_.mcUserFile));
 
-  ASSERT_EQ(Setup("mc").code, 0);
+  ASSERT_EQ(SetupFor("mc").code, 0);
   const std::string added = ReadFile(places_.mcUserFile);
-  const SetupRun undoShown = Setup("mc", {"--undo", "--dry-run"});
+  const SetupRun undoShown = SetupFor("mc", {"--undo", "--dry-run"});
   EXPECT_TRUE(Contains(undoShown.out, "+++ /dev/null")) << undoShown.out;
   EXPECT_EQ(ReadFile(places_.mcUserFile), added);
 }
 
 TEST_F(SetupMcTest, RefusesWithoutAnExtensionFileToStartFrom) {
-  const SetupRun refused = Setup("mc");
+  const SetupRun refused = SetupFor("mc");
   EXPECT_EQ(refused.code, 2);
   EXPECT_TRUE(Contains(refused.err, "is Midnight Commander installed?")) << refused.err;
   EXPECT_FALSE(fs::exists(places_.mcUserFile));
@@ -142,7 +142,7 @@ TEST_F(SetupMcTest, RefusesWithoutAnExtensionFileToStartFrom) {
   // A file of an mc before 4.8.29, or of anything else, is left as it is.
   fs::create_directories(fs::path(places_.mcUserFile).parent_path());
   WriteFile(places_.mcUserFile, "shell/.tar\n\tOpen=%cd %p/utar://\n");
-  const SetupRun old = Setup("mc");
+  const SetupRun old = SetupFor("mc");
   EXPECT_EQ(old.code, 2);
   EXPECT_TRUE(Contains(old.err, "it has no [mc.ext.ini] section")) << old.err;
   EXPECT_EQ(ReadFile(places_.mcUserFile), "shell/.tar\n\tOpen=%cd %p/utar://\n");
