@@ -37,6 +37,17 @@ endif()
 install(FILES ${QUENDRIX_COMPLETION}
         DESTINATION share/bash-completion/completions COMPONENT debian EXCLUDE_FROM_ALL)
 
+# The recipes are the system's rules, so that every user without rules of
+# their own has them; a conffile, so that an upgrade keeps the
+# administrator's edits (dpkg asks), and removing the package keeps them
+# until it is purged.
+install(FILES ${PROJECT_SOURCE_DIR}/examples/quendrix.ini
+        DESTINATION /etc/quendrix COMPONENT debian EXCLUDE_FROM_ALL)
+file(WRITE ${CMAKE_BINARY_DIR}/debian/conffiles "/etc/quendrix/quendrix.ini\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/conffiles)
+# The absolute destination above is meant: /etc lies outside /usr.
+set(CPACK_WARN_ON_ABSOLUTE_INSTALL_DESTINATION OFF)
+
 # Debian keeps the package's changelog compressed, without a time stamp in
 # the gzip header, so that the same sources give the same package. The
 # version has no Debian revision (the package is made here, not from an

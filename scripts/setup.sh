@@ -16,6 +16,8 @@ source scripts/quietly.sh
 demo_packages=(
   cmake ninja-build g++ make binutils
   googletest libcli11-dev
+  # quendrix setup doublecmd: Double Commander's settings are XML
+  libpugixml-dev
   # quendrix mount: libfuse 3 to build it, fusermount3 and /dev/fuse's
   # helpers to run it
   libfuse3-dev fuse3 pkg-config
