@@ -97,5 +97,8 @@ file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/debian/linked_files.txt
 # quendrix mount and unmount run fusermount3, which no library names; the
 # library the host links (libfuse3) comes in through dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fuse3")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mc, doublecmd-gtk | doublecmd-qt")
+# The file managers it serves, and the programs the recipes of the system's
+# rules run (docs/recipes.md: each group names its package).
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS
+    "mc, doublecmd-gtk | doublecmd-qt, poppler-utils, imagemagick, libimage-exiftool-perl, ffmpeg, pandoc, groff, sqlite3, jq, yq, p7zip-full, openssl, binutils, fontconfig")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

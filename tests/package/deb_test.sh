@@ -51,6 +51,11 @@ grep -q '^[EW]:' "$dir/lintian" && fail "lintian reports errors or warnings"
 [[ $lintian_status == 0 ]] || grep -q '^[EW]:' "$dir/lintian" ||
   fail "lintian could not check the package (exit $lintian_status)"
 
+# The programs of the recipes are suggested.
+for suggested in poppler-utils imagemagick ffmpeg sqlite3; do
+  dpkg-deb -f "$deb" Suggests | grep -qw "$suggested" || fail "Suggests lacks $suggested"
+done
+
 # quendrix mount runs fusermount3, which the package must bring along.
 dpkg-deb -f "$deb" Depends | grep -qw fuse3 || fail "Depends lacks fuse3: $(dpkg-deb -f "$deb" Depends)"
 
