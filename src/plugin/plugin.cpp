@@ -385,6 +385,7 @@ std::optional<Entry> Plugin::MemberEntryOf(const Session& session, std::int32_t 
     listed.command = ReplacePlaceholder(*session.list->extractCommand, kMemberPlaceholder,
                                         member.name, style, kCommandLimit);
     listed.programInPluginDir = session.list->extractProgramInPluginDir;
+    listed.commandCut = session.list->extractCut;
   } else {
     whyNot = "the section has list= but no extract=, which makes listed members";
   }

@@ -68,6 +68,7 @@ LookupResult LookupRules(std::string_view extension, const RulesSource& rules,
     entry->command = std::move(expanded.command);
     entry->fileout = std::move(expanded.fileout);
     entry->programInPluginDir = expanded.programInPluginDir;
+    entry->commandCut = expanded.cut;
   }
 
   LookupResult result{rules.Read(section, "command1", kNotFound, kValueBuffer),
@@ -78,11 +79,13 @@ LookupResult LookupRules(std::string_view extension, const RulesSource& rules,
     ExpandedEntry expanded = ExpandEntry(list, {}, context);
     listRules.command = std::move(expanded.command);
     listRules.programInPluginDir = expanded.programInPluginDir;
+    listRules.commandCut = expanded.cut;
     const std::string extract = rules.Read(section, "extract", kNotFound, kValueBuffer);
     if (extract != kNotFound) {
       ExpandedEntry expandedExtract = ExpandEntry(extract, {}, context);
       listRules.extractCommand = std::move(expandedExtract.command);
       listRules.extractProgramInPluginDir = expandedExtract.programInPluginDir;
+      listRules.extractCut = expandedExtract.cut;
     }
     listRules.timeout = ListTimeoutOf(rules.Read(section, "ListTimeout", "", kValueBuffer));
     result.list = std::move(listRules);
