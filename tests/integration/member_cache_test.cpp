@@ -351,6 +351,24 @@ TEST_F(MemberCacheTest, WhatACrashLeftIsNeverDelivered) {
   }
 }
 
+// A lock whose file cannot be had at all (its folder removed meanwhile) is
+// not waited for: waiting would never end.
+TEST(MemberCacheLockTest, LockThatCannotBeHadIsNotWaitedFor) {
+  TempDir gone;
+  const MemberCache cache(gone.str() + "removed" + std::string(1, platform::kPathSeparator),
+                          platform::TextEncoding::kSystem);
+  MemberCache::LockRefusal refusal = MemberCache::LockRefusal::kStopped;
+  int asked = 0;
+  const auto began = std::chrono::steady_clock::now();
+  const std::optional<platform::FileLock> lock = cache.Lock(
+      Sha256Of("key"), [&asked] { return ++asked < 100; }, std::chrono::milliseconds(10),
+      refusal);
+  EXPECT_FALSE(lock);
+  EXPECT_EQ(refusal, MemberCache::LockRefusal::kUnavailable);
+  EXPECT_EQ(asked, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(500));
+}
+
 // A file that changes while its member is made gives a member of neither
 // version for sure: it is delivered, and never kept.
 TEST_F(MemberCacheTest, SourceChangedDuringTheMakeIsNotKept) {

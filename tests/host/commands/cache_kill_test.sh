@@ -26,21 +26,24 @@ RULES
 echo "the source" >"$dir/work/a.src"
 expected=$(i=0; while [ $i -lt 200 ]; do i=$((i+1)); printf "%05d a line of the member\n" $i; done)
 
+# A host extracting into OUT; exec, so that a job's process is the host
+# itself and a kill of it kills the host.
 extract() { # OUT
-  "$quendrix" --plugin "$dir/plugin/quendrix.wcx" extract "$dir/work/a.src" -C "$1" --overwrite \
-    >/dev/null 2>&1
+  exec "$quendrix" --plugin "$dir/plugin/quendrix.wcx" extract "$dir/work/a.src" -C "$1" \
+    --overwrite >/dev/null 2>&1
 }
 
 for delay in 0 0.01 0.03 0.06 0.1 0.15 0.2 0.25 0.3; do
   rm -rf "$dir/cache/quendrix/members/"*.entry "$dir/out1" "$dir/out2" "$dir/out3"
   mkdir -p "$dir/out1" "$dir/out2" "$dir/out3"
-  extract "$dir/out1" &
+  (extract "$dir/out1") &
   victim=$!
-  extract "$dir/out2" &
+  (extract "$dir/out2") &
   other=$!
   sleep "$delay"
   kill -KILL "$victim" 2>/dev/null
   wait "$victim" 2>/dev/null
+  kill -0 "$victim" 2>/dev/null && fail "delay $delay: the host was not killed"
   wait "$other" || fail "delay $delay: the host that was not killed failed"
   [[ $(cat "$dir/out2/member.txt" 2>/dev/null) == "$expected" ]] ||
     fail "delay $delay: the host that was not killed got a member that is not whole"
@@ -50,7 +53,7 @@ for delay in 0 0.01 0.03 0.06 0.1 0.15 0.2 0.25 0.3; do
     size=$(($(stat -c %s "$entry") - 88))  # the footer: mark, two digests, size
     [[ $(head -c "$size" "$entry") == "$expected" ]] || fail "delay $delay: $entry is not whole"
   done
-  extract "$dir/out3" || fail "delay $delay: the next extraction failed"
+  (extract "$dir/out3") || fail "delay $delay: the next extraction failed"
   [[ $(cat "$dir/out3/member.txt" 2>/dev/null) == "$expected" ]] ||
     fail "delay $delay: the next extraction gave a member that is not whole"
 done
