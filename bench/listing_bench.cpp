@@ -48,7 +48,7 @@ struct ListedSetUp {
   std::string archive;
 };
 
-ListedSetUp& SetUp() {
+ListedSetUp& ListedFixture() {
   static ListedSetUp setUp;
   return setUp;
 }
@@ -60,7 +60,7 @@ void Touch(const std::string& path, long second) {
 }
 
 void BM_OpenListedAnew(benchmark::State& state) {
-  ListedSetUp& setUp = SetUp();
+  ListedSetUp& setUp = ListedFixture();
   // The list command names its file relative to the plug-in's folder, as
   // the host's current folder; the bench runs from there.
   const std::string previous = std::filesystem::current_path().string();
@@ -79,7 +79,7 @@ void BM_OpenListedAnew(benchmark::State& state) {
 }
 
 void BM_ListProgramAlone(benchmark::State& state) {
-  const std::string command = SetUp().ListCommand();
+  const std::string command = ListedFixture().ListCommand();
   for (auto _ : state) {
     const platform::CapturedOutput captured =
         platform::RunCapturingOutput(command, kListOutputLimit, std::chrono::seconds(30));
@@ -88,7 +88,7 @@ void BM_ListProgramAlone(benchmark::State& state) {
 }
 
 void BM_OpenListedAgain(benchmark::State& state) {
-  ListedSetUp& setUp = SetUp();
+  ListedSetUp& setUp = ListedFixture();
   const std::string previous = std::filesystem::current_path().string();
   std::filesystem::current_path(setUp.plugin.PathOf(""));
   setUp.plugin.OpenAndClose(setUp.archive);
@@ -102,7 +102,7 @@ void BM_OpenListedAgain(benchmark::State& state) {
 }
 
 void BM_ReadListedHeaders(benchmark::State& state) {
-  ListedSetUp& setUp = SetUp();
+  ListedSetUp& setUp = ListedFixture();
   const std::string previous = std::filesystem::current_path().string();
   std::filesystem::current_path(setUp.plugin.PathOf(""));
   setUp.plugin.OpenAndClose(setUp.archive);
@@ -120,7 +120,7 @@ void BM_ReadListedHeaders(benchmark::State& state) {
 void BM_MemoryOfListedOpen(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
-    ListedSetUp& setUp = SetUp();
+    ListedSetUp& setUp = ListedFixture();
     std::filesystem::current_path(setUp.plugin.PathOf(""));
     malloc_trim(0);
     const double before = ResidentMiB();

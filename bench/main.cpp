@@ -46,6 +46,10 @@ int main(int argc, char** argv) {
             "BM_ReadListedHeaders", 20.0),
       Bound("resident memory of a session of 10,000 listed members (MiB)",
             "BM_MemoryOfListedOpen/iterations:1", 16.0, "rss_growth_MiB"),
+      Bound("find a kept member among 10,000 entries (ms)",
+            "BM_FindAmong10000Entries/real_time", 1.0),
+      Ratio("deliver a kept member of 1 GiB, time / cp of its entry",
+            "BM_DeliverKept1GiB/real_time", "BM_CpOfTheEntry1GiB/real_time", 1.25, Clock::kReal),
   });
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const bool kept = reporter.PrintPromises(std::cout);

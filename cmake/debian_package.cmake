@@ -37,6 +37,17 @@ endif()
 install(FILES ${QUENDRIX_COMPLETION}
         DESTINATION share/bash-completion/completions COMPONENT debian EXCLUDE_FROM_ALL)
 
+# The recipes are the system's rules, so that every user without rules of
+# their own has them; a conffile, so that an upgrade keeps the
+# administrator's edits (dpkg asks), and removing the package keeps them
+# until it is purged.
+install(FILES ${PROJECT_SOURCE_DIR}/examples/quendrix.ini
+        DESTINATION /etc/quendrix COMPONENT debian EXCLUDE_FROM_ALL)
+file(WRITE ${CMAKE_BINARY_DIR}/debian/conffiles "/etc/quendrix/quendrix.ini\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/conffiles)
+# The absolute destination above is meant: /etc lies outside /usr.
+set(CPACK_WARN_ON_ABSOLUTE_INSTALL_DESTINATION OFF)
+
 # Debian keeps the package's changelog compressed, without a time stamp in
 # the gzip header, so that the same sources give the same package. The
 # version has no Debian revision (the package is made here, not from an
@@ -86,5 +97,8 @@ file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/debian/linked_files.txt
 # quendrix mount and unmount run fusermount3, which no library names; the
 # library the host links (libfuse3) comes in through dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fuse3")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mc, doublecmd-gtk | doublecmd-qt")
+# The file managers it serves, and the programs the recipes of the system's
+# rules run (docs/recipes.md: each group names its package).
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS
+    "mc, doublecmd-gtk | doublecmd-qt, poppler-utils, imagemagick, libimage-exiftool-perl, ffmpeg, pandoc, groff, sqlite3, jq, yq, p7zip-full, openssl, binutils, fontconfig")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

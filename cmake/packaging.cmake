@@ -3,7 +3,9 @@
 #
 # Linux:   quendrix.wcx (the plug-in), quendrix (the host), quendrix.ini,
 #          samples/, and mc/ with the Midnight Commander helper uquendrix and
-#          the mc.ext.ini section that opens the samples' extensions with it.
+#          the mc.ext.ini section that opens the samples' extensions with it,
+#          and copyright, which names the code of others linked in (pugixml
+#          in the host).
 # Windows: quendrix.wcx64 and quendrix.exe (64-bit build) or quendrix.wcx
 #          (32-bit build), with quendrix.ini and pluginst.inf, which lets a
 #          file manager install the plug-in from the zip. The two DLLs come
@@ -33,6 +35,7 @@ else()
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/samples DESTINATION .)
   install(PROGRAMS ${PROJECT_SOURCE_DIR}/examples/mc/uquendrix DESTINATION mc)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/mc/mc.ext.ini DESTINATION mc)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/copyright DESTINATION .)
 endif()
 install(FILES ${sample_rules} DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)

@@ -23,6 +23,7 @@
 #include "platform/platform.h"
 #include "client/plugin_client.h"
 #include "commands/probe_command.h"
+#include "setup/setup_command.h"
 #include "text/utf8_path.h"
 
 namespace quendrix::host {
@@ -213,6 +214,29 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   unmountCommand->add_option("MOUNTPOINT", unmountPoint, "where it is mounted")
       ->required();
 
+  SetupRequest setupRequest;
+  CLI::App* setupCommand = app.add_subcommand(
+      "setup",
+      "register the plug-in with a file manager for every extension of the rules in use: "
+      "doublecmd (Double Commander's packer plug-ins, in its doublecmd.xml) or mc "
+      "(Midnight Commander's mc.ext.ini); a backup of the file is kept");
+  setupCommand->footer(
+      "Close Double Commander first: it writes its settings back when it closes. Run it "
+      "again after you add a section to the rules. Before a change the file is copied to "
+      "FILE.quendrix-backup; --undo takes out what setup added.");
+  setupCommand->add_option("HOST", setupRequest.host, "doublecmd or mc")
+      ->required()
+      ->check(CLI::IsMember({"doublecmd", "mc"}));
+  setupCommand->add_flag("--undo", setupRequest.undo,
+                         "take out what setup added, and nothing else");
+  setupCommand->add_flag("--dry-run", setupRequest.dryRun,
+                         "show the change as a diff and write nothing");
+  setupCommand
+      ->add_option("--config", setupRequest.configFile,
+                   "the file to change (default: the doublecmd.xml or mc.ext.ini that the "
+                   "file manager reads)")
+      ->type_name("FILE");
+
   // The shell completion and the manual's list of commands and options are
   // read from this parser once it holds every command, so that neither
   // misses one; --help does not show these two options (an empty group).
@@ -272,6 +296,11 @@ int RunHost(const std::vector<std::string>& args, std::ostream& out,
   }
 
   if (unmountCommand->parsed()) return RunUnmount(Absolute(unmountPoint), err);
+
+  if (setupCommand->parsed()) {
+    setupRequest.configFile = Absolute(setupRequest.configFile);
+    return RunSetup(pluginPath, setupRequest, SetupPlaces::Platform(), out, err);
+  }
 
   std::optional<McRequest> mcRequest;
   if (mc->parsed()) {

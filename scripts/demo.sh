@@ -39,15 +39,17 @@ run() {
 cd "$demo"
 quendrix=$PWD/quendrix/quendrix
 run explain samples/fruit.txt
+# Each sample's members go into a folder of their own: the tar's entries
+# (fruit.txt, poem.txt) would meet the gzip file's poem.txt.
 for sample in samples/fruit.txt samples/poem.txt.gz samples/samples.tar; do
   run list "$sample"
-  run extract "$sample" -C members
+  run extract "$sample" -C "members/${sample##*/}"
 done
 # Midnight Commander runs its extfs helper uquendrix, which runs this.
 run mc list samples/fruit.txt
 echo
 echo "The members made, in $PWD/members:"
-for member in members/*; do
+for member in members/*/*; do
   echo
   echo "--- $member"
   cat "$member"

@@ -16,6 +16,8 @@ source scripts/quietly.sh
 demo_packages=(
   cmake ninja-build g++ make binutils
   googletest libcli11-dev
+  # quendrix setup doublecmd: Double Commander's settings are XML
+  libpugixml-dev
   # quendrix mount: libfuse 3 to build it, fusermount3 and /dev/fuse's
   # helpers to run it
   libfuse3-dev fuse3 pkg-config
@@ -36,6 +38,12 @@ test_packages=(
   ccache
   qemu-user-static
   dpkg-dev lintian pandoc bash-completion
+  # The programs of the shipped recipes (examples/quendrix.ini), so that the
+  # recipes test runs every group, and what it makes its samples with
+  # (groff and libtiff-tools for the PDF, zip, g++ above for the ELF files).
+  poppler-utils imagemagick libimage-exiftool-perl ffmpeg groff
+  sqlite3 jq yq python3 p7zip-full openssl fontconfig fonts-dejavu-core
+  libtiff-tools
 )
 
 packages=("${demo_packages[@]}")

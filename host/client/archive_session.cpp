@@ -1,10 +1,12 @@
 #include "client/archive_session.h"
 
 #include <algorithm>
+#include <ostream>
 #include <utility>
 
 #include "format/utf16_text.h"
 #include "client/member_failure.h"
+#include "exit_codes.h"
 
 namespace quendrix::host {
 
@@ -211,6 +213,22 @@ std::optional<Listing> ListArchive(const PluginClient& plugin,
     }
     listing.members.push_back(std::move(header));
     archive->Process(PK_SKIP, {});
+  }
+  return listing;
+}
+
+std::optional<Listing> ListArchiveTelling(const PluginClient& plugin, const std::string& file,
+                                          std::ostream& err, int& exitCode) {
+  std::string error;
+  std::int32_t openResult = 0;
+  std::optional<Listing> listing = ListArchive(plugin, file, error, &openResult);
+  if (!listing) {
+    err << "quendrix: " << file << ": " << error << "\n";
+    exitCode = RefusalExitCode(openResult);
+    return std::nullopt;
+  }
+  if (!listing->warning.empty()) {
+    err << "quendrix: " << file << ": " << listing->warning << "\n";
   }
   return listing;
 }

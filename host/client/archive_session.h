@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -88,6 +89,12 @@ std::optional<Listing> ListArchive(const PluginClient& plugin,
 // it opens one; a plug-in without CanYouHandleThisFile is asked by opening
 // the file for listing.
 bool PluginTakes(const PluginClient& plugin, const std::string& file);
+
+// ListArchive for a command: the refusal, or the warning about names the
+// list did not take, goes to `err` as "quendrix: FILE: ..."; on a refusal
+// `exitCode` is the command's exit code for it (see RefusalExitCode).
+std::optional<Listing> ListArchiveTelling(const PluginClient& plugin, const std::string& file,
+                                          std::ostream& err, int& exitCode);
 
 // The text for a code that OpenArchive put into OpenResult, or that
 // ReadHeader or ProcessFile returned.

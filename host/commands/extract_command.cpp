@@ -86,16 +86,9 @@ std::optional<std::string> PrepareDestination(const fs::path& destination,
 int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
                    std::ostream& out, std::ostream& err) {
   const std::string& file = request.file;
-  std::string error;
-  std::int32_t openResult = 0;
-  const std::optional<Listing> listing = ListArchive(plugin, file, error, &openResult);
-  if (!listing) {
-    err << "quendrix: " << file << ": " << error << "\n";
-    return RefusalExitCode(openResult);
-  }
-  if (!listing->warning.empty()) {
-    err << "quendrix: " << file << ": " << listing->warning << "\n";
-  }
+  int refusal = kExitDone;
+  const std::optional<Listing> listing = ListArchiveTelling(plugin, file, err, refusal);
+  if (!listing) return refusal;
   if (!listing->fault.empty()) {
     err << "quendrix: " << file << ": " << listing->fault
         << "; nothing extracted\n";
@@ -123,11 +116,13 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
     return kExitRefused;
   }
 
+  std::string error;
+  std::int32_t openResult = 0;
   std::optional<ArchiveSession> archive =
-      ArchiveSession::Open(plugin, file, PK_OM_EXTRACT, error);
+      ArchiveSession::Open(plugin, file, PK_OM_EXTRACT, error, &openResult);
   if (!archive) {
     err << "quendrix: " << file << ": " << error << "\n";
-    return kExitRefused;
+    return RefusalExitCode(openResult);
   }
 
   archive->WatchProgress(&MemberWatch::Report);

@@ -50,16 +50,9 @@ void PrintJson(const std::string& file, const Listing& listing,
 
 int ListMembers(const PluginClient& plugin, const std::string& file,
                 std::ostream& out, std::ostream& err, ListFormat format) {
-  std::string error;
-  std::int32_t openResult = 0;
-  const std::optional<Listing> listing = ListArchive(plugin, file, error, &openResult);
-  if (!listing) {
-    err << "quendrix: " << file << ": " << error << "\n";
-    return RefusalExitCode(openResult);
-  }
-  if (!listing->warning.empty()) {
-    err << "quendrix: " << file << ": " << listing->warning << "\n";
-  }
+  int refusal = kExitDone;
+  const std::optional<Listing> listing = ListArchiveTelling(plugin, file, err, refusal);
+  if (!listing) return refusal;
   if (format == ListFormat::kJson) {
     PrintJson(file, *listing, out);
   } else {

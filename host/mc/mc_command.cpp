@@ -21,16 +21,9 @@ constexpr const char* kUsage =
 
 int List(const PluginClient& plugin, const std::string& file,
          std::ostream& out, std::ostream& err) {
-  std::string error;
-  std::int32_t openResult = 0;
-  const std::optional<Listing> listing = ListArchive(plugin, file, error, &openResult);
-  if (!listing) {
-    err << "quendrix: " << file << ": " << error << "\n";
-    return RefusalExitCode(openResult);
-  }
-  if (!listing->warning.empty()) {
-    err << "quendrix: " << file << ": " << listing->warning << "\n";
-  }
+  int refusal = kExitDone;
+  const std::optional<Listing> listing = ListArchiveTelling(plugin, file, err, refusal);
+  if (!listing) return refusal;
   // The copies that mc makes are the user's own, so the members are shown
   // as the user's files.
   const std::uint32_t owner = static_cast<std::uint32_t>(getuid());

@@ -97,7 +97,13 @@ int ExtractThroughCache(const ExtractionRequest& request, const ExtractionServic
   const std::function<bool()> keepWaiting = [&services] {
     return !services.progress || services.progress(0);
   };
-  std::optional<platform::FileLock> lock = cache.Lock(digest, keepWaiting, kProgressInterval);
+  MemberCache::LockRefusal refusal = MemberCache::LockRefusal::kStopped;
+  std::optional<platform::FileLock> lock =
+      cache.Lock(digest, keepWaiting, kProgressInterval, refusal);
+  if (!lock && refusal == MemberCache::LockRefusal::kUnavailable) {
+    if (warn) warn("the cache folder " + cache.folder() + " cannot be used: its lock cannot be had");
+    return plainly(CacheUse::kNone);
+  }
   if (!lock) {
     if (use != nullptr) *use = CacheUse::kNone;
     if (failure != nullptr) {

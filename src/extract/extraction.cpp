@@ -107,6 +107,12 @@ int MakeMember(const ExtractionRequest& request,
     services.writeLog(static_cast<std::int16_t>(request.entryNumber),
                       commandLine, request.logDir);
   }
+  if (request.entry->commandCut) {
+    details.reason = NotRunReason(
+        "filled in, its command (the file's path and the plug-in's folder included) reached " +
+        std::to_string(kTemplateLimit) + " characters and was cut; shorten the rule");
+    return E_ECREATE;
+  }
   if (const std::optional<std::string> why = WhyNotRunnable(
           commandLine, destination, resolved, request, services.programLookup)) {
     details.reason = *why;

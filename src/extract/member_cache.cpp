@@ -178,12 +178,23 @@ std::optional<std::int64_t> MemberCache::Find(const Sha256Digest& digest, bool u
 
 std::optional<platform::FileLock> MemberCache::Lock(const Sha256Digest& digest,
                                                     const std::function<bool()>& keepWaiting,
-                                                    std::chrono::milliseconds interval) const {
+                                                    std::chrono::milliseconds interval,
+                                                    LockRefusal& refusal) const {
   const std::string path = LockPath(digest);
   for (;;) {
-    platform::FileLock lock = platform::FileLock::TryTake(path, encoding_);
+    bool busy = false;
+    platform::FileLock lock = platform::FileLock::TryTake(path, encoding_, &busy);
     if (lock.IsHeld()) return lock;
-    if (keepWaiting && !keepWaiting()) return std::nullopt;
+    // Only another maker is worth waiting for: a lock file that cannot be
+    // opened (its folder removed meanwhile) never comes free.
+    if (!busy) {
+      refusal = LockRefusal::kUnavailable;
+      return std::nullopt;
+    }
+    if (keepWaiting && !keepWaiting()) {
+      refusal = LockRefusal::kStopped;
+      return std::nullopt;
+    }
     std::this_thread::sleep_for(interval);
   }
 }

@@ -98,12 +98,19 @@ class MemberCache {
   // marks the entry as used now when `use` is set.
   std::optional<std::int64_t> Find(const Sha256Digest& digest, bool use) const;
 
+  // Why Lock gave no lock.
+  enum class LockRefusal {
+    kStopped,      // `keepWaiting` said stop
+    kUnavailable,  // the lock file cannot be had at all (the folder went)
+  };
+
   // Takes the lock of `digest`'s entry, waiting for another maker as long as
-  // `keepWaiting` says yes, asking it every `interval`; nothing when it said
-  // stop.
+  // `keepWaiting` says yes, asking it every `interval`; nothing, with why in
+  // `refusal`, when it said stop or the lock cannot be had at all.
   std::optional<platform::FileLock> Lock(const Sha256Digest& digest,
                                          const std::function<bool()>& keepWaiting,
-                                         std::chrono::milliseconds interval) const;
+                                         std::chrono::milliseconds interval,
+                                         LockRefusal& refusal) const;
 
   // Keeps the member made at `made` from the source file `sourcePath` as
   // `digest`'s entry (a copy written aside, then renamed into place); why

@@ -362,8 +362,11 @@ class FileLock {
 
   // Takes the lock on `path` (made, readable by its owner alone, when it
   // is missing) when no one holds it; IsHeld tells whether it was taken.
+  // `busy`, when given, tells why not: another holds it (true), or the file
+  // cannot be opened at all (false), which waiting does not mend.
   static FileLock TryTake(const std::string& path,
-                          TextEncoding encoding = TextEncoding::kSystem);
+                          TextEncoding encoding = TextEncoding::kSystem,
+                          bool* busy = nullptr);
   bool IsHeld() const { return handle_ != kNone; }
 
  private:

@@ -139,6 +139,12 @@ std::shared_ptr<const Listing> Plugin::ListingOf(const Session& session, std::st
     if (log) services.writeLog(0, line, session.logDir);
   };
   writeLog("list = " + commandLine);
+  if (rules.commandCut) {
+    reason = "list: the command cannot run: filled in, it reached " +
+             std::to_string(kTemplateLimit) + " characters and was cut; shorten the rule";
+    writeLog(reason);
+    return nullptr;
+  }
   for (const ProgramChoice& program : resolved.programs) {
     if (program.source == ProgramSource::kNotFound) {
       reason = "list: " + program.name + " could not be started: there is no such program " +

@@ -28,6 +28,8 @@ struct Entry {
   // folder was put in front: when the program is not there, the one of
   // that name on PATH runs instead.
   bool programInPluginDir = false;
+  // The expansion cut the command at kTemplateLimit (see ExpandedEntry).
+  bool commandCut = false;
 };
 
 // Entries indexed from 0 to an upper bound. Entry 0 is never listed; the

@@ -111,11 +111,20 @@ ExpandedEntry ExpandEntry(std::string_view commandTemplate,
                           const ExpansionContext& context) {
   const PathStyle style = context.pathStyle;
   std::string command(commandTemplate.substr(0, kTemplateLimit));
+  // Every step cuts at the limit. A template that was cut when it was read
+  // runs cut, as its rule is written (check points it out); one that only
+  // the values put in pushed past the limit, which depends on the file's
+  // path, has lost an end its rule never asked to lose.
+  const bool readWhole = commandTemplate.size() < kTemplateLimit;
+  bool cut = false;
   ReplacePlaceholderIn(command, kPluginDirPlaceholder, context.pluginDir, style);
+  cut = cut || command.size() >= kTemplateLimit;
   if (command.find('%') != std::string::npos) {
     command = ExpandEnvironmentTokens(command, context.environment, kTemplateLimit);
+    cut = cut || command.size() >= kTemplateLimit;
   }
   const bool programInPluginDir = PrefixRelativeCommand(command, context);
+  cut = cut || command.size() >= kTemplateLimit;
 
   // Member names are never quoted: they are names, not command lines.
   std::string fileout(fileoutTemplate.substr(0, kTemplateLimit));
@@ -128,9 +137,12 @@ ExpandedEntry ExpandEntry(std::string_view commandTemplate,
                                  ArchivePathForCommand(context), style,
                                  kTemplateLimit);
   }
+  cut = cut || command.size() >= kTemplateLimit;
   ReplacePlaceholderIn(command, kBaseNamePlaceholder, context.baseName, style);
+  cut = cut || command.size() >= kTemplateLimit;
   ReplacePlaceholderIn(command, kExtensionPlaceholder, context.extension, style);
-  return {std::move(command), std::move(fileout), programInPluginDir};
+  cut = cut || command.size() >= kTemplateLimit;
+  return {std::move(command), std::move(fileout), programInPluginDir, readWhole && cut};
 }
 
 }  // namespace quendrix

@@ -32,6 +32,10 @@ struct ExpandedEntry {
   // The command's program was a bare name, which got the plug-in's folder
   // in front (see Entry).
   bool programInPluginDir = false;
+  // The values put in pushed a template that was read whole to
+  // kTemplateLimit: the command has most likely lost its end, and is not to
+  // be run.
+  bool cut = false;
 };
 
 // Turns one pair of templates, as read from the rules file, into the command

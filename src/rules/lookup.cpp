@@ -70,6 +70,7 @@ LookupResult LookupRules(std::string_view extension, const RulesSource& rules,
     entry->command = std::move(expanded.command);
     entry->fileout = std::move(expanded.fileout);
     entry->programInPluginDir = expanded.programInPluginDir;
+    entry->commandCut = expanded.cut;
   }
 
   LookupResult result{rules.Read(section, "command1", kNotFound, kValueBuffer),
@@ -80,11 +81,13 @@ LookupResult LookupRules(std::string_view extension, const RulesSource& rules,
     ExpandedEntry expanded = ExpandEntry(list, {}, context);
     listRules.command = std::move(expanded.command);
     listRules.programInPluginDir = expanded.programInPluginDir;
+    listRules.commandCut = expanded.cut;
     const std::string extract = rules.Read(section, "extract", kNotFound, kValueBuffer);
     if (extract != kNotFound) {
       ExpandedEntry expandedExtract = ExpandEntry(extract, {}, context);
       listRules.extractCommand = std::move(expandedExtract.command);
       listRules.extractProgramInPluginDir = expandedExtract.programInPluginDir;
+      listRules.extractCut = expandedExtract.cut;
     }
     listRules.timeout = ListTimeoutOf(rules.Read(section, "ListTimeout", "", kValueBuffer));
     result.list = std::move(listRules);
@@ -99,6 +102,7 @@ std::optional<Entry> ListedMemberEntry(const ListRules& list, std::string_view n
   listed.command =
       ReplacePlaceholder(*list.extractCommand, kMemberPlaceholder, name, style, kCommandLimit);
   listed.programInPluginDir = list.extractProgramInPluginDir;
+  listed.commandCut = list.extractCut;
   listed.fileout = std::string(name);
   return listed;
 }

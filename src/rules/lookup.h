@@ -47,6 +47,9 @@ struct ListRules {
   bool programInPluginDir = false;
   std::optional<std::string> extractCommand;  // extract=, expanded; [M] and fileout left
   bool extractProgramInPluginDir = false;
+  // The expansion cut the list or the extract command (see ExpandedEntry).
+  bool commandCut = false;
+  bool extractCut = false;
   // ListTimeout= in seconds (1 to kLongestListTimeout); past it the open fails.
   std::chrono::seconds timeout = kDefaultListTimeout;
 };

@@ -197,6 +197,26 @@ TEST_F(ExtractionTest, LongFinalCommandLineIsCutAlikeInTheLogAndTheRun) {
   EXPECT_LT(record->args[4].size(), padding.size()) << "the tail was cut";
 }
 
+// A rule read whole that only the file's path pushes past the limit of a
+// command is not run cut: it would run on a path that lost its end.
+TEST_F(ExtractionTest, CommandThatTheFilesPathPushesPastTheLimitIsNotRun) {
+  const std::string record = records_.file("cut");
+  // The template is read whole, one character short of the limit; the
+  // archive's path, twice, is longer than the two placeholders.
+  const std::string head = HelperPath() + " --record " + record + " ";
+  const std::string tail = " filein filein fileout";
+  const std::string padding(kTemplateLimit - 1 - head.size() - tail.size(), 'p');
+  const LoadedPlugin plugin("[src]\ncommand1=" + head + padding + tail + "\nfileout1=a\n");
+  ASSERT_NE(plugin.Open(archive_, PK_OM_EXTRACT).handle, nullptr);
+  Header header;
+  ASSERT_EQ(plugin.Read(header), 0);
+  TempDir out;
+  EXPECT_EQ(plugin.Process(PK_EXTRACT, out.file("a").c_str()), E_ECREATE);
+  EXPECT_FALSE(ReadHelperRecord(record)) << "nothing ran";
+  EXPECT_NE(plugin.FailureReason().find("characters and was cut"), std::string::npos)
+      << plugin.FailureReason();
+}
+
 TEST_F(ExtractionTest, DestinationWithoutSeparatorIsPassedAsItIs) {
   const LoadedPlugin plugin(
       "[src]\nShortFileName=1\ncommand1=" + HelperPath() + " --record " +

@@ -248,5 +248,19 @@ TEST_F(ListedMembersTest, LongListIsCutWithAWarning) {
   EXPECT_EQ(count, 100'000u);
 }
 
+// A list program that prints far more than a list may hold (here 200 MiB)
+// is read up to the limit and ended; the open keeps what was read.
+TEST_F(ListedMembersTest, ListProgramThatPrintsWithoutEndIsCut) {
+  const LoadedPlugin plugin("[lst]\nlist=" +
+                            HelperCommandLine({"--stdout-bytes", std::to_string(200 << 20)}) +
+                            "\nextract=x fileout\n");
+  const auto began = std::chrono::steady_clock::now();
+  ASSERT_NE(plugin.Open(archive_).handle, nullptr) << plugin.OpenFailureReason();
+  EXPECT_NE(plugin.ListWarningText().find("the list was cut"), std::string::npos)
+      << plugin.ListWarningText();
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(30));
+  plugin.Close();
+}
+
 }  // namespace
 }  // namespace quendrix::testing

@@ -6,6 +6,8 @@
 // headers tell a kept member's size.
 #include <gtest/gtest.h>
 
+#include <iostream>
+
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -13,11 +15,13 @@
 #include <thread>
 #include <vector>
 
+#include "extract/member_cache.h"
 #include "interface/wcx.h"
 #include "platform/platform.h"
 #include "support/helper_record.h"
 #include "support/loaded_plugin.h"
 #include "support/scoped_environment.h"
+#include "support/system_fixtures.h"
 #include "support/windows_build.h"
 
 namespace quendrix::testing {
@@ -286,6 +290,142 @@ TEST_F(MemberCacheTest, HeadersTellAKeptMembersSize) {
   ASSERT_EQ(plugin.Read(header), 0);
   EXPECT_EQ(header.unpSize, 20) << "the member's real size";
   plugin.Close();
+}
+
+}  // namespace
+}  // namespace quendrix::testing
+
+namespace quendrix::testing {
+namespace {
+
+// What a crash leaves in the cache folder: pieces written aside and never
+// renamed, an entry cut short, one whose footer is torn or another's. None
+// of it is ever delivered: the member is made anew and kept whole.
+TEST_F(MemberCacheTest, WhatACrashLeftIsNeverDelivered) {
+  const fs::path folder = cache_.path() / (kWindows ? "quendrix/cache" : "quendrix/members");
+  struct Damage {
+    const char* label;
+    std::function<void(const fs::path& entry)> apply;
+  };
+  const Damage damages[] = {
+      {"cut short", [](const fs::path& entry) { fs::resize_file(entry, 7); }},
+      {"without its footer",
+       [](const fs::path& entry) { fs::resize_file(entry, fs::file_size(entry) - kEntryFooterSize); }},
+      {"a footer of another key",
+       [](const fs::path& entry) {
+         std::string bytes = ReadFile(entry);
+         bytes[bytes.size() - 50] ^= 0x5A;
+         WriteFile(entry, bytes);
+       }},
+      {"a wrong size",
+       [](const fs::path& entry) {
+         std::string bytes = ReadFile(entry);
+         bytes.insert(0, "extra");
+         WriteFile(entry, bytes);
+       }},
+      {"removed, with a half piece beside it",
+       [&folder](const fs::path& entry) {
+         const std::string name = entry.stem().string();
+         fs::remove(entry);
+         WriteFile(folder / (name + ".partial-4242-1"), "the arch");
+       }},
+  };
+  const LoadedPlugin plugin(Rules());
+  std::size_t runs = 0;
+  for (const Damage& damage : damages) {
+    ASSERT_EQ(Extract(plugin), 0) << damage.label;
+    fs::path entry;
+    for (const auto& file : fs::directory_iterator(folder)) {
+      if (file.path().extension() == ".entry") entry = file.path();
+    }
+    ASSERT_FALSE(entry.empty()) << damage.label;
+    runs = Runs();
+    damage.apply(entry);
+    std::string bytes;
+    EXPECT_EQ(Extract(plugin, &bytes), 0) << damage.label;
+    EXPECT_EQ(bytes, "the archive's bytes\n") << damage.label;
+    EXPECT_EQ(Runs(), runs + 1) << damage.label << ": made anew";
+    EXPECT_EQ(Extract(plugin, &bytes), 0) << damage.label;
+    EXPECT_EQ(bytes, "the archive's bytes\n") << damage.label;
+    EXPECT_EQ(Runs(), runs + 1) << damage.label << ": kept whole again";
+  }
+}
+
+// A lock whose file cannot be had at all (its folder removed meanwhile) is
+// not waited for: waiting would never end.
+TEST(MemberCacheLockTest, LockThatCannotBeHadIsNotWaitedFor) {
+  TempDir gone;
+  const MemberCache cache(gone.str() + "removed" + std::string(1, platform::kPathSeparator),
+                          platform::TextEncoding::kSystem);
+  MemberCache::LockRefusal refusal = MemberCache::LockRefusal::kStopped;
+  int asked = 0;
+  const auto began = std::chrono::steady_clock::now();
+  const std::optional<platform::FileLock> lock = cache.Lock(
+      Sha256Of("key"), [&asked] { return ++asked < 100; }, std::chrono::milliseconds(10),
+      refusal);
+  EXPECT_FALSE(lock);
+  EXPECT_EQ(refusal, MemberCache::LockRefusal::kUnavailable);
+  EXPECT_EQ(asked, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(500));
+}
+
+// A file that changes while its member is made gives a member of neither
+// version for sure: it is delivered, and never kept.
+TEST_F(MemberCacheTest, SourceChangedDuringTheMakeIsNotKept) {
+  const LoadedPlugin plugin("[src]\ncommand1=" +
+                            HelperCommandLine({"--count", count_, "--copy", "filein", "fileout",
+                                               "--write-steps", "filein", "1", "3", "0"}) +
+                            "\nfileout1=x\nCache=1\n");
+  EXPECT_EQ(Extract(plugin), 0);
+  EXPECT_EQ(Extract(plugin), 0);
+  EXPECT_EQ(Runs(), 2u);
+  EXPECT_EQ(Entries(), 0u);
+}
+
+}  // namespace
+}  // namespace quendrix::testing
+
+namespace quendrix::testing {
+namespace {
+
+// A cache folder that is a link to elsewhere, or that belongs to another
+// user, is never used: what is kept there could be read or replaced by
+// someone else. Members are made all the same.
+TEST_F(MemberCacheTest, LinkedOrForeignCacheFolderIsRefused) {
+  if (kWindows) GTEST_SKIP() << "folder owners and links are checked on POSIX";
+  const fs::path parent = cache_.path() / "quendrix";
+  fs::create_directories(parent);
+  const fs::path folder = parent / "members";
+  TempDir elsewhere;
+  struct Case {
+    const char* label;
+    std::function<bool()> make;  // false: this system cannot make the case
+  };
+  const Case cases[] = {
+      {"a link", [&] { fs::create_directory_symlink(elsewhere.path(), folder); return true; }},
+      {"another user's folder",
+       [&] {
+         fs::create_directory(folder);
+         return GiveFolderToAnotherUser(folder.string());
+       }},
+  };
+  for (const Case& c : cases) {
+    std::error_code error;
+    fs::remove_all(folder, error);
+    fs::remove(folder, error);
+    if (!c.make()) {
+      std::cout << "[ SKIPPED  ] " << c.label << ": this process cannot give a folder away\n";
+      continue;
+    }
+    const std::size_t runs = Runs();
+    const LoadedPlugin plugin(Rules());
+    std::string bytes;
+    EXPECT_EQ(Extract(plugin, &bytes), 0) << c.label;
+    EXPECT_EQ(bytes, "the archive's bytes\n") << c.label;
+    EXPECT_EQ(Extract(plugin), 0) << c.label;
+    EXPECT_EQ(Runs(), runs + 2) << c.label << ": nothing kept";
+    EXPECT_TRUE(fs::is_empty(elsewhere.path())) << c.label;
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "interface/wcx.h"
 #include "support/helper_record.h"
 #include "support/loaded_plugin.h"
+#include "support/scoped_environment.h"
 
 namespace quendrix::testing {
 namespace {
@@ -300,6 +301,49 @@ TEST(ListedSessionsTest, ThreadsOpeningListedFilesAtOnceSeeWholeLists) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(wrong.load(), 0);
+}
+
+}  // namespace
+}  // namespace quendrix::testing
+
+namespace quendrix::testing {
+namespace {
+
+// Threads of one host making the same kept member at once, and others
+// reading the headers that tell its size meanwhile: one run of its program,
+// every copy whole.
+TEST(CachedSessionsTest, ThreadsMakingOneKeptMemberRunItsProgramOnce) {
+  TempDir data;
+  TempDir cache;
+  const ScopedEnvironmentValue home(
+      platform::kPathStyle == platform::PathStyle::kWindows ? "LOCALAPPDATA" : "XDG_CACHE_HOME",
+      cache.str());
+  const std::string archive = data.file("input.src");
+  WriteFile(archive, "bytes of the member\n");
+  const std::string count = data.file("runs");
+  const LoadedPlugin plugin("[src]\ncommand1=" +
+                            HelperCommandLine({"--count", count, "--sleep", "300", "--copy",
+                                               "filein", "fileout"}) +
+                            "\nfileout1=x\nCache=1\n");
+  std::atomic<int> whole{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([&, i] {
+      const OpenOutcome open = plugin.Open(archive, PK_OM_EXTRACT);
+      Header header;
+      plugin.Read(open.handle, header);
+      const std::string dest = data.file("made" + std::to_string(i));
+      if (plugin.ProcessOn(open.handle, PK_EXTRACT, dest.c_str()) == 0 &&
+          ReadFile(dest) == "bytes of the member\n") {
+        ++whole;
+      }
+      plugin.Close(open.handle);
+      plugin.List(archive);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(whole.load(), 4);
+  EXPECT_EQ(ReadFile(count).size(), 1u);
 }
 
 }  // namespace

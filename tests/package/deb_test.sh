@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Debian package as a user meets it: built, checked by lintian, installed
 # with apt, its manual pages read with man and its commands completed by
-# bash, used through the installed host and the installed mc helper with
-# rules in the user's folder (and once with the system's rules), removed,
-# and nothing of it left but configuration.
+# bash, used as a user without rules of their own (the recipes it installs
+# as the system's rules), used through the installed host and the installed
+# mc helper with rules in the user's folder (and once with edited system's
+# rules), removed, and nothing of it left but configuration.
 #
 # It installs and removes a package, so it runs as root on a machine of its
 # own (scripts/test.sh runs it only when CI is set).
@@ -50,6 +51,11 @@ grep -q '^[EW]:' "$dir/lintian" && fail "lintian reports errors or warnings"
 [[ $lintian_status == 0 ]] || grep -q '^[EW]:' "$dir/lintian" ||
   fail "lintian could not check the package (exit $lintian_status)"
 
+# The programs of the recipes are suggested.
+for suggested in poppler-utils imagemagick ffmpeg sqlite3; do
+  dpkg-deb -f "$deb" Suggests | grep -qw "$suggested" || fail "Suggests lacks $suggested"
+done
+
 # quendrix mount runs fusermount3, which the package must bring along.
 dpkg-deb -f "$deb" Depends | grep -qw fuse3 || fail "Depends lacks fuse3: $(dpkg-deb -f "$deb" Depends)"
 
@@ -58,15 +64,29 @@ apt-get install -y -q "$deb" >"$dir/apt" 2>&1 || { cat "$dir/apt"; echo "FAILED:
 installed=1
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' >"$dir/files"
 
-# A user of their own, with their rules in ~/.config/quendrix/.
+# A user of their own, at first without rules of their own.
 export HOME=$dir/home
-unset XDG_CONFIG_HOME QUENDRIX QUENDRIX_PLUGIN
+unset XDG_CONFIG_HOME XDG_CACHE_HOME QUENDRIX QUENDRIX_PLUGIN
 export PATH=/usr/bin:/bin
 examples=/usr/share/doc/quendrix/examples
-mkdir -p "$HOME/.config/quendrix" "$dir/work" "$dir/out"
-cp "$examples/quendrix.ini" "$HOME/.config/quendrix/quendrix.ini"
+mkdir -p "$HOME" "$dir/work" "$dir/out"
 cp "$examples/samples/fruit.txt" "$dir/work/"
 sorted=$(sort "$dir/work/fruit.txt")
+
+echo "=== the system's rules: the recipes"
+dpkg-query -W -f='${Conffiles}\n' quendrix | grep -q '^ */etc/quendrix/quendrix.ini ' ||
+  fail "/etc/quendrix/quendrix.ini is not a conffile of the package"
+cmp -s /etc/quendrix/quendrix.ini "$examples/quendrix.ini" ||
+  fail "the system's rules are not the recipes of $examples"
+quendrix check >"$dir/check" 2>&1 || fail "quendrix check of the system's rules: $(cat "$dir/check")"
+quendrix list "$dir/work/fruit.txt" >"$dir/list" 2>&1 || fail "quendrix list with the system's rules: $(cat "$dir/list")"
+grep -q 'fruit.sorted.txt' "$dir/list" || fail "the system's rules list no fruit.sorted.txt: $(cat "$dir/list")"
+grep -q '/etc/quendrix/quendrix.ini' <(quendrix explain "$dir/work/fruit.txt" 2>&1) ||
+  fail "explain does not name the system's rules"
+
+# From here on the user's own rules, in ~/.config/quendrix/.
+mkdir -p "$HOME/.config/quendrix"
+cp "$examples/quendrix.ini" "$HOME/.config/quendrix/quendrix.ini"
 
 echo "=== the installed manual pages"
 # man reads them as a user does, at 80 columns; a warning of groff (a line
@@ -170,9 +190,9 @@ else
   echo "deb_test: no /dev/fuse here; the installed mount is not tried"
 fi
 
-echo "=== the system's rules, logging into the user's folder"
+echo "=== the system's rules, edited, logging into the user's folder"
 rm -rf "$HOME/.config/quendrix"
-mkdir -p /etc/quendrix
+cp /etc/quendrix/quendrix.ini "$dir/recipes.ini"
 printf '[txt]\nlog=1\ncommand1=/usr/bin/sort -r -o fileout filein\nfileout1=[N].reversed.txt\n' \
   >/etc/quendrix/quendrix.ini
 quendrix extract "$dir/work/fruit.txt" -C "$dir/out" >"$dir/system" 2>&1 ||
@@ -181,16 +201,22 @@ quendrix extract "$dir/work/fruit.txt" -C "$dir/out" >"$dir/system" 2>&1 ||
   fail "the system's rules made no reversed fruit"
 grep -q '^command1 = /usr/bin/sort -r' "$HOME/.config/quendrix/quendrix.log" 2>/dev/null ||
   fail "the system's rules logged nothing into $HOME/.config/quendrix/"
-rm -rf /etc/quendrix
 
 echo "=== remove"
 apt-get remove -y -q quendrix >"$dir/apt" 2>&1 || { cat "$dir/apt"; fail "apt-get remove"; }
 status=$(dpkg-query -W -f='${db:Status-Status}' quendrix 2>/dev/null || echo not-installed)
 [[ $status == not-installed || $status == config-files ]] ||
   fail "after apt-get remove the package is '$status'"
+# A removed package keeps its conffile, the administrator's edits in it, until
+# it is purged.
+[[ -f /etc/quendrix/quendrix.ini ]] || fail "apt-get remove took the edited system's rules"
 while read -r file; do
+  [[ $file == /etc/* ]] && continue
   [[ -e $file ]] && fail "$file is left after apt-get remove"
 done <"$dir/files"
+apt-get purge -y -q quendrix >"$dir/apt" 2>&1 || { cat "$dir/apt"; fail "apt-get purge"; }
+installed=0
+[[ -e /etc/quendrix/quendrix.ini ]] && fail "apt-get purge left /etc/quendrix/quendrix.ini"
 
 if ((failures)); then exit 1; fi
 echo "deb_test: $(basename "$deb") installs, serves the user's and the system's rules, and removes cleanly"

@@ -100,6 +100,10 @@ class ReadOnlyDirectory {
 // for reading would wait for ever; false where the file system has none.
 bool MakeNamedPipe(const std::string& path);
 
+// Gives the folder at `path` to another user (POSIX: the user "nobody");
+// false where this process cannot, or the system has no such owners.
+bool GiveFolderToAnotherUser(const std::string& path);
+
 // Makes `path` a file that opens as a regular file and whose every read
 // fails; false where the platform offers no such file.
 bool MakeFileWhoseReadsFail(const std::string& path);

@@ -65,11 +65,13 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept {
   return *this;
 }
 
-FileLock FileLock::TryTake(const std::string& path, TextEncoding /*encoding*/) {
+FileLock FileLock::TryTake(const std::string& path, TextEncoding /*encoding*/, bool* busy) {
   FileLock lock;
+  if (busy != nullptr) *busy = false;
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return lock;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (busy != nullptr) *busy = errno == EWOULDBLOCK || errno == EINTR;
     close(fd);
     return lock;
   }

@@ -64,12 +64,14 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept {
   return *this;
 }
 
-FileLock FileLock::TryTake(const std::string& path, TextEncoding encoding) {
+FileLock FileLock::TryTake(const std::string& path, TextEncoding encoding, bool* busy) {
   FileLock lock;
+  if (busy != nullptr) *busy = false;
   const HANDLE file = Open(Wide(path, encoding), GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
   if (file == INVALID_HANDLE_VALUE) return lock;
   OVERLAPPED whole{};
   if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
+    if (busy != nullptr) *busy = GetLastError() == ERROR_LOCK_VIOLATION;
     CloseHandle(file);
     return lock;
   }

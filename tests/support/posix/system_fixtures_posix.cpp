@@ -190,4 +190,9 @@ std::size_t OpenHandleCount() {
   return count;
 }
 
+bool GiveFolderToAnotherUser(const std::string& path) {
+  constexpr uid_t kNobody = 65534;
+  return geteuid() != kNobody && chown(path.c_str(), kNobody, kNobody) == 0;
+}
+
 }  // namespace quendrix::testing

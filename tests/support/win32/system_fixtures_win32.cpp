@@ -136,4 +136,10 @@ std::size_t OpenHandleCount() {
   return count;
 }
 
+bool GiveFolderToAnotherUser(const std::string& /*path*/) {
+  // A user's local application data is the user's own; the cache checks
+  // only that a folder, not a link, stands there.
+  return false;
+}
+
 }  // namespace quendrix::testing
