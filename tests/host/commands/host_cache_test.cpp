@@ -52,7 +52,7 @@ class HostCacheTest : public HostTest {
   }
 
   fs::path Folder() const {
-    return cacheHome_.path() / (kWindows ? "quendrix/cache" : "quendrix/members");
+    return cacheHome_.path() / "quendrix" / (kWindows ? "cache" : "members");
   }
   std::size_t KeptEntries() const {
     std::size_t entries = 0;
