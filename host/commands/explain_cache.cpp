@@ -36,7 +36,7 @@ void ExplainedCache::ShowFolder(std::ostream& out) const {
 }
 
 std::optional<std::string> ExplainedCache::StateOf(const Entry& entry) const {
-  if (!on_ || !cache_ || !problem_.empty()) return std::nullopt;
+  if (!Keeps()) return std::nullopt;
   if (!made_) return "no";
   const std::optional<Sha256Digest> digest = MemberDigest(file_, entry, programs_);
   if (!digest) return "no (the file cannot be examined)";

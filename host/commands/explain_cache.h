@@ -22,6 +22,10 @@ class ExplainedCache {
   // nothing for a section without Cache=1.
   void ShowFolder(std::ostream& out) const;
 
+  // Whether the section's members can be kept: Cache=1 and a cache
+  // folder that can be used.
+  bool Keeps() const { return on_ && cache_ && problem_.empty(); }
+
   // Whether the member that `entry` makes is kept now: "yes, 1234 bytes",
   // "no"; nothing when the section keeps nothing.
   std::optional<std::string> StateOf(const Entry& entry) const;

@@ -196,7 +196,7 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
         return cache.StateOf(*entry);
       };
       listFailed = !RunListForExplain(*result.list, settings, programs, out, cachedState);
-    } else if (IsOn(settings.cacheFlag) && result.list->extractCommand) {
+    } else if (cache.Keeps() && result.list->extractCommand) {
       out << "  cached    which listed members are kept shows with --run-list, which runs the "
              "list program\n";
     }
