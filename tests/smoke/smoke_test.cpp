@@ -1,8 +1,10 @@
 // The Windows plug-in's main paths in one short run: probe, both kinds of
 // open, a list program that lists members in a folder, listing through
 // ReadHeader and ReadHeaderExW, two sessions open at once, and one real
-// extraction of a listed member into a folder made for it, with progress:
-// two program starts in all.
+// extraction of a listed member into a folder made for it, with progress,
+// kept in the cache of made members, so that its second extraction copies
+// it from there and a new listing tells its real size: two program starts
+// in all.
 //
 // It stands in for the full suites where the 32-bit DLL can only run under
 // instruction emulation, where every process start costs seconds: so it is
@@ -18,6 +20,8 @@
 #include "support/helper_record.h"
 #include "support/loaded_plugin.h"
 #include "support/local_stamp.h"
+#include "support/scoped_environment.h"
+#include "support/windows_build.h"
 
 namespace quendrix::testing {
 namespace {
@@ -29,13 +33,14 @@ using Names = std::vector<std::string>;
 constexpr const char* kWideFolder = "\xD0\x94\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5";  // Данные
 
 // [txt] copies its archive through the helper, and lists one more member,
-// in a folder, by the helper printing `list`; [dat] lists two members of its
-// own, whose programs never run here.
-std::string SmokeRules(const std::string& list) {
+// in a folder, by the helper printing `list`; it keeps what it made. [dat]
+// lists two members of its own, whose programs never run here.
+std::string SmokeRules(const std::string& list, const std::string& count) {
   return "[txt]\n"
          "command1=" + HelperPath() + " --copy filein fileout\nfileout1=[N].copy\n"
          "list=" + HelperPath() + " --stdout-file \"" + list + "\"\n"
-         "extract=" + HelperPath() + " --copy filein fileout\n"
+         "extract=" + HelperPath() + " --count \"" + count + "\" --copy filein fileout\n"
+         "Cache=1\n"
          "[dat]\n"
          "command1=conv filein fileout\nfileout1=[N].first\n"
          "command2=conv filein fileout\nfileout2=[N].second.[E]\n";
@@ -51,9 +56,12 @@ int QUENDRIX_WCX_CALL RecordProgress(char* name, int) {
 TEST(SmokeTest, ProbesListsTwoSessionsAndExtractsThroughTheHelper) {
   TempDir data;
   TempDir out;
+  TempDir cache;
+  const ScopedEnvironmentValue cacheHome(kWindows ? "LOCALAPPDATA" : "XDG_CACHE_HOME", cache.str());
   const std::string list = data.file("list.txt");
-  WriteFile(list, "docs/inner.txt\t28\t2024-03-15 13:45:59\n");
-  const LoadedPlugin plugin(SmokeRules(list));
+  const std::string count = data.file("runs");
+  WriteFile(list, "docs/inner.txt\t99\t2024-03-15 13:45:59\n");
+  const LoadedPlugin plugin(SmokeRules(list, count));
   ASSERT_TRUE(plugin.HasWideFunctions());
   EXPECT_EQ(plugin.Caps(), 448);
 
@@ -96,7 +104,7 @@ TEST(SmokeTest, ProbesListsTwoSessionsAndExtractsThroughTheHelper) {
   // The listed member, in its folder, with its listed size and time.
   ASSERT_EQ(plugin.Read(ansi.handle, header), 0);
   EXPECT_EQ(header.name, "docs\\inner.txt");
-  EXPECT_EQ(header.unpSize, 28);
+  EXPECT_EQ(header.unpSize, 99);
   EXPECT_EQ(header.fileTime, static_cast<std::int32_t>(kLocalStampDos));
 
   // The one extraction: the helper copies the archive into the listed
@@ -122,6 +130,21 @@ TEST(SmokeTest, ProbesListsTwoSessionsAndExtractsThroughTheHelper) {
   EXPECT_EQ(plugin.List(ansiArchive), (Names{"report.copy", "docs\\inner.txt"}))
       << "the list is kept: no program runs for it again";
   EXPECT_EQ(plugin.ListW(wideArchive), (Names{"table.first", "table.second.dat"}));
+
+  // The listed member was kept: a new session tells its real size, and
+  // extracting it again copies the kept bytes without starting the helper.
+  const OpenOutcome again = plugin.Open(ansiArchive, PK_OM_EXTRACT);
+  ASSERT_NE(again.handle, nullptr);
+  ASSERT_EQ(plugin.Read(again.handle, header), 0);
+  EXPECT_EQ(plugin.ProcessOn(again.handle, PK_SKIP, nullptr), 0);
+  ASSERT_EQ(plugin.Read(again.handle, header), 0);
+  EXPECT_EQ(header.name, "docs\\inner.txt");
+  EXPECT_EQ(header.unpSize, 28) << "the kept member's size, not the listed 99";
+  const std::string copy = out.file("inner-again.txt");
+  EXPECT_EQ(plugin.ProcessOn(again.handle, PK_EXTRACT, copy.c_str()), 0);
+  EXPECT_EQ(ReadFile(copy), "content of the ANSI archive\n");
+  EXPECT_EQ(plugin.Close(again.handle), 0);
+  EXPECT_EQ(ReadFile(count).size(), 1u) << "the helper ran once for the listed member";
 }
 
 }  // namespace
