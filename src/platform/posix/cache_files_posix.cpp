@@ -212,6 +212,12 @@ std::optional<std::string> MakePrivateFolder(const std::string& path, TextEncodi
   if ((info.st_mode & 0077) != 0 && chmod(path.c_str(), 0700) != 0) {
     return "others may use it, and its permissions cannot be narrowed";
   }
+  // A folder on a read-only file system (or one its owner made read-only)
+  // would fail later at each lock and entry; said here, the reason is the
+  // system's own words once.
+  if (access(path.c_str(), W_OK | X_OK) != 0) {
+    return "it cannot be written: " + std::string(std::strerror(errno));
+  }
   return std::nullopt;
 }
 
