@@ -158,7 +158,10 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
     const Entry& entry = *table.Find(n);
     const std::string number = std::to_string(n);
     out << "\nmember " << number << "    " << entry.fileout << "\n";
-    const MarkedCommand marked = MarkDestination(entry.command);
+    // The line as it runs: a bare name shows as the program it finds.
+    const ResolvedCommand resolved =
+        ResolvePrograms(entry.command, entry.programInPluginDir, programs);
+    const MarkedCommand marked = MarkDestination(resolved.line);
     const std::string label = "  command" + number + "  ";
     out << label << marked.line << "\n";
     if (marked.marks.empty()) {
@@ -172,8 +175,7 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
     // or from PATH, and this is the one place that says which.
     std::string programLabel = "  program";
     programLabel.resize(std::max(label.size(), programLabel.size() + 2), ' ');
-    for (const ProgramChoice& program :
-         ResolvePrograms(entry.command, entry.programInPluginDir, programs).programs) {
+    for (const ProgramChoice& program : resolved.programs) {
       out << programLabel << DescribeProgram(program, checkServices) << "\n";
     }
     if (const std::optional<std::string> state = cache.StateOf(entry)) {

@@ -30,7 +30,9 @@ std::string MarksOf(const std::string& shown, std::string_view placeholder) {
 void ShowCommand(const std::string& label, const std::string& command, bool programInPluginDir,
                  const ProgramLookup& programs, const CheckServices& services,
                  std::ostream& out) {
-  const MarkedCommand marked = MarkDestination(command);
+  // The line as it runs: a bare name shows as the program it finds.
+  const ResolvedCommand resolved = ResolvePrograms(command, programInPluginDir, programs);
+  const MarkedCommand marked = MarkDestination(resolved.line);
   const std::string indent(label.size(), ' ');
   out << label << marked.line << "\n";
   if (!marked.marks.empty()) out << indent << marked.marks << " the destination\n";
@@ -38,8 +40,7 @@ void ShowCommand(const std::string& label, const std::string& command, bool prog
   if (!member.empty()) out << indent << member << " the listed member's name\n";
   std::string programLabel = "  program";
   programLabel.resize(std::max(label.size(), programLabel.size() + 2), ' ');
-  for (const ProgramChoice& program :
-       ResolvePrograms(command, programInPluginDir, programs).programs) {
+  for (const ProgramChoice& program : resolved.programs) {
     out << programLabel << DescribeProgram(program, services) << "\n";
   }
 }

@@ -518,6 +518,27 @@ TEST_F(HostTest, ExplainOfSoundRulesSucceeds) {
   EXPECT_FALSE(Contains(run.out, "problems")) << run.out;
 }
 
+// A bare name that the plug-in's folder does not have runs from PATH: the
+// command line explain shows is the one that runs, with that program's
+// path, never the plug-in's folder that the expansion put in front.
+TEST_F(HostTest, ExplainShowsTheCommandLineAsItRuns) {
+  const bool windows = platform::kPathStyle == platform::PathStyle::kWindows;
+  WriteRules(std::string("[txt]\ncommand1=") +
+             (windows ? "cmd /c type \"filein\" > \"fileout\"" : "sh -c 'cat \"$1\"' sh filein > fileout") +
+             "\nfileout1=[N].out\n");
+  const HostRun run = Run({"explain", Archive("a.txt")});
+  EXPECT_EQ(run.code, 0) << run.out;
+  const std::size_t programAt = run.out.find("  program   ");
+  ASSERT_NE(programAt, std::string::npos) << run.out;
+  const std::size_t pathAt = programAt + std::string("  program   ").size();
+  const std::string program = run.out.substr(pathAt, run.out.find(" (", pathAt) - pathAt);
+  const std::size_t lineAt = run.out.find("  command1  ");
+  ASSERT_NE(lineAt, std::string::npos) << run.out;
+  const std::string line = run.out.substr(lineAt, run.out.find('\n', lineAt) - lineAt);
+  EXPECT_EQ(line.rfind("  command1  " + program + " ", 0), 0u) << run.out;
+  EXPECT_FALSE(Contains(line, pluginDir_.str())) << run.out;
+}
+
 }  // namespace
 }  // namespace quendrix::testing
 
