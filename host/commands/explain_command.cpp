@@ -55,13 +55,11 @@ std::size_t Columns(std::string_view shown) {
   return columns;
 }
 
-}  // namespace
-
-MarkedCommand MarkDestination(std::string_view command) {
+// Carets under every `word` of `command` as MarkDestination shows it, found
+// as extraction finds them: left to right, each after the end of the one
+// before.
+MarkedCommand MarkWord(std::string_view command, std::string_view word) {
   MarkedCommand marked;
-  const std::string_view word = kDestinationPlaceholder;
-  // Occurrences are found as extraction finds them: left to right, each
-  // after the end of the one before.
   std::size_t i = 0;
   while (i < command.size()) {
     if (command.substr(i, word.size()) == word) {
@@ -75,6 +73,39 @@ MarkedCommand MarkDestination(std::string_view command) {
     }
   }
   return marked;
+}
+
+}  // namespace
+
+MarkedCommand MarkDestination(std::string_view command) {
+  return MarkWord(command, kDestinationPlaceholder);
+}
+
+std::size_t ShowCommandLine(std::ostream& out, const std::string& label,
+                            const std::string& command, bool programInPluginDir,
+                            CommandRole role, const ProgramLookup& programs,
+                            const CheckServices& services) {
+  const ResolvedCommand resolved = ResolvePrograms(command, programInPluginDir, programs);
+  const MarkedCommand marked = MarkDestination(resolved.line);
+  const std::string indent(label.size(), ' ');
+  out << label << marked.line << "\n";
+  if (!marked.marks.empty()) {
+    out << indent << marked.marks << " the destination\n";
+  } else if (role == CommandRole::kMember) {
+    out << indent << "(no fileout: the program is not told where to write the member)\n";
+  }
+  if (role == CommandRole::kExtract) {
+    const std::string member = MarkWord(resolved.line, kMemberPlaceholder).marks;
+    if (!member.empty()) out << indent << member << " the listed member's name\n";
+  }
+  // Which program runs: a bare name may come from the plug-in's folder or
+  // from PATH, and this is the one place that says which.
+  std::string programLabel = "  program";
+  programLabel.resize(std::max(label.size(), programLabel.size() + 2), ' ');
+  for (const ProgramChoice& program : resolved.programs) {
+    out << programLabel << DescribeProgram(program, services) << "\n";
+  }
+  return programLabel.size();
 }
 
 int ExplainRules(const std::string& pluginPath, const std::string& file,
@@ -158,29 +189,12 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
     const Entry& entry = *table.Find(n);
     const std::string number = std::to_string(n);
     out << "\nmember " << number << "    " << entry.fileout << "\n";
-    // The line as it runs: a bare name shows as the program it finds.
-    const ResolvedCommand resolved =
-        ResolvePrograms(entry.command, entry.programInPluginDir, programs);
-    const MarkedCommand marked = MarkDestination(resolved.line);
-    const std::string label = "  command" + number + "  ";
-    out << label << marked.line << "\n";
-    if (marked.marks.empty()) {
-      out << std::string(label.size(), ' ')
-          << "(no fileout: the program is not told where to write the member)\n";
-    } else {
-      out << std::string(label.size(), ' ') << marked.marks
-          << " the destination\n";
-    }
-    // Which program runs: a bare name may come from the plug-in's folder
-    // or from PATH, and this is the one place that says which.
-    std::string programLabel = "  program";
-    programLabel.resize(std::max(label.size(), programLabel.size() + 2), ' ');
-    for (const ProgramChoice& program : resolved.programs) {
-      out << programLabel << DescribeProgram(program, checkServices) << "\n";
-    }
+    const std::size_t labelWidth =
+        ShowCommandLine(out, "  command" + number + "  ", entry.command,
+                        entry.programInPluginDir, CommandRole::kMember, programs, checkServices);
     if (const std::optional<std::string> state = cache.StateOf(entry)) {
       std::string cachedLabel = "  cached";
-      cachedLabel.resize(programLabel.size(), ' ');
+      cachedLabel.resize(labelWidth, ' ');
       out << cachedLabel << *state << "\n";
     }
   }

@@ -6,7 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "check/check_services.h"
 #include "exit_codes.h"
+#include "extract/program_lookup.h"
 
 namespace quendrix::host {
 
@@ -34,5 +36,22 @@ struct MarkedCommand {
   std::string marks;
 };
 MarkedCommand MarkDestination(std::string_view command);
+
+// What a command line of a section is for, which decides what explain
+// marks in it besides fileout.
+enum class CommandRole {
+  kMember,   // commandN: one without fileout is pointed out
+  kList,     // list=
+  kExtract,  // extract=: [M], the listed member's name, is marked too
+};
+
+// Prints `command` after `label` as it runs (a bare name as the program it
+// finds, as the log writes it), the marks under it, and a line per program
+// saying where it was found. Returns the width of the labels, so that the
+// lines that follow line up.
+std::size_t ShowCommandLine(std::ostream& out, const std::string& label,
+                            const std::string& command, bool programInPluginDir,
+                            CommandRole role, const ProgramLookup& programs,
+                            const CheckServices& services);
 
 }  // namespace quendrix::host

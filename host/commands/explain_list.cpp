@@ -15,36 +15,6 @@
 namespace quendrix::host {
 namespace {
 
-// Carets under every `placeholder` of a line shown by MarkDestination, which
-// keeps the columns of the command as they are.
-std::string MarksOf(const std::string& shown, std::string_view placeholder) {
-  std::string marks;
-  for (std::size_t at = shown.find(placeholder); at != std::string::npos;
-       at = shown.find(placeholder, at + placeholder.size())) {
-    marks.resize(at, ' ');
-    marks.append(placeholder.size(), '^');
-  }
-  return marks;
-}
-
-void ShowCommand(const std::string& label, const std::string& command, bool programInPluginDir,
-                 const ProgramLookup& programs, const CheckServices& services,
-                 std::ostream& out) {
-  // The line as it runs: a bare name shows as the program it finds.
-  const ResolvedCommand resolved = ResolvePrograms(command, programInPluginDir, programs);
-  const MarkedCommand marked = MarkDestination(resolved.line);
-  const std::string indent(label.size(), ' ');
-  out << label << marked.line << "\n";
-  if (!marked.marks.empty()) out << indent << marked.marks << " the destination\n";
-  const std::string member = MarksOf(marked.line, kMemberPlaceholder);
-  if (!member.empty()) out << indent << member << " the listed member's name\n";
-  std::string programLabel = "  program";
-  programLabel.resize(std::max(label.size(), programLabel.size() + 2), ' ');
-  for (const ProgramChoice& program : resolved.programs) {
-    out << programLabel << DescribeProgram(program, services) << "\n";
-  }
-}
-
 std::string TimeText(const ListedTime& time) {
   char text[32];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month,
@@ -58,10 +28,11 @@ void ShowListRules(const ListRules& list, const ProgramLookup& programs,
                    const CheckServices& services, std::ostream& out) {
   out << "\nlisted      by a program, after the numbered members; ListTimeout="
       << list.timeout.count() << " s\n";
-  ShowCommand("  list      ", list.command, list.programInPluginDir, programs, services, out);
+  ShowCommandLine(out, "  list      ", list.command, list.programInPluginDir, CommandRole::kList,
+                  programs, services);
   if (list.extractCommand) {
-    ShowCommand("  extract   ", *list.extractCommand, list.extractProgramInPluginDir, programs,
-                services, out);
+    ShowCommandLine(out, "  extract   ", *list.extractCommand, list.extractProgramInPluginDir,
+                    CommandRole::kExtract, programs, services);
   } else {
     out << "  extract   none: the listed members are shown but cannot be made\n";
   }
