@@ -89,6 +89,7 @@ int UndoMc(const std::string& userFile, const SetupRequest& request, std::ostrea
     err << "quendrix " << kMcCommand << ": cannot read " << userFile << ": " << why << "\n";
     return kExitRefused;
   }
+  if (RefusedAsUnwritable(userFile, kMcCommand, err)) return kExitRefused;
   const McEdit edit = RemoveMcBlock(*before);
   if (!edit.error.empty()) {
     err << "quendrix " << kMcCommand << ": " << userFile << " is left as it is: " << edit.error
@@ -137,6 +138,7 @@ int SetupMidnightCommander(const std::string& pluginPath, const SetupRequest& re
   if (!rules) return kExitRefused;
   const std::optional<McStart> start = ReadMcStart(userFile, places, err);
   if (!start) return kExitRefused;
+  if (RefusedAsUnwritable(userFile, kMcCommand, err)) return kExitRefused;
   const McEdit edit = AddMcBlock(start->base, rules->served.extensions, start->madeFrom);
   if (!edit.error.empty()) {
     err << "quendrix " << kMcCommand << ": "
