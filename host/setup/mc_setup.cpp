@@ -89,7 +89,6 @@ int UndoMc(const std::string& userFile, const SetupRequest& request, std::ostrea
     err << "quendrix " << kMcCommand << ": cannot read " << userFile << ": " << why << "\n";
     return kExitRefused;
   }
-  if (RefusedAsUnwritable(userFile, kMcCommand, err)) return kExitRefused;
   const McEdit edit = RemoveMcBlock(*before);
   if (!edit.error.empty()) {
     err << "quendrix " << kMcCommand << ": " << userFile << " is left as it is: " << edit.error
@@ -101,6 +100,7 @@ int UndoMc(const std::string& userFile, const SetupRequest& request, std::ostrea
     out << "nothing to undo: it holds no block of quendrix setup mc\n";
     return kExitDone;
   }
+  if (RefusedAsUnwritable(userFile, kMcCommand, err)) return kExitRefused;
   ReportLine(out, request.dryRun ? "would remove" : "removed",
              JoinedNames(edit.removed) + " (" +
                  NumberOf(edit.removed.size(), "section", "sections") + ")");
@@ -138,7 +138,6 @@ int SetupMidnightCommander(const std::string& pluginPath, const SetupRequest& re
   if (!rules) return kExitRefused;
   const std::optional<McStart> start = ReadMcStart(userFile, places, err);
   if (!start) return kExitRefused;
-  if (RefusedAsUnwritable(userFile, kMcCommand, err)) return kExitRefused;
   const McEdit edit = AddMcBlock(start->base, rules->served.extensions, start->madeFrom);
   if (!edit.error.empty()) {
     err << "quendrix " << kMcCommand << ": "
@@ -158,6 +157,7 @@ int SetupMidnightCommander(const std::string& pluginPath, const SetupRequest& re
     ReportMissingHelper(places, out);
     return kExitDone;
   }
+  if (RefusedAsUnwritable(userFile, kMcCommand, err)) return kExitRefused;
   if (!edit.added.empty()) {
     ReportLine(out, request.dryRun ? "would add" : "added",
                JoinedNames(edit.added) + " (" +

@@ -240,24 +240,36 @@ TEST_F(SetupDoubleCmdTest, KeepsTheListItMadeWhenTheFileChangedSince) {
 
 // A file its owner made read-only is not replaced: setup refuses before it
 // changes anything, --dry-run and --undo alike, and goes on once it is
-// writable again.
+// writable again. A run with nothing to change needs no refusal.
 TEST_F(SetupDoubleCmdTest, RefusesAReadOnlyFileBeforeChangingAnything) {
   const std::string original = SetupFixture("doublecmd.xml");
   const std::string settings = places_.doubleCommanderSettings;
-  WriteFile(settings, original);
-  fs::permissions(settings, fs::perms::owner_read | fs::perms::group_read);
-  for (const char* option : {"", "--dry-run", "--undo"}) {
+  const std::string backup = host::BackupPathOf(settings);
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read;
+  const auto expectRefused = [&](const char* option, const std::string& content) {
     SCOPED_TRACE(option);
     const SetupRun refused = SetupFor("doublecmd", {option});
     EXPECT_EQ(refused.code, 2);
     EXPECT_TRUE(Has(refused.err, settings + " is left as it is: it is read-only")) << refused.err;
-    EXPECT_EQ(ReadFile(settings), original);
-    EXPECT_EQ(fs::status(settings).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::group_read);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(host::BackupPathOf(settings))));
-  }
+    EXPECT_EQ(ReadFile(settings), content);
+    EXPECT_EQ(fs::status(settings).permissions() & fs::perms::all, readOnly);
+  };
+  WriteFile(settings, original);
+  fs::permissions(settings, readOnly);
+  expectRefused("", original);
+  expectRefused("--dry-run", original);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(backup)));
+  EXPECT_EQ(SetupFor("doublecmd", {"--undo"}).code, 0) << "nothing to undo needs no refusal";
+
   fs::permissions(settings, fs::perms::owner_write, fs::perm_options::add);
   ASSERT_EQ(SetupFor("doublecmd").code, 0);
+  const std::string added = ReadFile(settings);
+  fs::permissions(settings, readOnly);
+  EXPECT_EQ(SetupFor("doublecmd").code, 0) << "nothing to change needs no refusal";
+  expectRefused("--undo", added);
+  EXPECT_EQ(ReadFile(backup), original);
+
+  fs::permissions(settings, fs::perms::owner_write, fs::perm_options::add);
   ASSERT_EQ(SetupFor("doublecmd", {"--undo"}).code, 0);
   EXPECT_EQ(ReadFile(settings), original);
 }
