@@ -1,6 +1,7 @@
 // The list of members a list program prints: whatever bytes it prints,
 // every name taken is one a host can show and no destination folder can be
-// left by, names are taken once, and the limits hold.
+// left by (no empty name, no control character of C0, DEL or C1), names are
+// taken once, and the limits hold.
 //
 // Input: a first byte choosing the Windows rules (odd) and a cut output
 // (bit 1), then the program's output.
@@ -21,6 +22,12 @@ bool SafeName(std::string_view name, bool windows) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7F) return false;
     if (windows && std::string_view("\\:*?\"<>|").find(c) != std::string_view::npos) return false;
+  }
+  // C1 controls, U+0080 to U+009F, are C2 80 to C2 9F in UTF-8.
+  for (std::size_t at = name.find('\xC2'); at != std::string_view::npos;
+       at = name.find('\xC2', at + 1)) {
+    const auto next = at + 1 < name.size() ? static_cast<unsigned char>(name[at + 1]) : 0;
+    if (next >= 0x80 && next <= 0x9F) return false;
   }
   std::size_t start = 0;
   for (;;) {

@@ -34,7 +34,7 @@ void PrintJson(const std::string& file, const Listing& listing,
     out << separator << "    {\"name\": " << JsonString(member.name)
         << ", \"size\": " << member.size
         << ", \"packedSize\": " << member.packedSize
-        << ", \"fileTime\": " << member.fileTime << ", \"time\": "
+        << ", \"fileTime\": " << static_cast<std::uint32_t>(member.fileTime) << ", \"time\": "
         << (IsValidMemberTime(member.fileTime) ? JsonString(time) : "null")
         << "}";
     separator = ",\n";

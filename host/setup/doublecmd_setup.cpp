@@ -76,8 +76,12 @@ int SetupDoubleCommander(const std::string& pluginPath, const SetupRequest& requ
     return kExitRefused;
   }
 
+  // The backup is the file before setup last changed it: what setup made to
+  // hold its entries goes with them when that gives it back exactly.
+  const std::optional<std::string> backup =
+      request.undo ? ReadRulesBytes(BackupPathOf(settings), why) : std::nullopt;
   const DoubleCmdEdit edit =
-      request.undo ? RemovePackerEntries(*before, pluginPath)
+      request.undo ? RemovePackerEntries(*before, pluginPath, backup)
                    : AddPackerEntries(*before, pluginPath, rules->served.extensions, kPackerCaps);
   if (!edit.error.empty()) {
     err << "quendrix " << kDoubleCmdCommand << ": " << settings
@@ -86,6 +90,7 @@ int SetupDoubleCommander(const std::string& pluginPath, const SetupRequest& requ
   }
 
   const bool changes = request.undo ? !edit.removed.empty() : !edit.added.empty();
+  if (changes && RefusedAsUnwritable(settings, kDoubleCmdCommand, err)) return kExitRefused;
   if (changes && !request.dryRun && RefusedWhileRunning(places, settings, err)) return kExitRefused;
 
   ReportLine(out, "settings", settings);

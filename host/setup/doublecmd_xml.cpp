@@ -128,6 +128,8 @@ class SettingsTree {
     return parent.append_child(name);
   }
 
+  pugi::xml_node Root() const { return root_; }
+
   // The list of packer plug-ins, made (with its <Plugins>) when `make` is
   // set and the file has none.
   pugi::xml_node PackerList(bool make) const {
@@ -149,6 +151,14 @@ class SettingsTree {
   bool indented_ = false;
   std::string lineBreak_ = "\n";
 };
+
+// Removes `node` with the line break and indentation before it, which
+// AppendElement put there with it.
+void RemoveWithIndent(const pugi::xml_node& node) {
+  pugi::xml_node parent = node.parent();
+  if (IsBlankText(node.previous_sibling())) parent.remove_child(node.previous_sibling());
+  parent.remove_child(node);
+}
 
 bool IsEntryOf(const pugi::xml_node& node, std::string_view pluginPath) {
   return node.type() == pugi::node_element && std::strcmp(node.name(), kEntryName) == 0 &&
@@ -212,7 +222,8 @@ DoubleCmdEdit AddPackerEntries(std::string_view file, std::string_view pluginPat
   return edit;
 }
 
-DoubleCmdEdit RemovePackerEntries(std::string_view file, std::string_view pluginPath) {
+DoubleCmdEdit RemovePackerEntries(std::string_view file, std::string_view pluginPath,
+                                  const std::optional<std::string>& asItWas) {
   DoubleCmdEdit edit;
   SettingsTree tree;
   if (!tree.Load(file, edit.error)) return edit;
@@ -242,10 +253,25 @@ DoubleCmdEdit RemovePackerEntries(std::string_view file, std::string_view plugin
   }
   // A list left with nothing but blanks is written empty, as Double
   // Commander writes an empty list.
-  if (!list.find_child([](const pugi::xml_node& node) { return !IsBlankText(node); })) {
+  const auto holdsNothing = [](const pugi::xml_node& node) {
+    return !node.find_child([](const pugi::xml_node& child) { return !IsBlankText(child); });
+  };
+  if (holdsNothing(list)) {
     while (list.first_child()) list.remove_child(list.first_child());
   }
   edit.text = tree.Save();
+  // Setup made the list, and <Plugins> too, where the file had none.
+  for (pugi::xml_node made = list; asItWas && edit.text != *asItWas && holdsNothing(made);) {
+    const pugi::xml_node parent = made.parent();
+    RemoveWithIndent(made);
+    std::string text = tree.Save();
+    if (text == *asItWas) {
+      edit.text = std::move(text);
+      break;
+    }
+    if (parent == tree.Root()) break;
+    made = parent;
+  }
   return edit;
 }
 

@@ -5,6 +5,7 @@
 // byte for byte when the entries go again.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,7 +33,11 @@ DoubleCmdEdit AddPackerEntries(std::string_view file, std::string_view pluginPat
                                const std::vector<std::string>& extensions, int flags);
 
 // Removes every packer entry whose path is `pluginPath`, with the line
-// break and indentation that came with it.
-DoubleCmdEdit RemovePackerEntries(std::string_view file, std::string_view pluginPath);
+// break and indentation that came with it. A list left empty, and then a
+// <Plugins> left empty, go too (with their indentation) when that gives
+// back `asItWas` exactly, the file before setup added them; they stay
+// otherwise, since Double Commander writes an empty list of its own.
+DoubleCmdEdit RemovePackerEntries(std::string_view file, std::string_view pluginPath,
+                                  const std::optional<std::string>& asItWas = std::nullopt);
 
 }  // namespace quendrix::host

@@ -100,6 +100,7 @@ int UndoMc(const std::string& userFile, const SetupRequest& request, std::ostrea
     out << "nothing to undo: it holds no block of quendrix setup mc\n";
     return kExitDone;
   }
+  if (RefusedAsUnwritable(userFile, kMcCommand, err)) return kExitRefused;
   ReportLine(out, request.dryRun ? "would remove" : "removed",
              JoinedNames(edit.removed) + " (" +
                  NumberOf(edit.removed.size(), "section", "sections") + ")");
@@ -156,6 +157,7 @@ int SetupMidnightCommander(const std::string& pluginPath, const SetupRequest& re
     ReportMissingHelper(places, out);
     return kExitDone;
   }
+  if (RefusedAsUnwritable(userFile, kMcCommand, err)) return kExitRefused;
   if (!edit.added.empty()) {
     ReportLine(out, request.dryRun ? "would add" : "added",
                JoinedNames(edit.added) + " (" +

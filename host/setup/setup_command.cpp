@@ -68,6 +68,13 @@ void ReportRules(std::ostream& out, const SetupRules& rules) {
   }
 }
 
+bool RefusedAsUnwritable(const std::string& path, std::string_view command, std::ostream& err) {
+  const std::optional<std::string> why = WhyNotWritable(path);
+  if (!why) return false;
+  err << "quendrix " << command << ": " << path << " is left as it is: " << *why << "\n";
+  return true;
+}
+
 int ApplyFileChange(const FileChange& change, bool dryRun, std::string_view command,
                     std::ostream& out, std::ostream& err) {
   if (dryRun) {

@@ -37,6 +37,10 @@ void ReportLine(std::ostream& out, std::string_view label, std::string_view text
 // The rules file, and the sections that serve files but are not registered.
 void ReportRules(std::ostream& out, const SetupRules& rules);
 
+// Tells `err` that the file at `path` is left as it is, and why, when it
+// cannot be replaced (see WhyNotWritable); false when it can.
+bool RefusedAsUnwritable(const std::string& path, std::string_view command, std::ostream& err);
+
 // A change of the file at `path` from `before` (nothing: there is no file
 // yet) to `after` (nothing: the file goes). With `dryRun`, shows it as a
 // diff and writes nothing; else backs the file up, then writes or removes

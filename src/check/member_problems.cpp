@@ -5,6 +5,7 @@
 #include "check/placeholder_slips.h"
 #include "check/program_report.h"
 #include "format/command_pipeline.h"
+#include "format/member_list.h"
 #include "format/profile_value.h"
 #include "format/shell_words.h"
 #include "rules/entry.h"
@@ -20,15 +21,21 @@ using platform::PathStyle;
 // make folders of a member's name.
 constexpr std::string_view kNotInWindowsNames = "<>:\"|?*";
 
-std::string ShownCharacter(unsigned char c) {
+// A control character as a user can type it into the rules: C0 ones and
+// DEL as their escapes, C1 ones by their code point.
+std::string ShownCharacter(std::uint32_t c) {
   switch (c) {
     case '\t': return "\\t";
     case '\n': return "\\n";
     case '\r': return "\\r";
     default: break;
   }
-  char code[8];
-  std::snprintf(code, sizeof code, "\\x%02x", c);
+  char code[12];
+  if (c >= 0x80) {
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+  } else {
+    std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned>(c));
+  }
   return code;
 }
 
@@ -37,13 +44,9 @@ void FindNameProblems(std::string_view name, PathStyle style, std::vector<std::s
     problems.push_back("the member has no name");
     return;
   }
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      problems.push_back("the name holds a control character (" + ShownCharacter(byte) +
-                         "), which the file manager cannot show");
-      break;
-    }
+  if (const std::optional<std::uint32_t> control = FirstControlCharacter(name)) {
+    problems.push_back("the name holds a control character (" + ShownCharacter(*control) +
+                       "), which the file manager cannot show");
   }
   // A / (on Windows also a \) makes folders of a member's name; each part
   // must name a folder or file below the destination.
@@ -74,13 +77,6 @@ void FindNameProblems(std::string_view name, PathStyle style, std::vector<std::s
     }
   }
   for (std::string& slip : FindNamePlaceholderSlips(name)) problems.push_back(std::move(slip));
-}
-
-// The words for the quote that nothing closes at the end of `line`.
-std::string UnclosedQuote(std::string_view line) {
-  const bool single = QuoteStateAt(line, line.size()) == QuoteState::kSingleQuoted;
-  return std::string("a ") + (single ? "' (single quote)" : "\" (double quote)") +
-         " is never closed, so it runs to the end of the line";
 }
 
 }  // namespace
@@ -153,7 +149,6 @@ std::vector<std::string> FindCommandProblems(std::string_view rawCommand,
   if (services.pathStyle == PathStyle::kPosix) {
     const ParsedCommand parsed = ParseCommandLine(expanded.command);
     if (parsed.problem) found.push_back(parsed.problem->text);
-    if (parsed.unclosedQuote) found.push_back(UnclosedQuote(expanded.command));
     if (parsed.output && kind == CommandKind::kList) {
       found.push_back("a list program's output is read by the plug-in: its names go to "
                       "standard output, so the command has no > FILE");

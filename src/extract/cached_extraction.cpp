@@ -81,11 +81,21 @@ int ExtractThroughCache(const ExtractionRequest& request, const ExtractionServic
                                                          : std::string(name.substr(0, last));
     }();
     if (!folder.empty() && services.makeFolder) services.makeFolder(folder);
+    // A copy that fails for want of room removes what it wrote, so the room
+    // is measured before it.
+    const std::optional<std::uint64_t> room =
+        folder.empty() ? std::nullopt : platform::FreeSpaceAt(folder, request.encoding);
     const int result = Deliver(request, services, cache, digest, size);
     if (failure != nullptr) {
       *failure = MemberFailure();
       failure->result = result;
-      if (result == E_ECREATE) failure->reason = "its copy in the cache could not be delivered";
+      if (result == E_ECREATE) {
+        failure->reason = "its copy in the cache could not be delivered";
+        if (room && *room < static_cast<std::uint64_t>(size)) {
+          failure->reason += "; ";
+          failure->reason += kFullDestination;
+        }
+      }
       if (result == E_EABORTED) failure->reason = "cancelled";
     }
     return result;

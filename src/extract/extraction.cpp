@@ -55,6 +55,15 @@ std::optional<std::string> WhyNotRunnable(const std::string& commandLine,
   return std::nullopt;
 }
 
+// Whether the file system of the destination has no room left. A program
+// that could not write all of its member may not say so, or say it in
+// words of its own; a full disk after its end tells it plainly.
+bool DestinationIsFull(std::string_view destName, platform::PathStyle style,
+                       platform::TextEncoding encoding) {
+  const std::string folder = FolderOf(destName, style);
+  return !folder.empty() && platform::FreeSpaceAt(folder, encoding) == std::uint64_t{0};
+}
+
 // A stopped or failed program leaves a file that is not the member:
 // whatever it wrote goes, but a file it never touched stays.
 void RemoveIfWritten(const std::string& path, platform::TextEncoding encoding,
@@ -171,6 +180,13 @@ int MakeMember(const ExtractionRequest& request,
     return E_EWRITE;
   }
   if (!platform::StateOfFile(member, request.encoding)) return E_ECREATE;
+  // A program that ignores its failed writes ends as if it made the whole
+  // member; on a full disk it most likely did not.
+  if (DestinationIsFull(request.destName, request.pathStyle, request.encoding)) {
+    RemoveIfWritten(member, request.encoding, before);
+    details.reason = std::string(kFullDestination) + ", so the member may have been cut short";
+    return E_EWRITE;
+  }
   // The last report tells the host the member's whole size; a stop asked
   // with it keeps the finished member but makes no further one.
   if (services.progress && !report()) return E_EABORTED;
@@ -178,6 +194,16 @@ int MakeMember(const ExtractionRequest& request,
 }
 
 }  // namespace
+
+void AddFullDestination(const ExtractionRequest& request, std::string& reason) {
+  if (reason.empty() || reason == "cancelled" || request.entry == nullptr ||
+      reason.find(kNoSpaceLeft) != std::string::npos ||
+      !DestinationIsFull(request.destName, request.pathStyle, request.encoding)) {
+    return;
+  }
+  reason += "; ";
+  reason += kFullDestination;
+}
 
 std::string FinalCommandLine(std::string_view command,
                              std::string_view destination,
@@ -193,6 +219,7 @@ int ExtractEntry(const ExtractionRequest& request,
   const int result = MakeMember(request, services, details, outcome);
   details.result = result;
   if (details.reason.empty()) details.reason = FailureReasonOf(result, outcome);
+  AddFullDestination(request, details.reason);
   // A program that cannot be started is most often one not installed: the
   // section may say which package brings it.
   if (result == E_ECREATE && !outcome.started && request.settings != nullptr &&

@@ -78,6 +78,17 @@ struct MemberFailure {
   std::string reason;
 };
 
+// The system's words for a full disk, and the reason's part that says the
+// destination's disk is full.
+inline constexpr std::string_view kNoSpaceLeft = "No space left on device";
+inline constexpr std::string_view kFullDestination =
+    "the destination's disk is full (No space left on device)";
+
+// Adds to the `reason` why a member was not made (empty: it was made) that
+// the destination's disk is full, when it is and the reason does not say
+// so already: a member that failed there most likely failed for that.
+void AddFullDestination(const ExtractionRequest& request, std::string& reason);
+
 // Makes the member: builds the final command line in a working copy (the
 // stored entry keeps its "fileout", so the same member can be extracted to
 // several destinations), puts in the full path of each program named
@@ -91,7 +102,9 @@ struct MemberFailure {
 // - E_EWRITE: the program exited with another status, or a signal ended it.
 //   Whatever it wrote at the destination is removed, so that no half-made
 //   member passes for a whole one; a file there that it never touched
-//   stays. With IgnoreExitCode on, the status counts for nothing.
+//   stays. With IgnoreExitCode on, the status counts for nothing. A program
+//   that ended well on a destination whose disk is then full counts so
+//   too: it most likely ignored its failed writes.
 // - E_ECREATE: the program left no file, or a command line that names a
 //   program could not start it at all: its program is nowhere (a bare name
 //   neither in the plug-in's folder nor on PATH), the system refused to

@@ -7,10 +7,21 @@ namespace {
 
 // "its program" for a single program; for a pipeline the program by its
 // place and name, so that a report says which of them failed.
+std::string Whose(const platform::ProcessOutcome& outcome, std::int32_t stage,
+                  const std::string& program) {
+  if (outcome.stageCount <= 1 || stage < 0) return "its program";
+  return "program " + std::to_string(stage + 1) + " of " + std::to_string(outcome.stageCount) +
+         " of its pipeline, " + program + ",";
+}
+
 std::string Whose(const platform::ProcessOutcome& outcome) {
-  if (outcome.stageCount <= 1 || outcome.failedStage < 0) return "its program";
-  return "program " + std::to_string(outcome.failedStage + 1) + " of " +
-         std::to_string(outcome.stageCount) + " of its pipeline, " + outcome.program + ",";
+  return Whose(outcome, outcome.failedStage, outcome.program);
+}
+
+// " ended with exit status 3", " was ended by signal 9".
+std::string HowItEnded(std::uint32_t value, std::int32_t signal) {
+  if (signal != 0) return " was ended by signal " + std::to_string(signal);
+  return " ended with exit status " + std::to_string(value);
 }
 
 }  // namespace
@@ -23,11 +34,22 @@ std::string FailureReasonOf(int result, const platform::ProcessOutcome& outcome)
       return {};
     case E_EABORTED:
       return "cancelled";
-    case E_EWRITE:
-      if (outcome.signal != 0) {
-        return Whose(outcome) + " was ended by signal " + std::to_string(outcome.signal);
+    case E_EWRITE: {
+      if (outcome.earlierFailures.empty() || outcome.failedStage < 0) {
+        return Whose(outcome) + HowItEnded(outcome.value, outcome.signal);
       }
-      return Whose(outcome) + " ended with exit status " + std::to_string(outcome.value);
+      // Each failing program, the first first: the words on standard error
+      // are most often the first one's.
+      std::string reason;
+      for (const platform::ProcessOutcome::StageEnd& stage : outcome.earlierFailures) {
+        reason += reason.empty() ? Whose(outcome, stage.stage, stage.program)
+                                 : "; program " + std::to_string(stage.stage + 1) + ", " +
+                                       stage.program + ",";
+        reason += HowItEnded(stage.value, stage.signal);
+      }
+      return reason + "; and program " + std::to_string(outcome.failedStage + 1) + ", " +
+             outcome.program + "," + HowItEnded(outcome.value, outcome.signal);
+    }
     case E_ECREATE:
       if (outcome.started) return "wrote no file";
       if (outcome.startError.empty()) return "could not be started";

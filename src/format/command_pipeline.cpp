@@ -138,8 +138,13 @@ class PipelineReader {
 ParsedCommand ParseCommandLine(std::string_view line) {
   const TokenizedLine tokenized = TokenizeCommandLine(line);
   ParsedCommand parsed;
-  parsed.unclosedQuote = tokenized.unclosedQuote;
   PipelineReader(tokenized.tokens).Read(parsed);
+  if (!parsed.problem && tokenized.unclosedQuote) {
+    const bool single = line[tokenized.quoteAt] == '\'';
+    parsed.problem = SyntaxProblem{
+        tokenized.quoteAt, std::string("a ") + (single ? "' (single quote)" : "\" (double quote)") +
+                               " is never closed, so it runs to the end of the line"};
+  }
   return parsed;
 }
 

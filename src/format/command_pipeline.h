@@ -53,16 +53,15 @@ struct ParsedCommand {
   std::optional<Redirection> output;  // > FILE, for the last program
   // The first problem found; a line with one is never run.
   std::optional<SyntaxProblem> problem;
-  // A quote that nothing closes runs to the end of the line. The line still
-  // runs, as it always did, but it is seldom what was meant.
-  bool unclosedQuote = false;
 };
 
 // Reads `line` in the Linux command syntax. Problems: a | with no program
 // on one side, a < or > without a file after it (also >> and 2>, which are
 // not supported), a second < or >, a < after the first program or a > before
-// the last one, a line of operators without a program, and more than
-// kPipelineStageLimit programs.
+// the last one, a line of operators without a program, more than
+// kPipelineStageLimit programs, and a quote that nothing closes: it would
+// take the rest of the line into one word, operators and all, so the line
+// would run as something else than it reads.
 ParsedCommand ParseCommandLine(std::string_view line);
 
 }  // namespace quendrix

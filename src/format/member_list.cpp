@@ -47,18 +47,12 @@ std::optional<std::size_t> Utf8Length(std::string_view text) {
   return characters;
 }
 
-bool IsControl(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte < 0x20 || byte == 0x7F;
-}
-
 // Why `name` cannot be a member's name; nothing when it can.
 std::optional<std::string> NameProblem(std::string_view name, const MemberNameRules& rules) {
-  bool ascii = true;
-  for (const char c : name) {
-    if (IsControl(c)) return "it holds a control character";
-    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  }
+  if (name.empty()) return "it is empty";
+  if (FirstControlCharacter(name)) return "it holds a control character";
+  const bool ascii = std::all_of(name.begin(), name.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   const std::optional<std::size_t> characters = ascii ? std::optional(name.size()) : Utf8Length(name);
   if (!characters) return "it is not UTF-8";
   if (name.front() == '/') return "it is an absolute path";
@@ -194,6 +188,18 @@ class TakenNames {
 
 }  // namespace
 
+std::optional<std::uint32_t> FirstControlCharacter(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F) return byte;
+    if (byte == 0xC2 && i + 1 < text.size()) {
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      if (next >= 0x80 && next <= 0x9F) return next;
+    }
+  }
+  return std::nullopt;
+}
+
 MemberListing ParseMemberList(std::string_view output, bool outputCut,
                               const MemberNameRules& rules) {
   MemberListing listing;
@@ -264,7 +270,7 @@ MemberListing ParseMemberList(std::string_view output, bool outputCut,
   return listing;
 }
 
-std::string ListingWarning(const MemberListing& listing) {
+std::string ListingWarning(const MemberListing& listing, std::string_view timeReach) {
   std::string warning;
   const auto add = [&warning](const std::string& sentence) {
     warning += (warning.empty() ? "" : "; ") + sentence;
@@ -278,6 +284,13 @@ std::string ListingWarning(const MemberListing& listing) {
     add(std::to_string(listing.unreadFields) +
         (listing.unreadFields == 1 ? " size or time was" : " sizes or times were") +
         " not understood and left out");
+  }
+  if (listing.timesLeftOut > 0) {
+    add(std::to_string(listing.timesLeftOut) +
+        (listing.timesLeftOut == 1 ? " listed time lies" : " listed times lie") +
+        " outside what the file manager's time field holds (" + std::string(timeReach) +
+        ") and " + (listing.timesLeftOut == 1 ? "was" : "were") +
+        " left out: those members show the file's own time");
   }
   if (listing.cut) {
     add("the list was cut after " + std::to_string(listing.members.size()) +

@@ -51,6 +51,9 @@ struct MemberListing {
   std::vector<SkippedName> skippedNames;
   // Sizes and times that could not be read; their names were taken without.
   std::size_t unreadFields = 0;
+  // Times that were read but that the hosts' time field cannot hold; the
+  // plug-in leaves them out when it fills the headers.
+  std::size_t timesLeftOut = 0;
   // The list went past kListedMemberLimit names or kListOutputLimit bytes.
   bool cut = false;
 };
@@ -66,6 +69,13 @@ struct MemberNameRules {
   std::size_t maxBytes = kListedNameLimit;
 };
 
+// The first control character of `text`, as its code point: a C0 control
+// (U+0000 to U+001F), DEL (U+007F), or a C1 control (U+0080 to U+009F, in
+// UTF-8 the two bytes C2 80 to C2 9F). A terminal acts on each of them
+// instead of showing it, so none is part of a name. Nothing when there is
+// none.
+std::optional<std::uint32_t> FirstControlCharacter(std::string_view text);
+
 // Reads what a list program printed. `outputCut` says that the program
 // printed more than the host read, so the last, unfinished line is dropped
 // and the listing counts as cut. A UTF-8 byte-order mark at the start and a
@@ -77,8 +87,9 @@ struct MemberNameRules {
 MemberListing ParseMemberList(std::string_view output, bool outputCut,
                               const MemberNameRules& rules);
 
-// One sentence about what was skipped or cut, for a log or a report; empty
-// when everything was taken.
-std::string ListingWarning(const MemberListing& listing);
+// One sentence about what was skipped, left out or cut, for a log or a
+// report; empty when everything was taken. `timeReach` says what the hosts'
+// time field holds, for the times left out.
+std::string ListingWarning(const MemberListing& listing, std::string_view timeReach = {});
 
 }  // namespace quendrix

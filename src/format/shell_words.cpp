@@ -78,9 +78,11 @@ TokenizedLine TokenizeCommandLine(std::string_view line, std::size_t maxTokens) 
         } else if (c == '\'') {
           startWord(i);
           state = QuoteState::kSingleQuoted;
+          result.quoteAt = i;
         } else if (c == '"') {
           startWord(i);
           state = QuoteState::kDoubleQuoted;
+          result.quoteAt = i;
         } else if (c == '\\') {
           startWord(i);
           // A backslash at the very end has nothing to escape and stays.

@@ -33,6 +33,8 @@ struct TokenizedLine {
   std::vector<CommandToken> tokens;
   // A quote that nothing closes runs to the end of the line.
   bool unclosedQuote = false;
+  // Where the last quote opened: with unclosedQuote, the one never closed.
+  std::size_t quoteAt = 0;
 };
 
 // Splits a command line into words and operators: blanks (space, tab,

@@ -188,6 +188,18 @@ struct ProcessOutcome {
   std::int32_t failedStage = -1;
   // The program of `failedStage` as it was to be started.
   std::string program;
+  // The programs of a pipeline before `failedStage` that failed too, from
+  // the left, each with its status or signal. A program that fails early
+  // leaves those after it little to read, so that they often fail after
+  // it: the words on the shared standard error are most often the first
+  // one's.
+  struct StageEnd {
+    std::int32_t stage = 0;
+    std::string program;
+    std::uint32_t value = 0;
+    std::int32_t signal = 0;
+  };
+  std::vector<StageEnd> earlierFailures;
   // Why nothing could be started, in the system's words ("No such file or
   // directory"), or what keeps the line from running at all; empty when the
   // programs started.
@@ -421,7 +433,8 @@ bool RenameReplacing(const std::string& from, const std::string& to,
 // Sets the file's last-write time to now; false when it cannot be set.
 bool TouchFile(const std::string& path, TextEncoding encoding = TextEncoding::kSystem);
 
-// The bytes free for this user on the file system of `path`.
+// The bytes free for this user on the file system of `path`; nothing when
+// the file system does not tell.
 std::optional<std::uint64_t> FreeSpaceAt(const std::string& path,
                                          TextEncoding encoding = TextEncoding::kSystem);
 

@@ -76,29 +76,37 @@ void NameForTheHost(MemberListing& listing, PathStyle style, TextEncoding encodi
 // The FileTime of every member whose list gave a time. A local time is
 // placed by the time zone's rules, which cost a few microseconds a call on
 // Linux; members of one list mostly share their hours, so each hour of a day
-// is placed once and its offset used for every time within it.
-std::vector<std::uint32_t> HeaderTimesOf(const MemberListing& listing) {
+// is placed once and its offset used for every time within it. A time that
+// FileTime cannot hold (see HeaderTimeReach) is left out, so that its member
+// carries the file's own time as an unlisted one does, and counted.
+std::vector<std::uint32_t> HeaderTimesOf(MemberListing& listing) {
   std::vector<std::uint32_t> times(listing.members.size(), 0);
-  std::unordered_map<std::int64_t, std::int64_t> offsetOfHour;
+  std::unordered_map<std::int64_t, std::optional<std::int64_t>> offsetOfHour;
   for (std::size_t i = 0; i < listing.members.size(); ++i) {
-    const std::optional<ListedTime>& time = listing.members[i].time;
+    std::optional<ListedTime>& time = listing.members[i].time;
     if (!time) continue;
+    std::optional<std::uint32_t> held;
     if constexpr (platform::kHeaderTimeKind == platform::HeaderTimeKind::kDosDateTime) {
-      times[i] = HeaderTimeOf(*time);
+      held = HeaderTimeOf(*time);
     } else {
       const std::int64_t asIfUtc = DaysFromCivil(time->year, time->month, time->day) * 86400 +
                                    time->hour * 3600 + time->minute * 60 + time->second;
-      const std::int64_t hour = asIfUtc / 3600;
+      const std::int64_t hour = asIfUtc / 3600 - (asIfUtc % 3600 < 0 ? 1 : 0);
       auto offset = offsetOfHour.find(hour);
       if (offset == offsetOfHour.end()) {
-        ListedTime start = *time;
-        start.minute = 0;
-        start.second = 0;
-        const std::int64_t placed = static_cast<std::int32_t>(HeaderTimeOf(start));
-        offset = offsetOfHour.emplace(hour, hour * 3600 - placed).first;
+        const platform::CalendarTime start{time->year, time->month, time->day, time->hour, 0, 0};
+        const std::optional<std::int64_t> placed = platform::UnixSecondsOfLocalTime(start);
+        offset = offsetOfHour
+                     .emplace(hour, placed ? std::optional(hour * 3600 - *placed) : std::nullopt)
+                     .first;
       }
-      const std::int64_t seconds = asIfUtc - offset->second;
-      times[i] = seconds >= 0 ? static_cast<std::uint32_t>(seconds) : 0u;
+      if (offset->second) held = HeaderTimeOfUnixSeconds(asIfUtc - *offset->second);
+    }
+    if (held) {
+      times[i] = *held;
+    } else {
+      time.reset();
+      ++listing.timesLeftOut;
     }
   }
   return times;
@@ -176,8 +184,8 @@ std::shared_ptr<const Listing> Plugin::ListingOf(const Session& session, std::st
   auto listing = std::make_shared<Listing>();
   listing->members = ParseMemberList(captured.output, captured.cut, nameRules);
   NameForTheHost(listing->members, services.pathStyle, session.encoding);
-  listing->warning = ListingWarning(listing->members);
   listing->headerTimes = HeaderTimesOf(listing->members);
+  listing->warning = ListingWarning(listing->members, HeaderTimeReach());
   if (!listing->warning.empty()) writeLog("list: " + listing->warning);
   if (state) lists_.Keep(std::move(key), listing);
   return listing;

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "format/member_list.h"
 #include "platform/platform.h"
@@ -17,18 +19,29 @@ std::uint32_t PackDosDateTime(std::int32_t day, std::int32_t month,
                               std::int32_t year, std::int32_t hour,
                               std::int32_t minute, std::int32_t second);
 
+// What the header's FileTime holds on this platform, in words: a DOS date
+// on Windows reaches from 1980 to 2107; elsewhere the unsigned seconds
+// since 1970 that the hosts read reach 2106-02-07 06:28:15 UTC.
+std::string_view HeaderTimeReach();
+
 // The FileTime value this platform's hosts expect for every member of the
 // archive at `archivePath`: on Windows the packed local last-write time
 // (0x88000000, the packing of all-zero components, when the file cannot be
-// read); elsewhere the last-write time in seconds since 1970 (0 when the
-// file cannot be read). The path is written in `encoding`.
+// read or its year lies outside the DOS date's); elsewhere the last-write
+// time in seconds since 1970 (0 when the file cannot be read or its time
+// lies outside HeaderTimeReach). The path is written in `encoding`.
 std::uint32_t ArchiveHeaderTime(
     const std::string& archivePath,
     platform::TextEncoding encoding = platform::TextEncoding::kSystem);
 
 // The FileTime value this platform's hosts expect for a member whose list
 // gave it the local time `time`: packed on Windows, seconds since 1970
-// elsewhere (0 when the system cannot place the time).
-std::uint32_t HeaderTimeOf(const ListedTime& time);
+// elsewhere. Nothing when FileTime cannot hold it (see HeaderTimeReach) or
+// the system cannot place it.
+std::optional<std::uint32_t> HeaderTimeOf(const ListedTime& time);
+
+// Seconds since 1970 as FileTime holds them where hosts read it so;
+// nothing outside HeaderTimeReach.
+std::optional<std::uint32_t> HeaderTimeOfUnixSeconds(std::int64_t seconds);
 
 }  // namespace quendrix

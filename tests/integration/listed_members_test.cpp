@@ -104,6 +104,51 @@ TEST_F(ListedMembersTest, ComeAfterTheNumberedOnesWithTheirFoldersSizesAndTimes)
   EXPECT_EQ(headers[2].time, stamp);
 }
 
+// The header's FileTime holds a DOS date on Windows (1980 to 2107) and
+// unsigned seconds since 1970 on Linux (up to 2106-02-07).
+// A listed time outside what it holds is left out, so the member carries
+// the file's own time as an unlisted one does, and the warning counts it.
+TEST_F(ListedMembersTest, TimesTheHeaderCannotHoldAreLeftOutAndCounted) {
+  struct Case {
+    const char* time;
+    bool held;
+  };
+  const Case cases[] = {
+      {"2024-03-15 13:45:59", true},
+      {"1975-06-01 12:00:00", !kWindows},
+      {"2050-06-01 12:00:00", true},
+      {"1960-06-01 12:00:00", false},
+      {"2110-06-01 12:00:00", false},
+  };
+  std::string list = "none\n";
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    list += "m" + std::to_string(i) + "\t1\t" + cases[i].time + "\n";
+  }
+  WriteFile(list_, list);
+  const LoadedPlugin plugin(Section());
+  const std::vector<ListedHeader> headers = Headers(plugin);
+  ASSERT_EQ(headers.size(), std::size(cases) + 1);
+  const std::int32_t own = headers[0].time;  // "none" lists no time
+  std::size_t leftOut = 0;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::uint32_t time = static_cast<std::uint32_t>(headers[i + 1].time);
+    const int year =
+        kWindows ? static_cast<int>(time >> 25) + 1980
+                 : static_cast<int>(platform::LocalCalendarTime(std::int64_t{time}).year);
+    if (cases[i].held) {
+      EXPECT_EQ(std::to_string(year), std::string(cases[i].time, 4)) << cases[i].time;
+    } else {
+      EXPECT_EQ(headers[i + 1].time, own) << cases[i].time;
+      ++leftOut;
+    }
+  }
+  ASSERT_NE(plugin.Open(archive_).handle, nullptr);
+  EXPECT_NE(plugin.ListWarningText().find(std::to_string(leftOut) + " listed times lie outside"),
+            std::string::npos)
+      << plugin.ListWarningText();
+  plugin.Close();
+}
+
 TEST_F(ListedMembersTest, AreMadeByExtractIntoFoldersMadeForThem) {
   WriteFile(list_, "a.txt\ndocs/sub/note.txt\n");
   Source("a.txt", "first\n");
@@ -186,6 +231,8 @@ TEST_F(ListedMembersTest, NamesAreCheckedAndOnlySafeOnesTaken) {
                       "/etc/passwd\n"
                       "a//b\n"
                       "bad\xFFutf8\n"
+                      "/\n"
+                      "c1\xC2\x85" "control\n"
                       "ok one\n";
   if (!kWindows) names += "back\\slash\n";
   WriteFile(list_, names);

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/case_name.h"
@@ -104,13 +105,19 @@ TEST(PipelineTest, KeepsWhereEachProgramStands) {
             "\"b\"");
 }
 
-TEST(PipelineTest, AnUnclosedQuoteIsToldButRuns) {
-  const ParsedCommand parsed = ParseCommandLine("tool 'a > b");
-  EXPECT_TRUE(parsed.unclosedQuote);
-  EXPECT_FALSE(parsed.problem);
-  ASSERT_EQ(parsed.stages.size(), 1u);
-  EXPECT_EQ(parsed.stages[0].arguments, (std::vector<std::string>{"tool", "a > b"}));
-  EXPECT_FALSE(parsed.output);
+TEST(PipelineTest, AnUnclosedQuoteIsAProblem) {
+  // The quote runs to the end of the line and takes the > into its word, so
+  // the line would run as something else than it reads.
+  for (const auto& [line, words, at] :
+       {std::tuple{"tool 'a > b", "' (single quote)", 5u},
+        std::tuple{"tool a | other \"b > c", "\" (double quote)", 15u}}) {
+    const ParsedCommand parsed = ParseCommandLine(line);
+    ASSERT_TRUE(parsed.problem) << line;
+    EXPECT_EQ(parsed.problem->text,
+              std::string("a ") + words + " is never closed, so it runs to the end of the line")
+        << line;
+    EXPECT_EQ(parsed.problem->position, at) << line;
+  }
 }
 
 }  // namespace

@@ -57,7 +57,13 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{"FolderThenFile", "a/b\na\n", false, {"a/b"}, 1},
         ListCase{"BackslashOnLinuxIsACharacter", "a\\b\n", false, {"a\\b"}, 0},
         ListCase{"WindowsForbidden", "a\\..\\x\nc:x\nq?\nok\n", true, {"ok"}, 3},
-        ListCase{"EmptyNameWithFields", "\t12\n", false, {}, 1}),
+        ListCase{"EmptyNameWithFields", "\t12\n", false, {}, 1},
+        // A line of slashes alone names nothing, not even a folder.
+        ListCase{"SlashesAlone", "/\n//\n/\t1\nok\n", false, {"ok"}, 3},
+        // C1 controls (U+0080 to U+009F) are control characters too: a
+        // terminal acts on them as on C0 ones. U+00A0 is a character.
+        ListCase{"C1ControlCharacters", "a\xC2\x85z\nb\xC2\x9B\n\xC2\x80\nkeep\xC2\xA0\n", false,
+                 {"keep\xC2\xA0"}, 3}),
     testing::CaseName());
 
 TEST(MemberListTest, ReadsSizesAndTimesWhereTheyAreWritten) {

@@ -234,6 +234,9 @@ TEST(RulesCheckTest, FindsEachProblemAtItsLine) {
       // Member names.
       {"a control character in a name", kPosix, Txt("command1=sort -o fileout filein\nfileout1=a\tb\n"),
        {{3, "txt", "fileout1: the name holds a control character (\\t)"}}},
+      {"a C1 control character in a name", kPosix,
+       Txt("command1=sort -o fileout filein\nfileout1=a\xC2\x85" "b\n"),
+       {{3, "txt", "fileout1: the name holds a control character (U+0085)"}}},
       {"a character Windows names cannot hold", kWindows,
        Txt("command1=C:\\tools\\conv.exe \"filein\" \"fileout\"\nfileout1=a:b\n"),
        {{3, "txt", "the name holds :, which no Windows file name may hold"}}},

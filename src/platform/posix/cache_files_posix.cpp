@@ -193,7 +193,11 @@ bool TouchFile(const std::string& path, TextEncoding /*encoding*/) {
 std::optional<std::uint64_t> FreeSpaceAt(const std::string& path, TextEncoding /*encoding*/) {
   struct statvfs info {};
   if (statvfs(path.c_str(), &info) != 0) return std::nullopt;
-  return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+  // A file system that tells no size (many FUSE ones) tells no free space
+  // either. The blocks kept for root are root's to use.
+  if (info.f_blocks == 0) return std::nullopt;
+  const auto blocks = geteuid() == 0 ? info.f_bfree : info.f_bavail;
+  return static_cast<std::uint64_t>(blocks) * info.f_frsize;
 }
 
 std::optional<std::string> MakePrivateFolder(const std::string& path, TextEncoding encoding) {

@@ -155,17 +155,24 @@ bool StageFailed(const std::vector<ProcessOutcome>& ends, std::size_t stage) {
 }
 
 // How a pipeline ended, from how each of its programs ended: a failure when
-// any failed, told by the last of those, as the shell's pipefail does.
+// any failed, told by the last of those, as the shell's pipefail does, with
+// the ones before it that failed too.
 ProcessOutcome PipelineOutcome(const std::vector<ProcessOutcome>& ends,
                                const std::vector<std::string>& programs) {
-  for (std::size_t stage = ends.size(); stage-- > 0;) {
+  std::vector<ProcessOutcome::StageEnd> failures;
+  for (std::size_t stage = 0; stage < ends.size(); ++stage) {
     if (!StageFailed(ends, stage)) continue;
-    ProcessOutcome outcome = ends[stage];
-    outcome.failedStage = static_cast<std::int32_t>(stage);
-    outcome.program = programs[stage];
-    return outcome;
+    failures.push_back({static_cast<std::int32_t>(stage), programs[stage], ends[stage].value,
+                        ends[stage].signal});
   }
-  return ends.back();
+  if (failures.empty()) return ends.back();
+  const auto last = static_cast<std::size_t>(failures.back().stage);
+  ProcessOutcome outcome = ends[last];
+  outcome.failedStage = failures.back().stage;
+  outcome.program = programs[last];
+  failures.pop_back();
+  outcome.earlierFailures = std::move(failures);
+  return outcome;
 }
 
 // Reaps every program of a pipeline that has ended.

@@ -578,6 +578,35 @@ TEST_F(HostListedTest, ListShowsFoldersSizesAndWhatWasSkipped) {
   EXPECT_TRUE(Contains(run.err, "1 listed name was skipped")) << run.err;
 }
 
+// A listed time that the header's time field holds is shown as listed, one
+// it cannot hold gives way to the file's own time, alike in the table, the
+// JSON and mc's listing, each with the warning that counts them.
+TEST_F(HostListedTest, EveryListShowsTheSameTimes) {
+  WriteFile(work_.path() / "names.txt",
+            "late.txt\t3\t2050-06-01 10:00:00\nearly.txt\t3\t1960-06-01 10:00:00\n");
+  ASSERT_TRUE(platform::SetFileModifiedUnixSeconds(archive_, 981173106));  // 2001-02-03
+  const char* const warning = "1 listed time lies outside what the file manager's time field";
+  const HostRun table = Run({"list", archive_});
+  EXPECT_TRUE(Contains(table.out, "2050-06-01 10:00  late.txt")) << table.out;
+  EXPECT_TRUE(Contains(table.out, "2001-02-0")) << table.out;
+  EXPECT_FALSE(Contains(table.out, "1960")) << table.out;
+  EXPECT_FALSE(Contains(table.out, "1970")) << table.out;
+  EXPECT_TRUE(Contains(table.err, warning)) << table.err;
+
+  const HostRun json = Run({"list", "--json", archive_});
+  EXPECT_TRUE(Contains(json.out, "\"time\": \"2050-06-01 10:00\"")) << json.out;
+  EXPECT_TRUE(Contains(json.out, "\"time\": \"2001-02-0")) << json.out;
+  EXPECT_FALSE(Contains(json.out, "\"fileTime\": -")) << json.out;
+  EXPECT_TRUE(Contains(json.err, warning)) << json.err;
+
+  if (platform::kPathStyle == platform::PathStyle::kWindows) return;  // mc runs on POSIX
+  const HostRun mc = Run({"mc", "list", archive_});
+  EXPECT_TRUE(Contains(mc.out, "06-01-2050 10:00:00 ./late.txt")) << mc.out;
+  EXPECT_TRUE(Contains(mc.out, "-2001 ")) << mc.out;
+  EXPECT_FALSE(Contains(mc.out, "1970")) << mc.out;
+  EXPECT_TRUE(Contains(mc.err, warning)) << mc.err;
+}
+
 TEST_F(HostListedTest, ExtractMakesTheMembersInTheirFolders) {
   const HostRun run = Run({"extract", archive_, "-C", out_.str()});
   EXPECT_EQ(run.code, 0) << run.out << run.err;

@@ -184,10 +184,21 @@ TEST_F(SetupDoubleCmdTest, KeepsTheFormOfOtherFiles) {
        "    <WcxPlugins>\n" + PackerEntryXml("pdf", p) +
            "    </WcxPlugins>\n  </Plugins>\n</doublecmd>\n",
        ""},
-      {"no list", "<doublecmd>\n  <Other/>\n</doublecmd>",
+      // What setup made to hold its entries goes with them.
+      {"no plug-ins", "<doublecmd>\n  <Other/>\n</doublecmd>",
        "<doublecmd>\n  <Other/>\n  <Plugins>\n    <WcxPlugins>\n" + PackerEntryXml("pdf", p) +
            "    </WcxPlugins>\n  </Plugins>\n</doublecmd>",
-       "<doublecmd>\n  <Other/>\n  <Plugins>\n    <WcxPlugins/>\n  </Plugins>\n</doublecmd>"},
+       ""},
+      {"plug-ins but no packer list",
+       "<doublecmd>\n  <Plugins>\n    <WdxPlugins/>\n  </Plugins>\n</doublecmd>\n",
+       "<doublecmd>\n  <Plugins>\n    <WdxPlugins/>\n    <WcxPlugins>\n" +
+           PackerEntryXml("pdf", p) + "    </WcxPlugins>\n  </Plugins>\n</doublecmd>\n",
+       ""},
+      {"no plug-ins, one line", "<doublecmd><Other/></doublecmd>",
+       "<doublecmd><Other/><Plugins><WcxPlugins><WcxPlugin Enabled=\"True\"><ArchiveExt>pdf"
+       "</ArchiveExt><Path>" + p + "</Path><Flags>448</Flags></WcxPlugin></WcxPlugins>"
+       "</Plugins></doublecmd>",
+       ""},
       {"CR LF lines, a byte-order mark, a comment",
        "\xEF\xBB\xBF<doublecmd>\r\n  <!-- mine -->\r\n  <Plugins>\r\n    <WcxPlugins>\r\n"
        "    </WcxPlugins>\r\n  </Plugins>\r\n</doublecmd>\r\n",
@@ -208,6 +219,94 @@ TEST_F(SetupDoubleCmdTest, KeepsTheFormOfOtherFiles) {
     const SetupRun undone = SetupFor("doublecmd", {"--undo"});
     ASSERT_EQ(undone.code, 0) << undone.err;
     EXPECT_EQ(ReadFile(settings), c.undone.empty() ? c.file : c.undone);
+  }
+}
+
+// The list that setup made stays when the file changed otherwise meanwhile:
+// Double Commander then wrote it, and may hold it as its own.
+TEST_F(SetupDoubleCmdTest, KeepsTheListItMadeWhenTheFileChangedSince) {
+  WriteRules("[pdf]\ncommand1=a filein fileout\nfileout1=b\n");
+  const std::string settings = places_.doubleCommanderSettings;
+  WriteFile(settings, "<doublecmd>\n  <Other/>\n</doublecmd>\n");
+  ASSERT_EQ(SetupFor("doublecmd").code, 0);
+  std::string changed = ReadFile(settings);
+  changed.replace(changed.find("<Other/>"), 8, "<Other>1</Other>");
+  WriteFile(settings, changed);
+  ASSERT_EQ(SetupFor("doublecmd", {"--undo"}).code, 0);
+  EXPECT_EQ(ReadFile(settings),
+            "<doublecmd>\n  <Other>1</Other>\n  <Plugins>\n    <WcxPlugins/>\n  </Plugins>\n"
+            "</doublecmd>\n");
+}
+
+// A file its owner made read-only is not replaced: setup refuses before it
+// changes anything, --dry-run and --undo alike, and goes on once it is
+// writable again. A run with nothing to change needs no refusal.
+TEST_F(SetupDoubleCmdTest, RefusesAReadOnlyFileBeforeChangingAnything) {
+  const std::string original = SetupFixture("doublecmd.xml");
+  const std::string settings = places_.doubleCommanderSettings;
+  const std::string backup = host::BackupPathOf(settings);
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read;
+  const auto expectRefused = [&](const char* option, const std::string& content) {
+    SCOPED_TRACE(option);
+    const SetupRun refused = SetupFor("doublecmd", {option});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_TRUE(Has(refused.err, settings + " is left as it is: it is read-only")) << refused.err;
+    EXPECT_EQ(ReadFile(settings), content);
+    EXPECT_EQ(fs::status(settings).permissions() & fs::perms::all, readOnly);
+  };
+  WriteFile(settings, original);
+  fs::permissions(settings, readOnly);
+  expectRefused("", original);
+  expectRefused("--dry-run", original);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(backup)));
+  EXPECT_EQ(SetupFor("doublecmd", {"--undo"}).code, 0) << "nothing to undo needs no refusal";
+
+  fs::permissions(settings, fs::perms::owner_write, fs::perm_options::add);
+  ASSERT_EQ(SetupFor("doublecmd").code, 0);
+  const std::string added = ReadFile(settings);
+  fs::permissions(settings, readOnly);
+  EXPECT_EQ(SetupFor("doublecmd").code, 0) << "nothing to change needs no refusal";
+  expectRefused("--undo", added);
+  EXPECT_EQ(ReadFile(backup), original);
+
+  fs::permissions(settings, fs::perms::owner_write, fs::perm_options::add);
+  ASSERT_EQ(SetupFor("doublecmd", {"--undo"}).code, 0);
+  EXPECT_EQ(ReadFile(settings), original);
+}
+
+// The backup is a file of setup's own: a link at its name is replaced, never
+// written through, and a backup left read-only is replaced too. Each backup
+// is one its owner can write, so that a later setup can replace it.
+TEST_F(SetupDoubleCmdTest, WritesItsBackupAsAFileOfItsOwn) {
+  const std::string original = SetupFixture("doublecmd.xml");
+  const std::string settings = places_.doubleCommanderSettings;
+  const std::string backup = host::BackupPathOf(settings);
+  const TempDir elsewhere;
+  const fs::path victim = elsewhere.path() / "victim";
+  for (const char* left : {"a link", "a dangling link", "a read-only backup"}) {
+    SCOPED_TRACE(left);
+    fs::remove(backup);
+    WriteFile(settings, original);
+    fs::permissions(settings, fs::perms::owner_read | fs::perms::owner_write);
+    WriteFile(victim, "not the backup's to change\n");
+    if (std::string_view(left) == "a link") fs::create_symlink(victim, backup);
+    if (std::string_view(left) == "a dangling link") {
+      fs::create_symlink(elsewhere.path() / "nothing", backup);
+    }
+    if (std::string_view(left) == "a read-only backup") {
+      WriteFile(backup, "an older backup\n");
+      fs::permissions(backup, fs::perms::owner_read);
+    }
+    const SetupRun added = SetupFor("doublecmd");
+    ASSERT_EQ(added.code, 0) << added.err;
+    EXPECT_EQ(ReadFile(victim), "not the backup's to change\n");
+    EXPECT_FALSE(fs::exists(elsewhere.path() / "nothing"));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(backup)));
+    EXPECT_EQ(ReadFile(backup), original);
+    EXPECT_EQ(fs::status(backup).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(SetupFor("doublecmd", {"--undo"}).code, 0);
+    EXPECT_EQ(ReadFile(settings), original);
   }
 }
 

@@ -28,6 +28,25 @@ class SetupMcTest : public SetupTest {
   }
 };
 
+// A read-only mc.ext.ini is left as it is, with no backup made, for a
+// setup and an undo alike.
+TEST_F(SetupMcTest, RefusesAReadOnlyFileBeforeChangingAnything) {
+  WriteFile(places_.mcSystemFiles[0], SetupFixture("mc.ext.ini"));
+  const std::string user = places_.mcUserFile;
+  ASSERT_EQ(SetupFor("mc").code, 0);
+  WriteRules("[odt]\ncommand1=a filein fileout\nfileout1=b\n");
+  const std::string added = ReadFile(user);
+  fs::permissions(user, fs::perms::owner_read);
+  for (const char* option : {"", "--undo"}) {
+    SCOPED_TRACE(option);
+    const SetupRun refused = SetupFor("mc", {option});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_TRUE(Contains(refused.err, user + " is left as it is: it is read-only")) << refused.err;
+    EXPECT_EQ(ReadFile(user), added);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(host::BackupPathOf(user))));
+  }
+}
+
 TEST_F(SetupMcTest, MakesTheUsersFileFromMcsOwnAndUndoesToNoFile) {
   const std::string system = SetupFixture("mc.ext.ini");
   WriteFile(places_.mcSystemFiles[0], system);

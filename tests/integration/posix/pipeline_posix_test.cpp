@@ -121,6 +121,13 @@ INSTANTIATE_TEST_SUITE_P(
         PipelineMemberCase{"LastOfThreeFails",
                            "H --cat A < filein | H --cat B | H --cat C --exit 5 > fileout",
                            E_EWRITE, std::nullopt, "program 3 of 3 of its pipeline, "},
+        // A program that fails early leaves those after it little to read, so
+        // they may fail too: each failing program is named, the first first,
+        // since the words on standard error are most often its.
+        PipelineMemberCase{"FirstAndLastOfThreeFail",
+                           "H --cat A --exit 3 < filein | H --cat B | H --cat C --exit 5 > fileout",
+                           E_EWRITE, std::nullopt,
+                           "ended with exit status 3; and program 3, "},
         PipelineMemberCase{"OutputIntoAnotherFile", "H --print x > filein.copy", E_ECREATE,
                            std::nullopt, "the command cannot run: its > writes into "},
         PipelineMemberCase{"OutputWithoutAFile", "H --print x >", E_ECREATE, std::nullopt,
@@ -129,6 +136,10 @@ INSTANTIATE_TEST_SUITE_P(
                            "the command cannot run: | has no program before it"},
         PipelineMemberCase{"SixtyFourStages", Stages(64), E_ECREATE, std::nullopt,
                            "the command cannot run: a pipeline may join at most 16 programs"},
+        // A quote that nothing closes takes the rest of the line, > fileout
+        // included, into one word: such a line is not run.
+        PipelineMemberCase{"UnclosedQuote", "H --print 'x > fileout", E_ECREATE, std::nullopt,
+                           "the command cannot run: a ' (single quote) is never closed"},
         PipelineMemberCase{"ErrorRedirection", "H 2>/dev/null > fileout", E_ECREATE,
                            std::nullopt, "the command cannot run: 2> is not supported"},
         PipelineMemberCase{"UnreadableInput", "H --cat A < /nonexistent/x > fileout", E_ECREATE,
