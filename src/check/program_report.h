@@ -16,7 +16,7 @@ namespace quendrix {
 ProgramLookup CachedProgramLookup(const CheckServices& services);
 
 // Where a bare name was looked for, for a report: "neither in the plug-in's
-// folder (DIR) nor on PATH (/usr/bin:/bin)".
+// folder (DIR) nor in its recipes/ nor on PATH (/usr/bin:/bin)".
 std::string WhereBareNamesAreLooked(const CheckServices& services);
 
 // One program of a command as `explain` shows it: its path and how it was
