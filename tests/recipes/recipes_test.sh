@@ -19,11 +19,13 @@ source_dir=$3
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 
-# The rules next to a copy of the plug-in come first; the user's folders
-# point into the test's own, so nothing of whoever runs it is read or kept.
+# The rules next to a copy of the plug-in come first, with the recipes'
+# scripts in its recipes/ as installed; the user's folders point into the
+# test's own, so nothing of whoever runs it is read or kept.
 mkdir -p "$dir/plugin" "$dir/samples" "$dir/out" "$dir/damaged"
 cp "$plugin" "$dir/plugin/quendrix.wcx"
 cp "$source_dir/examples/quendrix.ini" "$dir/plugin/quendrix.ini"
+cp -R "$source_dir/examples/recipes" "$dir/plugin/recipes"
 export XDG_CONFIG_HOME=$dir/config XDG_CACHE_HOME=$dir/cache
 # The recipes are written for Debian's programs: copies of this machine's
 # own that come first on PATH (a Python version manager's shims, say) are
@@ -285,12 +287,17 @@ group_deb() {
   printf 'Package: demo\nVersion: 1.0\nArchitecture: all\nMaintainer: T <t@example.org>\nDescription: a demo\n' >"$p/DEBIAN/control"
   printf 'hello deb\n' >"$p/usr/share/demo/a b/file one.txt"
   printf 'doc\n' >"$p/usr/share/doc/demo/README"
+  # A link within the package is a member with the content it leads to;
+  # one that leads out of the package is none.
   ln -s "a b/file one.txt" "$p/usr/share/demo/link"
+  ln -s /etc/hostname "$p/usr/share/demo/outside"
   dpkg-deb --root-owner-group -Zgzip --build "$p" "$S/demo.deb" >/dev/null || { fail "dpkg-deb --build"; return; }
-  members "$S/demo.deb" demo.control.txt demo.files.txt "usr/share/demo/a b/file one.txt" usr/share/doc/demo/README || return
+  members "$S/demo.deb" demo.control.txt demo.files.txt "usr/share/demo/a b/file one.txt" \
+    usr/share/demo/link usr/share/doc/demo/README || return
   m=$(made "$S/demo.deb" demo.control.txt) && has "$m" "Package: demo"
   m=$(made "$S/demo.deb" demo.files.txt) && has "$m" "./usr/share/demo/a b/file one.txt"
   m=$(made "$S/demo.deb" "usr/share/demo/a b/file one.txt") && same "$m" "$p/usr/share/demo/a b/file one.txt"
+  m=$(made "$S/demo.deb" usr/share/demo/link) && same "$m" "$p/usr/share/demo/a b/file one.txt"
   m=$(made "$S/demo.deb" usr/share/doc/demo/README) && same "$m" "$p/usr/share/doc/demo/README"
   cut_to "$S/demo.deb" 50 "$S/damaged.deb"
   damaged "$S/damaged.deb"
