@@ -83,7 +83,7 @@ std::string DescribeProgram(const ProgramChoice& program, const CheckServices& s
       return program.path + " (in the plug-in's recipes folder)";
     case ProgramSource::kSearchPath:
       return program.path + " (on " + std::string(SearchPathName(services.pathStyle)) +
-             "; the plug-in's folder has none)";
+             "; neither the plug-in's folder nor its recipes folder has it)";
     case ProgramSource::kNotFound:
       return program.name + ": none, " + WhereBareNamesAreLooked(services);
     case ProgramSource::kAsWritten:

@@ -20,7 +20,8 @@ ProgramLookup CachedProgramLookup(const CheckServices& services);
 std::string WhereBareNamesAreLooked(const CheckServices& services);
 
 // One program of a command as `explain` shows it: its path and how it was
-// found ("/usr/bin/pdftotext (on PATH; the plug-in's folder has none)"), or
+// found ("/usr/bin/pdftotext (on PATH; neither the plug-in's folder nor its
+// recipes folder has it)"), or
 // why there is none.
 std::string DescribeProgram(const ProgramChoice& program, const CheckServices& services);
 

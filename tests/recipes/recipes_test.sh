@@ -33,37 +33,10 @@ export XDG_CONFIG_HOME=$dir/config XDG_CACHE_HOME=$dir/cache
 export PATH=/usr/bin:/bin:$PATH
 S=$dir/samples
 
-passed=0
-failed=0
-skipped_groups=()
-group=""
+source "$source_dir/tests/recipes/checks.sh"
 
 q() { "$quendrix" --plugin "$dir/plugin/quendrix.wcx" "$@"; }
-pass() { passed=$((passed + 1)); }
-fail() {
-  failed=$((failed + 1))
-  echo "FAILED [$group] $*"
-}
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
-
-# group NAME PROGRAM...: starts a group, or skips it when a program its
-# recipes or its samples need is missing.
-group() {
-  group=${1%% (*}
-  local title=$1
-  shift
-  local program missing=()
-  for program in "$@"; do
-    command -v "$program" >/dev/null 2>&1 || missing+=("$program")
-  done
-  if ((${#missing[@]} > 0)); then
-    echo "SKIPPED group $title: ${missing[*]} not installed (scripts/setup.sh installs them)"
-    skipped_groups+=("$title: ${missing[*]} missing")
-    group=""
-    return 1
-  fi
-  echo "--- $title"
-}
 
 # A member name as a pattern of `quendrix extract`, which takes * ? [ ] as
 # wildcards.
@@ -209,11 +182,6 @@ damaged() {
   if [[ $code != 1 || -n $left ]] || grep -q '^made' "$dir/damaged.log"; then
     fail "damaged ${file##*/}: not every member failed (exit $code${left:+, left $left}): $(cat "$dir/damaged.log")"
   else pass; fi
-}
-
-# A sample cut to a part of its length.
-cut_to() { # FILE PERCENT NEW
-  head -c $(($(stat -c %s "$1") * $2 / 100)) "$1" >"$3"
 }
 
 # ---------------------------------------------------------------------------
@@ -786,12 +754,4 @@ echo
 echo "The time each member took (one quendrix extract each, the file's list program included; (list) is a quendrix list of the file):"
 awk -F'\t' '{ printf "  %-34s %-26s %-38s %6d ms\n", $1, $2, $3, $4 }' "$dir/times"
 echo "in all $(($(now_ms) - began)) ms"
-echo
-if ((${#skipped_groups[@]} > 0)); then
-  echo "Skipped groups, not shown to work here:"
-  printf '  %s\n' "${skipped_groups[@]}"
-fi
-echo "recipes: $passed passed, $failed failed, ${#skipped_groups[@]} skipped"
-if ((failed > 0)); then exit 1; fi
-if ((${#skipped_groups[@]} > 0)); then exit 77; fi
-exit 0
+finish recipes

@@ -20,31 +20,7 @@ trap 'rm -rf "$dir"' EXIT
 export TZ=UTC LC_ALL=C.UTF-8 PATH=/usr/bin:/bin
 T='2021-03-04 05:06:08'
 
-passed=0
-failed=0
-skipped_groups=()
-group=""
-pass() { passed=$((passed + 1)); }
-fail() {
-  failed=$((failed + 1))
-  echo "FAILED [$group] $*"
-}
-
-# group NAME PROGRAM...: starts a group, or skips it when a program is missing.
-group() {
-  group=$1
-  shift
-  local program missing=()
-  for program in "$@"; do
-    command -v "$program" >/dev/null 2>&1 || missing+=("$program")
-  done
-  if ((${#missing[@]} > 0)); then
-    echo "SKIPPED group $group: ${missing[*]} not installed (scripts/setup.sh installs them)"
-    skipped_groups+=("$group: ${missing[*]} missing")
-    return 1
-  fi
-  echo "--- $group"
-}
+source "$source_dir/tests/recipes/checks.sh"
 
 # run STATUS SCRIPT ARG...: the script ends with STATUS; its output is in
 # $dir/out, its messages in $dir/err.
@@ -90,10 +66,6 @@ magic() { # FILE HEX: the file begins with these bytes
   local got
   got=$(od -An -tx1 -N $((${#2} / 2)) "$1" | tr -d ' \n')
   if [[ $got == "$2" ]]; then pass; else fail "${1##*/} begins with $got, not $2"; fi
-}
-
-cut_to() { # FILE PERCENT NEW
-  head -c $(($(stat -c %s "$1") * $2 / 100)) "$1" >"$3"
 }
 
 # ---------------------------------------------------------------------------
@@ -456,12 +428,4 @@ for each in usage tar 7z pdf sqlite csv mail font; do
   "group_$each"
 done
 
-echo
-if ((${#skipped_groups[@]} > 0)); then
-  echo "Skipped groups, not shown to work here:"
-  printf '  %s\n' "${skipped_groups[@]}"
-fi
-echo "recipe scripts: $passed passed, $failed failed, ${#skipped_groups[@]} skipped"
-if ((failed > 0)); then exit 1; fi
-if ((${#skipped_groups[@]} > 0)); then exit 77; fi
-exit 0
+finish "recipe scripts"
