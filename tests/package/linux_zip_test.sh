@@ -5,15 +5,7 @@
 # mc/, the README and docs/; and the host of the folder using the plug-in
 # beside it, whose recipes find their scripts by their bare names there.
 #   linux_zip_test.sh build/package/quendrix-VERSION-linux-x86_64.zip
-set -uo pipefail
-zip=$1
-sources=$(cd "$(dirname "$0")/../.." && pwd)
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-
-unzip -q "$zip" -d "$dir/unpacked" || { echo "FAILED: cannot unpack $zip"; exit 1; }
+source "$(dirname "$0")/unpacked_zip.sh"
 folders=("$dir"/unpacked/*)
 [[ ${#folders[@]} == 1 && -d ${folders[0]} ]] || { echo "FAILED: the zip holds more than one folder"; exit 1; }
 # Anywhere: under a name with a blank.
@@ -24,6 +16,7 @@ for file in quendrix.wcx quendrix quendrix.ini README.md copyright mc/uquendrix 
   [[ -f $top/$file ]] || fail "the folder lacks $file"
 done
 [[ -x $top/quendrix ]] || fail "quendrix is not executable"
+readme_links_lead_to_files "$top"
 cmp -s "$top/quendrix.ini" "$sources/examples/quendrix.ini" || fail "quendrix.ini is not examples/quendrix.ini"
 
 # The recipes' scripts: every one of the sources, executable, as it is.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The counting and grouping that the recipes tests share, sourced by
 # recipes_test.sh and scripts_test.sh: checks pass or fail one by one, a
 # group whose programs are missing is skipped and named, and `finish`
