@@ -7,6 +7,11 @@ install(TARGETS quendrix RUNTIME DESTINATION ${QUENDRIX_SYSTEM_BINDIR}
 install(TARGETS quendrix_plugin LIBRARY DESTINATION ${QUENDRIX_SYSTEM_PLUGINDIR}
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
         COMPONENT debian EXCLUDE_FROM_ALL)
+# The recipes' helper scripts, where the plug-in finds them by their bare
+# names: /usr/lib/quendrix/recipes/.
+install(PROGRAMS ${QUENDRIX_RECIPE_SCRIPTS}
+        DESTINATION ${QUENDRIX_SYSTEM_PLUGINDIR}/${QUENDRIX_RECIPES_FOLDER}
+        COMPONENT debian EXCLUDE_FROM_ALL)
 # mc's own system folder of extfs helpers, so that `cd FILE/uquendrix://`
 # works for every user without a step of their own.
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/examples/mc/uquendrix
@@ -96,9 +101,11 @@ file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/debian/linked_files.txt
      CONTENT "$<TARGET_FILE:quendrix>\n$<TARGET_FILE:quendrix_plugin>\n")
 # quendrix mount and unmount run fusermount3, which no library names; the
 # library the host links (libfuse3) comes in through dpkg-shlibdeps.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fuse3")
+# The recipes' scripts in Python (tar-entries, 7z-entries, csv-table,
+# mail-parts) need python3.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fuse3, python3")
 # The file managers it serves, and the programs the recipes of the system's
 # rules run (docs/recipes.md: each group names its package).
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS
-    "mc, doublecmd-gtk | doublecmd-qt, poppler-utils, imagemagick, libimage-exiftool-perl, ffmpeg, pandoc, groff, sqlite3, jq, yq, p7zip-full, openssl, binutils, fontconfig")
+    "mc, doublecmd-gtk | doublecmd-qt, poppler-utils, imagemagick, libimage-exiftool-perl, librsvg2-bin, ffmpeg, pandoc, groff, sqlite3, jq, yq, p7zip-full, xz-utils, zstd, bzip2, openssl, binutils, fontconfig")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

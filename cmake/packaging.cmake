@@ -2,7 +2,10 @@
 # everything a user copies into place, and CPack zips the same folder.
 #
 # Linux:   quendrix.wcx (the plug-in), quendrix (the host), quendrix.ini,
-#          samples/, and mc/ with the Midnight Commander helper uquendrix and
+#          recipes/ with the helper scripts its recipes call by their bare
+#          names (examples/recipes/; the plug-in looks for bare names there
+#          after its own folder), samples/, and mc/ with the Midnight
+#          Commander helper uquendrix and
 #          the mc.ext.ini section that opens the samples' extensions with it,
 #          and copyright, which names the code of others linked in (pugixml
 #          in the host).
@@ -17,10 +20,33 @@
 #
 # The Linux build also makes the Debian package (`cpack -G DEB`), from the
 # install rules of the component "debian", which a plain install leaves out:
-# the host in /usr/bin, the plug-in in /usr/lib/quendrix/, the mc helper in
+# the host in /usr/bin, the plug-in in /usr/lib/quendrix/ with the recipes'
+# scripts in /usr/lib/quendrix/recipes/, the mc helper in
 # mc's own extfs folder, the manual pages and the bash completion
 # (cmake/manual.cmake), the README, docs/ and the samples under
 # /usr/share/doc/quendrix/.
+# The helper scripts of the Linux recipes, in the folder of the plug-in's
+# folder where bare names are looked for (extract/program_lookup.h). The
+# build tree gets a copy beside its plug-in as well, so that the host and
+# the tests built there find them as an installed plug-in does.
+set(QUENDRIX_RECIPES_FOLDER recipes)
+# Every file of examples/recipes/ is one: a script added there is shipped
+# without a word here.
+file(GLOB QUENDRIX_RECIPE_SCRIPTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/recipes/*)
+if(NOT WIN32)
+  set(recipe_copies)
+  foreach(script IN LISTS QUENDRIX_RECIPE_SCRIPTS)
+    get_filename_component(name ${script} NAME)
+    set(copy ${CMAKE_BINARY_DIR}/${QUENDRIX_RECIPES_FOLDER}/${name})
+    add_custom_command(OUTPUT ${copy}
+      COMMAND ${CMAKE_COMMAND} -E copy ${script} ${copy}
+      DEPENDS ${script}
+      COMMENT "Copying the recipes' script ${name} beside the plug-in")
+    list(APPEND recipe_copies ${copy})
+  endforeach()
+  add_custom_target(quendrix_recipes ALL DEPENDS ${recipe_copies})
+endif()
+
 install(TARGETS quendrix_plugin
   LIBRARY DESTINATION .
   RUNTIME DESTINATION .)
@@ -32,6 +58,7 @@ if(WIN32)
   set(sample_rules ${PROJECT_SOURCE_DIR}/examples/windows/quendrix.ini)
 else()
   set(sample_rules ${PROJECT_SOURCE_DIR}/examples/quendrix.ini)
+  install(PROGRAMS ${QUENDRIX_RECIPE_SCRIPTS} DESTINATION ${QUENDRIX_RECIPES_FOLDER})
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/samples DESTINATION .)
   install(PROGRAMS ${PROJECT_SOURCE_DIR}/examples/mc/uquendrix DESTINATION mc)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/mc/mc.ext.ini DESTINATION mc)

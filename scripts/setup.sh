@@ -41,9 +41,12 @@ test_packages=(
   # The programs of the shipped recipes (examples/quendrix.ini), so that the
   # recipes test runs every group, and what it makes its samples with
   # (groff and libtiff-tools for the PDF, zip, g++ above for the ELF files).
-  poppler-utils imagemagick libimage-exiftool-perl ffmpeg groff
+  poppler-utils imagemagick libimage-exiftool-perl librsvg2-bin ffmpeg groff
   sqlite3 jq yq python3 p7zip-full openssl fontconfig fonts-dejavu-core
-  libtiff-tools
+  libtiff-tools xz-utils zstd bzip2
+  # The recipes' scripts are checked by shellcheck, and tried on Debian's
+  # own CSV files, which distro-info-data brings.
+  shellcheck distro-info-data
 )
 
 packages=("${demo_packages[@]}")

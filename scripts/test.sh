@@ -184,6 +184,7 @@ packages() {
   local result=0
   scripts/package.sh --built >build/package.log 2>&1 || { tail -n 40 build/package.log; result=1; }
   tests/package/zip_test.sh build/package/quendrix-*-windows.zip || result=1
+  tests/package/linux_zip_test.sh build/package/quendrix-*-linux-*.zip || result=1
   if [[ -n ${CI:-} ]]; then
     tests/package/deb_test.sh build/package/quendrix_*_amd64.deb || result=1
   else

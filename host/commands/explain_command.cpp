@@ -98,8 +98,8 @@ std::size_t ShowCommandLine(std::ostream& out, const std::string& label,
     const std::string member = MarkWord(resolved.line, kMemberPlaceholder).marks;
     if (!member.empty()) out << indent << member << " the listed member's name\n";
   }
-  // Which program runs: a bare name may come from the plug-in's folder or
-  // from PATH, and this is the one place that says which.
+  // Which program runs: a bare name may come from the plug-in's folder, its
+  // recipes folder or PATH, and this is the one place that says which.
   std::string programLabel = "  program";
   programLabel.resize(std::max(label.size(), programLabel.size() + 2), ' ');
   for (const ProgramChoice& program : resolved.programs) {

@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "extract/program_lookup.h"
+
 namespace quendrix {
 namespace {
 
@@ -90,12 +92,17 @@ CheckServices CheckServices::Platform(std::string pluginDir) {
   // name that is there is looked up as a program, so the answers are those
   // of the platform's own functions.
   auto names = std::make_shared<FolderNames>();
-  services.isProgram = [names, dir = services.pluginDir](const std::string& path) {
-    const std::string_view rest = std::string_view(path).substr(
-        path.starts_with(dir) ? dir.size() : 0);
-    if (path.starts_with(dir) && !rest.empty() && rest.find('/') == std::string_view::npos &&
-        !names->MayHold(dir, std::string(rest))) {
-      return false;
+  services.isProgram = [names, dir = services.pluginDir,
+                        recipes = RecipesFolderOf(services.pluginDir, platform::PathStyle::kPosix)](
+                           const std::string& path) {
+    // A name in the plug-in's folder or in its recipes folder, where bare
+    // names are looked for.
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash + 1 < path.size()) {
+      const std::string folder = path.substr(0, slash + 1);
+      if ((folder == dir || folder == recipes) && !names->MayHold(folder, path.substr(slash + 1))) {
+        return false;
+      }
     }
     return platform::IsProgramFile(path, kCheckEncoding);
   };

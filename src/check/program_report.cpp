@@ -49,7 +49,8 @@ ProgramLookup CachedProgramLookup(const CheckServices& services) {
 }
 
 std::string WhereBareNamesAreLooked(const CheckServices& services) {
-  std::string where = "neither in the plug-in's folder (" + services.pluginDir + ") nor on " +
+  std::string where = "neither in the plug-in's folder (" + services.pluginDir + ") nor in its " +
+                      RecipesFolderOf("", services.pathStyle) + " nor on " +
                       std::string(SearchPathName(services.pathStyle));
   if (services.pathStyle == PathStyle::kPosix && services.environment) {
     const std::string path = services.environment("PATH");
@@ -78,9 +79,11 @@ std::string DescribeProgram(const ProgramChoice& program, const CheckServices& s
   switch (program.source) {
     case ProgramSource::kPluginFolder:
       return program.path + " (in the plug-in's folder)";
+    case ProgramSource::kRecipesFolder:
+      return program.path + " (in the plug-in's recipes folder)";
     case ProgramSource::kSearchPath:
       return program.path + " (on " + std::string(SearchPathName(services.pathStyle)) +
-             "; the plug-in's folder has none)";
+             "; neither the plug-in's folder nor its recipes folder has it)";
     case ProgramSource::kNotFound:
       return program.name + ": none, " + WhereBareNamesAreLooked(services);
     case ProgramSource::kAsWritten:

@@ -16,11 +16,12 @@ namespace quendrix {
 ProgramLookup CachedProgramLookup(const CheckServices& services);
 
 // Where a bare name was looked for, for a report: "neither in the plug-in's
-// folder (DIR) nor on PATH (/usr/bin:/bin)".
+// folder (DIR) nor in its recipes/ nor on PATH (/usr/bin:/bin)".
 std::string WhereBareNamesAreLooked(const CheckServices& services);
 
 // One program of a command as `explain` shows it: its path and how it was
-// found ("/usr/bin/pdftotext (on PATH; the plug-in's folder has none)"), or
+// found ("/usr/bin/pdftotext (on PATH; neither the plug-in's folder nor its
+// recipes folder has it)"), or
 // why there is none.
 std::string DescribeProgram(const ProgramChoice& program, const CheckServices& services);
 

@@ -107,10 +107,10 @@ void AddFullDestination(const ExtractionRequest& request, std::string& reason);
 //   too: it most likely ignored its failed writes.
 // - E_ECREATE: the program left no file, or a command line that names a
 //   program could not start it at all: its program is nowhere (a bare name
-//   neither in the plug-in's folder nor on PATH), the system refused to
-//   start it, a file of < or > cannot be opened, or (Linux) the line has a
-//   syntax problem or its > writes into another file than the member's. A
-//   line that cannot run is not run, and nothing is written.
+//   neither in the plug-in's folder, its recipes/ nor on PATH), the system
+//   refused to start it, a file of < or > cannot be opened, or (Linux) the
+//   line has a syntax problem or its > writes into another file than the
+//   member's. A line that cannot run is not run, and nothing is written.
 // `failure`, when given, receives the details.
 //
 // When the progress report asks to stop while the program runs, the program

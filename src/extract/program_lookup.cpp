@@ -26,13 +26,22 @@ bool IsProgram(const ProgramLookup& lookup, const std::string& path) {
   return false;
 }
 
-// A bare name: the plug-in's folder first, then the search path.
+// A bare name: the plug-in's folder first, then its recipes folder, then
+// the search path.
 ProgramChoice LookUpBare(std::string name, const ProgramLookup& lookup) {
   ProgramChoice choice;
   const std::string inFolder = std::string(lookup.pluginDir) + name;
+  // Without a plug-in's folder "recipes/NAME" would be a path relative to
+  // the current folder, which nobody chose.
+  const std::string inRecipes =
+      lookup.pluginDir.empty() ? std::string() : RecipesFolderOf(lookup.pluginDir, lookup.style) + name;
   if (IsProgram(lookup, inFolder)) {
     choice.path = inFolder;
     choice.source = ProgramSource::kPluginFolder;
+    choice.exists = true;
+  } else if (!inRecipes.empty() && IsProgram(lookup, inRecipes)) {
+    choice.path = inRecipes;
+    choice.source = ProgramSource::kRecipesFolder;
     choice.exists = true;
   } else if (const std::optional<std::string> found =
                  lookup.searchPath ? lookup.searchPath(name) : std::nullopt) {
@@ -128,6 +137,7 @@ ResolvedCommand ResolvePrograms(std::string_view line, bool firstInPluginDir,
   for (std::size_t i = places.size(); i-- > 0;) {
     const ProgramChoice& choice = resolved.programs[i];
     if (choice.source != ProgramSource::kPluginFolder &&
+        choice.source != ProgramSource::kRecipesFolder &&
         choice.source != ProgramSource::kSearchPath) {
       continue;
     }
@@ -140,7 +150,13 @@ ResolvedCommand ResolvePrograms(std::string_view line, bool firstInPluginDir,
 }
 
 std::string WhereProgramsAreLooked(const ProgramLookup& lookup) {
-  return "in the plug-in's folder (" + std::string(lookup.pluginDir) + ") or on PATH";
+  return "in the plug-in's folder (" + std::string(lookup.pluginDir) + "), in its " +
+         RecipesFolderOf("", lookup.style) + " or on PATH";
+}
+
+std::string RecipesFolderOf(std::string_view pluginDir, PathStyle style) {
+  return std::string(pluginDir) + std::string(kRecipesFolderName) +
+         (style == PathStyle::kPosix ? "/" : "\\");
 }
 
 }  // namespace quendrix

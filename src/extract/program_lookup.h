@@ -1,7 +1,9 @@
 // Which programs a final command line runs: a program named without a
-// folder runs from the plug-in's folder when it is there, else the first of
-// its name on PATH, and the line names the one found by its full path, so
-// that the log, `explain` and the report of a failure all show what runs.
+// folder runs from the plug-in's folder when it is there, else from the
+// folder recipes/ in it (where the shipped recipes' helper scripts lie),
+// else the first of its name on PATH, and the line names the one found by
+// its full path, so that the log, `explain` and the report of a failure all
+// show what runs.
 #pragma once
 
 #include <functional>
@@ -17,6 +19,7 @@ namespace quendrix {
 enum class ProgramSource {
   kAsWritten,     // the command names it with a folder
   kPluginFolder,  // a bare name, found in the plug-in's folder
+  kRecipesFolder, // a bare name, found in the folder recipes/ of the plug-in's folder
   kSearchPath,    // a bare name, found on PATH (Windows: SearchPathW's order)
   kNotFound,      // a bare name found in neither
 };
@@ -29,6 +32,11 @@ struct ProgramChoice {
   // told; a path relative to the current folder is looked up from there).
   bool exists = false;
 };
+
+// The folder in the plug-in's folder that holds the helper scripts of the
+// shipped recipes; bare names are looked for there after the plug-in's
+// folder itself.
+inline constexpr std::string_view kRecipesFolderName = "recipes";
 
 struct ProgramLookup {
   platform::PathStyle style = platform::kPathStyle;
@@ -57,7 +65,11 @@ ResolvedCommand ResolvePrograms(std::string_view line, bool firstInPluginDir,
                                 const ProgramLookup& lookup);
 
 // The words for where a program was looked for, for a report: "in the
-// plug-in's folder (DIR) or on PATH".
+// plug-in's folder (DIR), in its recipes/ or on PATH".
 std::string WhereProgramsAreLooked(const ProgramLookup& lookup);
+
+// The recipes folder of a plug-in's folder (with its trailing separator):
+// "/usr/lib/quendrix/recipes/" for "/usr/lib/quendrix/".
+std::string RecipesFolderOf(std::string_view pluginDir, platform::PathStyle style);
 
 }  // namespace quendrix

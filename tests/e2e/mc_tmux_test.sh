@@ -49,6 +49,7 @@ install=$dir/opt/quendrix
 mkdir -p "$install" "$dir/bin" "$dir/home/.local/share/mc/extfs.d" \
   "$dir/home/.config/mc" "$dir/tmp" "$dir/copies"
 cp "$quendrix" "$plugin" "$source_dir/examples/quendrix.ini" "$install/"
+cp -R "$source_dir/examples/recipes" "$install/recipes"
 ln -s "$install/$(basename "$quendrix")" "$dir/bin/quendrix"
 install -m 755 "$source_dir/examples/mc/uquendrix" \
   "$dir/home/.local/share/mc/extfs.d/uquendrix"

@@ -44,10 +44,14 @@ class HostTest : public ::testing::Test {
     WriteFile(pluginDir_.path() / "quendrix.ini", rules);
   }
 
-  // A program file in the plug-in's folder, where a command that names it
-  // without a folder finds it (on Windows any file is one).
-  void InstallProgram(std::string_view name) const {
-    const std::filesystem::path program = pluginDir_.path() / std::string(name);
+  // A program file in the plug-in's folder (or a folder of it, such as
+  // recipes), where a command that names it without a folder finds it (on
+  // Windows any file is one).
+  void InstallProgram(std::string_view name, std::string_view folder = {}) const {
+    const std::filesystem::path program =
+        (folder.empty() ? pluginDir_.path() : pluginDir_.path() / std::string(folder)) /
+        std::string(name);
+    std::filesystem::create_directories(program.parent_path());
     WriteFile(program, "#!/bin/sh\n");
     std::filesystem::permissions(program, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add);

@@ -56,8 +56,11 @@ for suggested in poppler-utils imagemagick ffmpeg sqlite3; do
   dpkg-deb -f "$deb" Suggests | grep -qw "$suggested" || fail "Suggests lacks $suggested"
 done
 
-# quendrix mount runs fusermount3, which the package must bring along.
-dpkg-deb -f "$deb" Depends | grep -qw fuse3 || fail "Depends lacks fuse3: $(dpkg-deb -f "$deb" Depends)"
+# quendrix mount runs fusermount3, which the package must bring along, and
+# the recipes' scripts in Python need python3.
+for needed in fuse3 python3; do
+  dpkg-deb -f "$deb" Depends | grep -qw "$needed" || fail "Depends lacks $needed: $(dpkg-deb -f "$deb" Depends)"
+done
 
 echo "=== install"
 apt-get install -y -q "$deb" >"$dir/apt" 2>&1 || { cat "$dir/apt"; echo "FAILED: apt-get install"; exit 1; }
@@ -83,6 +86,27 @@ quendrix list "$dir/work/fruit.txt" >"$dir/list" 2>&1 || fail "quendrix list wit
 grep -q 'fruit.sorted.txt' "$dir/list" || fail "the system's rules list no fruit.sorted.txt: $(cat "$dir/list")"
 grep -q '/etc/quendrix/quendrix.ini' <(quendrix explain "$dir/work/fruit.txt" 2>&1) ||
   fail "explain does not name the system's rules"
+
+echo "=== the recipes' scripts"
+# Every script of examples/recipes/, executable, in /usr/lib/quendrix/recipes/,
+# where the installed plug-in finds them by their bare names.
+for script in examples/recipes/*; do
+  installed=/usr/lib/quendrix/recipes/${script##*/}
+  [[ -x $installed ]] || fail "$installed is not installed as a program"
+  cmp -s "$script" "$installed" || fail "$installed differs from $script"
+done
+[[ $(ls /usr/lib/quendrix/recipes | wc -l) == $(ls examples/recipes | wc -l) ]] ||
+  fail "/usr/lib/quendrix/recipes/ holds $(ls /usr/lib/quendrix/recipes)"
+tar -C "$dir/work" -cf "$dir/work/pack.tar" fruit.txt
+quendrix explain "$dir/work/pack.tar" >"$dir/explain" 2>&1
+grep -qF "program   /usr/lib/quendrix/recipes/tar-entries (in the plug-in's recipes folder)" "$dir/explain" ||
+  fail "explain does not run the installed tar-entries: $(cat "$dir/explain")"
+quendrix extract "$dir/work/pack.tar" fruit.txt -C "$dir/out/pack" >"$dir/extract" 2>&1 ||
+  fail "extract fruit.txt from pack.tar: $(cat "$dir/extract")"
+cmp -s "$dir/out/pack/fruit.txt" "$dir/work/fruit.txt" || fail "pack.tar's fruit.txt is not the file packed"
+# By hand, as docs/recipes.md shows.
+[[ $(/usr/lib/quendrix/recipes/tar-entries list "$dir/work/pack.tar" | cut -f1) == fruit.txt ]] ||
+  fail "tar-entries list by hand does not list fruit.txt"
 
 # From here on the user's own rules, in ~/.config/quendrix/.
 mkdir -p "$HOME/.config/quendrix"

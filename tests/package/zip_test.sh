@@ -5,15 +5,7 @@
 # a file manager copies along with the rest of the zip into the plug-in's
 # folder.
 #   zip_test.sh build/package/quendrix-VERSION-windows.zip
-set -uo pipefail
-zip=$1
-sources=$(cd "$(dirname "$0")/../.." && pwd)
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-
-unzip -q "$zip" -d "$dir/unpacked" || { echo "FAILED: cannot unpack $zip"; exit 1; }
+source "$(dirname "$0")/unpacked_zip.sh"
 listed=$(cd "$dir/unpacked" && find . -mindepth 1 | sed 's|^\./||' | sort)
 expected=$( (printf '%s\n' README.md pluginst.inf quendrix.exe quendrix.ini \
   quendrix.wcx quendrix.wcx64 docs
@@ -21,10 +13,7 @@ expected=$( (printf '%s\n' README.md pluginst.inf quendrix.exe quendrix.ini \
 [[ $listed == "$expected" ]] ||
   fail "the zip holds"$'\n'"$listed"$'\n'"instead of"$'\n'"$expected"
 
-# The README's links into docs/ lead to files of the zip.
-while read -r link; do
-  [[ -f $dir/unpacked/$link ]] || fail "the README's link $link leads to no file of the zip"
-done < <(grep -o '](docs/[^)#]*' "$dir/unpacked/README.md" 2>/dev/null | sed 's/^](//' | sort -u)
+readme_links_lead_to_files "$dir/unpacked"
 
 inf=$dir/unpacked/pluginst.inf
 # The file manager reads it as an INI file; line ends may be CR LF.

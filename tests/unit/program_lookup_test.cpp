@@ -51,11 +51,13 @@ TEST_P(ProgramLookupTest, FindsEachProgram) {
       c.style == PathStyle::kPosix
           ? FakeLookup(c.style,
                        {"/opt/plug/conv", "/opt/plug/both", "/usr/bin/both", "/usr/bin/sort",
-                        "/bin/cat", "/usr/local/bin/my tool", "/usr/bin/pdftotext"},
+                        "/bin/cat", "/usr/local/bin/my tool", "/usr/bin/pdftotext",
+                        "/opt/plug/recipes/tar-entries", "/usr/bin/tar-entries",
+                        "/opt/plug/recipes/conv", "/opt/plug/recipes/my script"},
                        {"/usr/local/bin", "/usr/bin", "/bin"})
           : FakeLookup(c.style,
                        {R"(E:\plug\conv.exe)", R"(C:\Windows\system32\sort.exe)",
-                        R"(C:\Program Files\tool\my tool.exe)"},
+                        R"(C:\Program Files\tool\my tool.exe)", R"(E:\plug\recipes\listing.exe)"},
                        {R"(C:\Windows\system32)", R"(C:\Program Files\tool)"});
   const ResolvedCommand resolved = ResolvePrograms(c.line, c.firstInPluginDir, lookup);
   EXPECT_EQ(resolved.line, c.resolved);
@@ -79,6 +81,21 @@ INSTANTIATE_TEST_SUITE_P(
                    "/usr/bin/pdftotext in - > out", {S::kSearchPath}},
         LookupCase{"FirstMatchOnPath", kPosix, "/opt/plug/'my tool' in", true,
                    "'/usr/local/bin/my tool' in", {S::kSearchPath}},
+        // The helper scripts of the shipped recipes lie in recipes/ of the
+        // plug-in's folder: found there by their bare names before PATH,
+        // after the plug-in's folder itself.
+        LookupCase{"InTheRecipesFolder", kPosix, "/opt/plug/tar-entries list in", true,
+                   "/opt/plug/recipes/tar-entries list in", {S::kRecipesFolder}},
+        LookupCase{"PluginFolderBeforeRecipesFolder", kPosix, "/opt/plug/conv x", true,
+                   "/opt/plug/conv x", {S::kPluginFolder}},
+        LookupCase{"RecipesFolderNameWithABlankIsQuoted", kPosix, "/opt/plug/'my script' x", true,
+                   "'/opt/plug/recipes/my script' x", {S::kRecipesFolder}},
+        LookupCase{"RecipesFolderInALaterStage", kPosix, "/bin/cat x | tar-entries list -", false,
+                   "/bin/cat x | /opt/plug/recipes/tar-entries list -",
+                   {S::kAsWritten, S::kRecipesFolder}},
+        LookupCase{"AFolderInTheNameIsNotLookedUpInRecipes", kPosix,
+                   "/opt/plug/recipes/tar-entries x", false, "/opt/plug/recipes/tar-entries x",
+                   {S::kAsWritten}},
         LookupCase{"Nowhere", kPosix, "/opt/plug/mutool x", true, "/opt/plug/mutool x",
                    {S::kNotFound}},
         LookupCase{"WrittenWithAFolder", kPosix, "/usr/bin/sort x", false, "/usr/bin/sort x",
@@ -95,6 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "/opt/plug/pdftotext >", {}},
         LookupCase{"WindowsPluginFolderAddsExe", kWindows, R"(E:\plug\conv "D:\a b.doc")", true,
                    R"(E:\plug\conv "D:\a b.doc")", {S::kPluginFolder}},
+        LookupCase{"WindowsRecipesFolder", kWindows, R"(E:\plug\listing x)", true,
+                   R"(E:\plug\recipes\listing x)", {S::kRecipesFolder}},
         LookupCase{"WindowsSearchPath", kWindows, R"(E:\plug\sort.exe D:\a.txt)", true,
                    R"(C:\Windows\system32\sort.exe D:\a.txt)", {S::kSearchPath}},
         LookupCase{"WindowsFoundPathWithBlanksIsQuoted", kWindows, R"(E:\plug\"my tool" x)",

@@ -123,7 +123,7 @@ TEST(RulesCheckTest, FindsEachProblemAtItsLine) {
       // Programs.
       {"a bare name found nowhere", kPosix, Txt("command1=pdftotext filein fileout\nfileout1=x\n"),
        {{2, "txt", "command1: there is no program pdftotext, neither in the plug-in's folder "
-                   "(/plug/) nor on PATH (/usr/bin:/bin)"}}},
+                   "(/plug/) nor in its recipes/ nor on PATH (/usr/bin:/bin)"}}},
       {"an absolute path to nothing", kPosix,
        Txt("command1=/usr/bin/mutool filein fileout\nfileout1=x\n"),
        {{2, "txt", "command1: there is no program /usr/bin/mutool"}}},
@@ -145,7 +145,7 @@ TEST(RulesCheckTest, FindsEachProblemAtItsLine) {
        {{2, "txt", "there is no program nosuch"}}},
       {"a bare name on Windows", kWindows, Txt("command1=conv.exe \"filein\" \"fileout\"\nfileout1=x\n"),
        {{2, "txt", "there is no program conv.exe, neither in the plug-in's folder (C:\\plug\\) "
-                   "nor on the system's search path"}}},
+                   "nor in its recipes\\ nor on the system's search path"}}},
       // Where the member goes.
       {"fileout never named", kPosix, Txt("command1=sort filein\nfileout1=x\n"),
        {{2, "txt", "command1: the command never names fileout"}}},
@@ -363,8 +363,9 @@ TEST(RulesCheckTest, AsksTheSystemOncePerProgram) {
   }
   const RulesCheck check = CheckRules(rules, system.Services());
   EXPECT_TRUE(check.problems.empty());
-  // sort and tr: the plug-in's folder and PATH each; /usr/bin/tr itself.
-  EXPECT_EQ(system.questions, 5);
+  // sort and tr: the plug-in's folder, its recipes folder and PATH each;
+  // /usr/bin/tr itself.
+  EXPECT_EQ(system.questions, 7);
 }
 
 // Positions and sections are those of the file, whatever else it holds.

@@ -80,7 +80,7 @@ TEST_F(HostTest, CheckTakesTheRulesFileOfThePlugin) {
   EXPECT_TRUE(Contains(missingProgram.out,
                        pluginDir_.str() + "quendrix.ini:2: [txt] command1: there is no "
                                           "program prog, neither in the plug-in's folder (" +
-                           pluginDir_.str() + ") nor on "))
+                           pluginDir_.str() + ") nor in its "))
       << missingProgram.out;
 
   InstallProgram("prog");

@@ -439,6 +439,32 @@ TEST_F(HostTest, ExplainShowsSectionSettingsMembersProgramsAndProblems) {
   EXPECT_TRUE(marked) << run.out;
 }
 
+// The helper scripts of the shipped recipes lie in recipes/ of the
+// plug-in's folder and are named by their bare names: explain shows the
+// script as the program of each line, and check finds it there.
+TEST_F(HostTest, ExplainAndCheckFindAHelperScriptInTheRecipesFolder) {
+  const bool windows = platform::kPathStyle == platform::PathStyle::kWindows;
+  InstallProgram("helper", "recipes");
+  WriteRules(windows ? "[txt]\ncommand1=helper \"filein\" \"fileout\"\nfileout1=[N].one\n"
+                     : "[txt]\ncommand1=helper extract filein one > fileout\nfileout1=[N].one\n"
+                       "list=helper list filein\nextract=helper extract filein [M] > fileout\n");
+  const std::string script = pluginDir_.str() + (windows ? "recipes\\helper" : "recipes/helper");
+
+  const HostRun explained = Run({"explain", Archive("a.txt")});
+  EXPECT_EQ(explained.code, 0) << explained.out << explained.err;
+  EXPECT_TRUE(Contains(explained.out, "  command1  " + script + " ")) << explained.out;
+  EXPECT_TRUE(Contains(explained.out,
+                       "  program   " + script + " (in the plug-in's recipes folder)\n"))
+      << explained.out;
+  if (!windows) {
+    EXPECT_TRUE(Contains(explained.out, "  list      " + script + " list ")) << explained.out;
+  }
+
+  const HostRun checked = Run({"check"});
+  EXPECT_EQ(checked.code, 0) << checked.out << checked.err;
+  EXPECT_TRUE(Contains(checked.out, "no problems")) << checked.out;
+}
+
 // Only the sections a file's lookup reads are explained: problems elsewhere
 // in the rules file are check's.
 TEST_F(HostTest, ExplainReportsTheProblemsOfItsSectionsOnly) {

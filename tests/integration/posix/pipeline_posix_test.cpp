@@ -221,7 +221,7 @@ TEST(BareProgramTest, PluginFolderFirstThenPath) {
       {0, "from-path\n", ""},       // PATH's, as the plug-in's folder has none
       {E_ECREATE, std::nullopt,
        "qhelper3 could not be started: there is no such program in the plug-in's folder (" +
-           plugin.dir() + ") or on PATH (it comes with the package qhelpers)"},
+           plugin.dir() + "), in its recipes/ or on PATH (it comes with the package qhelpers)"},
       {0, "from-path\n", ""},       // a later program of a pipeline too
   };
   TempDir out;
