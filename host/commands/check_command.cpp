@@ -5,6 +5,7 @@
 
 #include "check/check_services.h"
 #include "check/rules_check.h"
+#include "cache/member_keys.h"
 #include "commands/rules_in_use.h"
 
 namespace quendrix::host {
@@ -21,7 +22,7 @@ int CheckRulesFile(const std::string& pluginPath, const std::string& rulesFile,
   const std::string pluginDir = PluginDirectoryOf(pluginPath);
   std::string path = rulesFile;
   if (path.empty()) {
-    const RulesInUse found = FindRulesInUse(pluginDir);
+    const RulesInUse found = FindRulesInUse(pluginDir, HostLookupServices());
     if (!found.choice) {
       err << "quendrix: there is no rules file in any of these places:\n";
       ListPlacesLookedAt(found.folders, err);

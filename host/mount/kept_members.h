@@ -40,7 +40,6 @@ class KeptMembers {
 
  private:
   const std::string pluginDir_;
-  const PluginPrograms programs_;
   const std::function<void(const std::string&)> log_;
   mutable std::atomic<bool> toldUnusable_{false};
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "cache/member_keys.h"
 #include "commands/rules_in_use.h"
 #include "exit_codes.h"
 #include "setup/config_file.h"
@@ -13,7 +14,7 @@ namespace quendrix::host {
 
 std::optional<SetupRules> ReadSetupRules(const std::string& pluginPath, std::string_view command,
                                          std::ostream& err) {
-  const RulesInUse found = FindRulesInUse(PluginDirectoryOf(pluginPath));
+  const RulesInUse found = FindRulesInUse(PluginDirectoryOf(pluginPath), HostLookupServices());
   if (!found.choice) {
     err << "quendrix " << command
         << ": there is no rules file to take the extensions from; the plug-in looks in these "

@@ -70,22 +70,9 @@ std::vector<std::string> SearchFolders() {
 
 CheckServices CheckServices::Platform(std::string pluginDir) {
   CheckServices services;
+  static_cast<LookupServices&>(services) = LookupServices::Platform(kCheckEncoding);
   services.pluginDir = std::move(pluginDir);
-  services.environment = [](std::string_view name) {
-    return platform::EnvironmentValue(std::string(name), kCheckEncoding);
-  };
-  services.fileExists = [](const std::string& path) {
-    return platform::FileExists(path, kCheckEncoding);
-  };
-  if (platform::kPathStyle != platform::PathStyle::kPosix) {
-    services.isProgram = [](const std::string& path) {
-      return platform::IsProgramFile(path, kCheckEncoding);
-    };
-    services.searchPath = [](const std::string& name) {
-      return platform::FindProgramOnPath(name, kCheckEncoding);
-    };
-    return services;
-  }
+  if (platform::kPathStyle != platform::PathStyle::kPosix) return services;
   // POSIX: the folders' listings rule out the names they lack, and only a
   // name that is there is looked up as a program, so the answers are those
   // of the platform's own functions.
