@@ -15,6 +15,7 @@
 #include "plugin/handles.h"
 #include "plugin/session.h"
 #include "plugin/session_table.h"
+#include "interface/packer_caps.h"
 #include "interface/wcx.h"
 #include "extract/extraction.h"
 #include "rules/file_rules.h"
@@ -66,12 +67,6 @@ struct ProgressCallback {
   ProcessDataProcW wide = nullptr;
 };
 
-inline constexpr int kPackerCaps =
-    PK_CAPS_BY_CONTENT | PK_CAPS_SEARCHTEXT | PK_CAPS_HIDE;
-// Every export may be called from several threads at once, and sessions keep
-// archives apart, so hosts may copy members out in the background and several
-// at a time.
-inline constexpr int kBackgroundFlags = BACKGROUND_UNPACK;
 
 
 // The plug-in of one loaded module: the sessions of the archives its host
