@@ -38,7 +38,7 @@ std::optional<KeptMembers::Place> KeptMembers::PlaceOf(const std::string& source
   if (!rules || !IsOn(rules->settings.cacheFlag)) return std::nullopt;
   const MemberEntry entry = EntryOfMember(*rules, NumberOfMemberNamed(*rules, member), member);
   if (!entry.CanMake()) return std::nullopt;
-  std::optional<quendrix::MemberCache> cache = UsersMemberCache();
+  std::optional<MemberCache> cache = UsersMemberCache();
   if (!cache) return std::nullopt;
   // A folder of another user's, or a link in its place, is never read
   // from, as the plug-in never writes to it.

@@ -298,11 +298,14 @@ CapturedOutput RunCapturingOutput(const std::string& commandLine, std::size_t li
                                   TextEncoding encoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
-// The state of a file, to tell whether a program wrote it.
+// The state of a file, to tell whether it changed: whether a program wrote
+// it, whether a list or a made member of it is still its own, whether a
+// rules file was edited. Every such question is answered by this one.
 
 struct FileState {
   std::int64_t size = 0;
-  // The last write, in the system's own units; only compared.
+  // The last write, in the system's own units (POSIX: nanoseconds since
+  // 1970; Windows: 100-nanosecond intervals since 1601).
   std::int64_t modified = 0;
   // The last change of its content or its attributes (POSIX: the status
   // change time; Windows: the change time), which no program can set back.

@@ -195,7 +195,7 @@ class Plugin {
   // The entry that makes member `number` of `session` (rules/file_rules.h);
   // nothing past the end of its list.
   static MemberEntry MemberEntryOf(const Session& session, std::int32_t number);
-  // The members the list program of `session` prints, from the cache when
+  // The members the list program of `session` prints, from the lists kept when
   // its file and command are unchanged; null, with why in `reason` and the
   // program's last words in `errorOutput`, when the list cannot be had.
   std::shared_ptr<const Listing> ListingOf(const Session& session, std::string& reason,
@@ -213,7 +213,7 @@ class Plugin {
   const ExtractionServices systemExtraction_;
   const ExtractionServices utf8Extraction_;
   SessionTable sessions_;
-  ListCache lists_;
+  KeptLists lists_;
 
   // Why the last open of each thread failed, for LastOpenFailure; the
   // threads of a host are few, and past kMaxOpenSessions of them the entries

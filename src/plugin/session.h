@@ -10,7 +10,7 @@
 
 #include "extract/extraction.h"
 #include "extract/member_cache.h"
-#include "plugin/list_cache.h"
+#include "plugin/kept_lists.h"
 #include "interface/wcx.h"
 #include "platform/platform.h"
 #include "rules/file_rules.h"
@@ -47,8 +47,8 @@ struct Session {
   // The member stamp, in the form this platform's hosts read FileTime.
   std::uint32_t ArcDosTime = 0;
   // The members the list program printed, which come after the numbered
-  // ones, when the section has list=; shared with the plug-in's cache of
-  // lists.
+  // ones, when the section has list=; shared with the lists the plug-in
+  // keeps (plugin/kept_lists.h).
   std::shared_ptr<const Listing> listing;
   // The cache of made members, for a section with Cache=1.
   std::optional<MemberCache> cache;
