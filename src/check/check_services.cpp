@@ -1,6 +1,5 @@
 #include "check/check_services.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -50,22 +49,6 @@ class FolderNames {
   std::unordered_map<std::string, std::optional<Names>> folders_;
 };
 
-// The folders of PATH in order, as platform::FindProgramOnPath reads them:
-// an empty entry is the current folder, and without PATH execvp's own list.
-std::vector<std::string> SearchFolders() {
-  const char* variable = std::getenv("PATH");
-  const std::string_view list = variable != nullptr ? variable : "/bin:/usr/bin";
-  std::vector<std::string> folders;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = std::min(list.find(':', start), list.size());
-    std::string folder(list.substr(start, end - start));
-    folders.push_back(folder.empty() ? "." : folder);
-    if (end == list.size()) return folders;
-    start = end + 1;
-  }
-}
-
 }  // namespace
 
 CheckServices CheckServices::Platform(std::string pluginDir) {
@@ -86,15 +69,12 @@ CheckServices CheckServices::Platform(std::string pluginDir) {
     }
     return platform::IsProgramFile(path, kCheckEncoding);
   };
-  services.searchPath = [names, folders = SearchFolders()](
-                            const std::string& name) -> std::optional<std::string> {
-    if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
-    for (const std::string& folder : folders) {
-      if (!names->MayHold(folder, name)) continue;
-      const std::string candidate = folder + "/" + name;
-      if (platform::IsProgramFile(candidate, kCheckEncoding)) return candidate;
-    }
-    return std::nullopt;
+  services.searchPath = [names](const std::string& name) {
+    return platform::FindProgramOnPath(
+        name, kCheckEncoding,
+        [&names](const std::string& folder, const std::string& entry) {
+          return names->MayHold(folder, entry);
+        });
   };
   return services;
 }

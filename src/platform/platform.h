@@ -258,14 +258,23 @@ ProcessOutcome RunProcess(const std::string& commandLine,
 bool IsProgramFile(const std::string& path,
                    TextEncoding encoding = TextEncoding::kSystem);
 
+// Whether the folder at the first path may hold an entry of the second
+// name: false only where it is known not to, so that the system need not
+// be asked.
+using FolderMayHold = std::function<bool(const std::string& folder, const std::string& name)>;
+
 // The full path of the program that a bare name (one without a folder)
 // starts from the system's search path: on POSIX the first executable file
 // of that name in a folder of PATH (an empty entry is the current folder;
 // without PATH, /bin:/usr/bin), as execvp looks; on Windows the file that
 // SearchPathW finds, with ".exe" added to a name without an extension.
-// Nothing when there is none.
+// Nothing when there is none. On POSIX a folder that `mayHold`, when given,
+// rules out is passed over without asking the system (the rules check,
+// which asks for many names in the same few folders, answers from one
+// listing of each); SearchPathW searches without it.
 std::optional<std::string> FindProgramOnPath(
-    const std::string& name, TextEncoding encoding = TextEncoding::kSystem);
+    const std::string& name, TextEncoding encoding = TextEncoding::kSystem,
+    const FolderMayHold& mayHold = nullptr);
 
 // What a program wrote to its standard output, read into memory: the list
 // of members that a rules section's list program prints.
