@@ -1,5 +1,7 @@
 #include "commands/explain_command.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <functional>
 #include <cstdio>
@@ -20,6 +22,7 @@
 #include "platform/platform.h"
 #include "rules/lookup.h"
 #include "rules/placeholder.h"
+#include "text/utf8_path.h"
 
 namespace quendrix::host {
 namespace {
@@ -234,5 +237,33 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
   if (refused) return kExitRefused;
   return problems.empty() && !listFailed ? kExitDone : kExitMemberFailed;
 }
+
+
+namespace {
+
+class ExplainVerb final : public HostCommand {
+ public:
+  CLI::App* AddTo(CLI::App& app) override {
+    CLI::App* command = app.add_subcommand(
+        "explain", "show what quendrix's rules make of FILE; runs nothing, unless --run-list");
+    command->add_option("FILE", file_, "the file to explain")->required();
+    command->add_flag("--run-list", runList_,
+                      "run the section's list program and show which names it gives");
+    return command;
+  }
+
+  int Run(const CommandContext& context) override {
+    return ExplainRules(context.pluginPath, AbsolutePath(file_), context.out, context.err,
+                        runList_);
+  }
+
+ private:
+  std::string file_;
+  bool runList_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<HostCommand> ExplainCommand() { return std::make_unique<ExplainVerb>(); }
 
 }  // namespace quendrix::host
