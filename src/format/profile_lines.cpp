@@ -44,10 +44,12 @@ ProfileLines::ProfileLines(std::string bytes) : bytes_(std::move(bytes)) {
     if (line.header) {
       const std::size_t index = sections_.size();
       sections_.push_back(ProfileSectionLines{
-          line.number, line.name, firstSections.try_emplace(line.name, index).first->second, {}});
+          line.number, line.section,
+          firstSections.try_emplace(line.section, index).first->second, {}});
       firstKeys.emplace_back();
     } else {
-      AddKey(sections_.back(), firstKeys.back(), line.number, line.name, line.value);
+      const ProfileKey key = ProfileKeyOf(line.text);
+      AddKey(sections_.back(), firstKeys.back(), line.number, key.name, key.value);
     }
   });
 }

@@ -85,14 +85,15 @@ void ProfileText::Index(std::string_view text) {
   KeyIndex* current = &sections_.back();
   ForEachProfileLine(text, [&](const ProfileLine& line) {
     if (line.header) {
-      if (firstSection_.try_emplace(line.name, sections_.size()).second) {
+      if (firstSection_.try_emplace(line.section, sections_.size()).second) {
         sections_.emplace_back();
         current = &sections_.back();
       } else {
         current = nullptr;
       }
     } else if (current != nullptr) {
-      current->Add(line.name, line.value);
+      const ProfileKey key = ProfileKeyOf(line.text);
+      current->Add(key.name, key.value);
     }
   });
 }
