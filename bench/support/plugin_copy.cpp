@@ -25,15 +25,6 @@ fs::path FreshDirectory() {
   }
 }
 
-template <typename Fn>
-Fn Resolve(const platform::Library& library, const char* name) {
-  void* symbol = library.Symbol(name);
-  if (symbol == nullptr) {
-    throw std::runtime_error(std::string("plug-in lacks export ") + name);
-  }
-  return reinterpret_cast<Fn>(symbol);
-}
-
 std::vector<char> Terminated(const std::string& text) {
   std::vector<char> bytes(text.begin(), text.end());
   bytes.push_back('\0');
@@ -49,17 +40,15 @@ PluginCopy::PluginCopy(std::string_view rules) : dir_(FreshDirectory()) {
                 copy);
   WriteWholeFile(RulesPath(), rules);
   std::string error;
-  library_ = platform::Library::Open(copy.string(), error);
-  if (!library_.IsOpen()) throw std::runtime_error(error);
-  openArchive_ = Resolve<OpenArchiveFn>(library_, "OpenArchive");
-  readHeader_ = Resolve<ReadHeaderFn>(library_, "ReadHeader");
-  closeArchive_ = Resolve<CloseArchiveFn>(library_, "CloseArchive");
-  canYouHandleThisFile_ =
-      Resolve<CanYouHandleThisFileFn>(library_, "CanYouHandleThisFile");
+  plugin_ = host::PluginClient::Load(copy.string(), error, platform::TextEncoding::kSystem);
+  if (!plugin_) throw std::runtime_error(error);
+  if (plugin_->CanYouHandleThisFile == nullptr) {
+    throw std::runtime_error("plug-in lacks export CanYouHandleThisFile");
+  }
 }
 
 PluginCopy::~PluginCopy() {
-  library_ = platform::Library();
+  plugin_.reset();
   std::error_code error;
   fs::remove_all(dir_, error);
 }
@@ -72,7 +61,7 @@ std::string PluginCopy::PathOf(std::string_view name) const {
 
 bool PluginCopy::CanHandle(const std::string& path) const {
   std::vector<char> name = Terminated(path);
-  return canYouHandleThisFile_(name.data()) != 0;
+  return plugin_->CanYouHandleThisFile(name.data()) != 0;
 }
 
 int PluginCopy::ListAll(const std::string& archive) const {
@@ -80,12 +69,12 @@ int PluginCopy::ListAll(const std::string& archive) const {
   tOpenArchiveData data{};
   data.ArcName = name.data();
   data.OpenMode = PK_OM_LIST;
-  const ArchiveHandle handle = openArchive_(&data);
+  const ArchiveHandle handle = plugin_->OpenArchive(&data);
   if (handle == nullptr) return -1;
   tHeaderData header{};
   int members = 0;
-  while (readHeader_(handle, &header) == 0) ++members;
-  closeArchive_(handle);
+  while (plugin_->ReadHeader(handle, &header) == 0) ++members;
+  plugin_->CloseArchive(handle);
   return members;
 }
 
@@ -94,9 +83,9 @@ bool PluginCopy::OpenAndClose(const std::string& archive) const {
   tOpenArchiveData data{};
   data.ArcName = name.data();
   data.OpenMode = PK_OM_LIST;
-  const ArchiveHandle handle = openArchive_(&data);
+  const ArchiveHandle handle = plugin_->OpenArchive(&data);
   if (handle == nullptr) return false;
-  closeArchive_(handle);
+  plugin_->CloseArchive(handle);
   return true;
 }
 

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "client/plugin_client.h"
 #include "platform/platform.h"
 #include "interface/wcx.h"
 
@@ -33,11 +35,8 @@ class PluginCopy {
 
  private:
   std::filesystem::path dir_;
-  platform::Library library_;
-  OpenArchiveFn openArchive_ = nullptr;
-  ReadHeaderFn readHeader_ = nullptr;
-  CloseArchiveFn closeArchive_ = nullptr;
-  CanYouHandleThisFileFn canYouHandleThisFile_ = nullptr;
+  // Loaded by the host's own loader.
+  std::optional<host::PluginClient> plugin_;
 };
 
 // Writes `bytes` to `path`, replacing it.

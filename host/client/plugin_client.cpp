@@ -10,11 +10,10 @@ Fn Resolve(const platform::Library& library, const char* name) {
 
 }  // namespace
 
-std::optional<PluginClient> PluginClient::Load(const std::string& path,
-                                               std::string& error) {
+std::optional<PluginClient> PluginClient::Load(const std::string& path, std::string& error,
+                                               platform::TextEncoding encoding) {
   PluginClient client;
-  client.library_ =
-      platform::Library::Open(path, error, platform::TextEncoding::kUtf8);
+  client.library_ = platform::Library::Open(path, error, encoding);
   if (!client.library_.IsOpen()) return std::nullopt;
 
   const platform::Library& lib = client.library_;
@@ -28,9 +27,12 @@ std::optional<PluginClient> PluginClient::Load(const std::string& path,
   client.GetPackerCaps = Resolve<GetPackerCapsFn>(lib, "GetPackerCaps");
   client.CanYouHandleThisFile =
       Resolve<CanYouHandleThisFileFn>(lib, "CanYouHandleThisFile");
+  client.GetBackgroundFlags = Resolve<GetBackgroundFlagsFn>(lib, "GetBackgroundFlags");
   client.OpenArchiveW = Resolve<OpenArchiveWFn>(lib, "OpenArchiveW");
   client.ReadHeaderExW = Resolve<ReadHeaderExWFn>(lib, "ReadHeaderExW");
   client.ProcessFileW = Resolve<ProcessFileWFn>(lib, "ProcessFileW");
+  client.SetChangeVolProcW = Resolve<SetChangeVolProcWFn>(lib, "SetChangeVolProcW");
+  client.SetProcessDataProcW = Resolve<SetProcessDataProcWFn>(lib, "SetProcessDataProcW");
   client.CanYouHandleThisFileW =
       Resolve<CanYouHandleThisFileWFn>(lib, "CanYouHandleThisFileW");
   client.MemberFailure =

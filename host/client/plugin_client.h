@@ -1,6 +1,7 @@
 // A loaded packer plug-in, seen only through the eight exports of the
 // interface and, where it has them, the wide functions, so that the host
-// drives any such plug-in.
+// drives any such plug-in. The one loader of a plug-in's exports: the
+// tests and the benchmarks load the plug-in through it too.
 #pragma once
 
 #include <optional>
@@ -13,10 +14,12 @@ namespace quendrix::host {
 
 class PluginClient {
  public:
-  // Loads the plug-in at `path`; nothing, with the reason in `error`, when it
-  // cannot be loaded or lacks one of the exports a reader needs.
-  static std::optional<PluginClient> Load(const std::string& path,
-                                          std::string& error);
+  // Loads the plug-in at `path`, written in `encoding`; nothing, with the
+  // reason in `error`, when it cannot be loaded or lacks one of the exports
+  // a reader needs (OpenArchive, ReadHeader, ProcessFile, CloseArchive).
+  static std::optional<PluginClient> Load(
+      const std::string& path, std::string& error,
+      platform::TextEncoding encoding = platform::TextEncoding::kUtf8);
 
   OpenArchiveFn OpenArchive = nullptr;
   ReadHeaderFn ReadHeader = nullptr;
@@ -26,10 +29,13 @@ class PluginClient {
   SetProcessDataProcFn SetProcessDataProc = nullptr;      // optional
   GetPackerCapsFn GetPackerCaps = nullptr;                // optional
   CanYouHandleThisFileFn CanYouHandleThisFile = nullptr;  // optional
+  GetBackgroundFlagsFn GetBackgroundFlags = nullptr;      // optional
   // The wide functions, all optional; see UsesWideFunctions.
   OpenArchiveWFn OpenArchiveW = nullptr;
   ReadHeaderExWFn ReadHeaderExW = nullptr;
   ProcessFileWFn ProcessFileW = nullptr;
+  SetChangeVolProcWFn SetChangeVolProcW = nullptr;
+  SetProcessDataProcWFn SetProcessDataProcW = nullptr;
   CanYouHandleThisFileWFn CanYouHandleThisFileW = nullptr;
   // quendrix's own, optional: why a member was not made.
   QuendrixMemberFailureFn MemberFailure = nullptr;

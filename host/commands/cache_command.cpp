@@ -1,5 +1,7 @@
 #include "commands/cache_command.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -217,5 +219,62 @@ int RunCacheCommand(const CacheRequest& request, std::ostream& out, std::ostream
   }
   return kExitRefused;
 }
+
+
+namespace {
+
+class CacheVerb final : public HostCommand {
+ public:
+  CLI::App* AddTo(CLI::App& app) override {
+    CLI::App* command = app.add_subcommand(
+        "cache",
+        "show the cache of made members (of sections with Cache=1): its folder, its entries "
+        "and their size, and the cap on it; cache clear and cache limit change it");
+    command->require_subcommand(0, 1);
+    clear_ = command->add_subcommand(
+        "clear", "remove every entry of the cache, or the entries of the members of FILE");
+    clearFileOption_ = clear_->add_option(
+        "FILE", clearFile_, "the file whose members' entries go (it need not exist any more)");
+    limit_ = command->add_subcommand(
+        "limit",
+        "set the cap on the cache's size, kept in limit.txt in its folder, and trim the cache "
+        "to it; default: the smaller of 2 GiB and a tenth of the free space");
+    limit_
+        ->add_option("SIZE", request_.size,
+                     "bytes, or a number with K, M, G or T (powers of 1024): 500M, 2G; or "
+                     "default")
+        ->required();
+    return command;
+  }
+
+  int Run(const CommandContext& context) override {
+    if (clear_->parsed()) {
+      request_.action = CacheRequest::Action::kClear;
+      if (clearFileOption_->count() > 0) {
+        if (clearFile_.empty()) {
+          context.err << "quendrix cache clear: FILE is empty (without FILE every entry goes)\n";
+          return kExitRefused;
+        }
+        // The plug-in keeps a member under the path a host opened its file
+        // by, which every command makes absolute this way.
+        request_.file = AbsolutePath(clearFile_);
+      }
+    } else if (limit_->parsed()) {
+      request_.action = CacheRequest::Action::kLimit;
+    }
+    return RunCacheCommand(request_, context.out, context.err);
+  }
+
+ private:
+  CacheRequest request_;
+  CLI::App* clear_ = nullptr;
+  CLI::App* limit_ = nullptr;
+  CLI::Option* clearFileOption_ = nullptr;
+  std::string clearFile_;
+};
+
+}  // namespace
+
+std::unique_ptr<HostCommand> CacheCommand() { return std::make_unique<CacheVerb>(); }
 
 }  // namespace quendrix::host

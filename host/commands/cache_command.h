@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "exit_codes.h"
+#include "host_command.h"
 
 namespace quendrix::host {
 
@@ -35,6 +37,10 @@ inline constexpr const char* kDefaultLimitWord = "default";
 // there is no cache folder, the folder cannot be used (another user's, a
 // link in its place; the reason is told), or its limit file holds no size.
 int RunCacheCommand(const CacheRequest& request, std::ostream& out, std::ostream& err);
+
+// The command `cache`, with its own commands `cache clear [FILE]` and
+// `cache limit SIZE`, which runs RunCacheCommand.
+std::unique_ptr<HostCommand> CacheCommand();
 
 // A size for people: "512 bytes", "1.5 KiB", "500 MiB", "2 GiB".
 std::string SizeInWords(std::int64_t bytes);

@@ -1,10 +1,13 @@
 #include "commands/check_command.h"
 
+#include <CLI/CLI.hpp>
+
 #include <optional>
 #include <ostream>
 
 #include "check/check_services.h"
 #include "check/rules_check.h"
+#include "cache/member_keys.h"
 #include "commands/rules_in_use.h"
 
 namespace quendrix::host {
@@ -21,7 +24,7 @@ int CheckRulesFile(const std::string& pluginPath, const std::string& rulesFile,
   const std::string pluginDir = PluginDirectoryOf(pluginPath);
   std::string path = rulesFile;
   if (path.empty()) {
-    const RulesInUse found = FindRulesInUse(pluginDir);
+    const RulesInUse found = FindRulesInUse(pluginDir, HostLookupServices());
     if (!found.choice) {
       err << "quendrix: there is no rules file in any of these places:\n";
       ListPlacesLookedAt(found.folders, err);
@@ -49,5 +52,33 @@ int CheckRulesFile(const std::string& pluginPath, const std::string& rulesFile,
       << "\n";
   return check.problems.empty() ? kExitDone : kExitMemberFailed;
 }
+
+
+namespace {
+
+class CheckVerb final : public HostCommand {
+ public:
+  CLI::App* AddTo(CLI::App& app) override {
+    CLI::App* command = app.add_subcommand(
+        "check",
+        "list every problem of a rules file as FILE:LINE: [section] TEXT, without "
+        "running anything: programs that are missing, commands that never name "
+        "fileout, misspelt placeholders, gaps in the numbering, repeated keys, ...");
+    command->add_option("RULES_FILE", rulesFile_,
+                        "the rules file (default: the one the plug-in would take)");
+    return command;
+  }
+
+  int Run(const CommandContext& context) override {
+    return CheckRulesFile(context.pluginPath, rulesFile_, context.out, context.err);
+  }
+
+ private:
+  std::string rulesFile_;
+};
+
+}  // namespace
+
+std::unique_ptr<HostCommand> CheckCommand() { return std::make_unique<CheckVerb>(); }
 
 }  // namespace quendrix::host

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 
 #include "exit_codes.h"
+#include "host_command.h"
 
 namespace quendrix::host {
 
@@ -17,5 +19,8 @@ namespace quendrix::host {
 // file or it cannot be read.
 int CheckRulesFile(const std::string& pluginPath, const std::string& rulesFile,
                    std::ostream& out, std::ostream& err);
+
+// The command `check [RULES_FILE]`, which runs CheckRulesFile.
+std::unique_ptr<HostCommand> CheckCommand();
 
 }  // namespace quendrix::host

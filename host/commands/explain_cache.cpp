@@ -8,7 +8,7 @@
 namespace quendrix::host {
 
 ExplainedCache::ExplainedCache(bool on, const std::string& pluginDir, const std::string& file)
-    : on_(on), file_(file), programs_(pluginDir) {
+    : on_(on), file_(file), pluginDir_(pluginDir) {
   if (!on_) return;
   cache_ = UsersMemberCache();
   if (!cache_) return;
@@ -38,7 +38,7 @@ void ExplainedCache::ShowFolder(std::ostream& out) const {
 std::optional<std::string> ExplainedCache::StateOf(const Entry& entry) const {
   if (!Keeps()) return std::nullopt;
   if (!made_) return "no";
-  const std::optional<Sha256Digest> digest = MemberDigest(file_, entry, programs_);
+  const std::optional<Sha256Digest> digest = MemberDigest(file_, entry, pluginDir_);
   if (!digest) return "no (the file cannot be examined)";
   const std::optional<std::int64_t> size = cache_->Find(*digest, false);
   if (!size) return "no";

@@ -33,7 +33,7 @@ class ExplainedCache {
  private:
   bool on_;
   std::string file_;
-  PluginPrograms programs_;
+  std::string pluginDir_;
   std::optional<MemberCache> cache_;
   // Why the cache cannot be used; empty when it can (or is not made yet).
   std::string problem_;

@@ -1,5 +1,7 @@
 #include "commands/explain_command.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <functional>
 #include <cstdio>
@@ -7,6 +9,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cache/member_keys.h"
 #include "check/check_services.h"
 #include "check/program_report.h"
 #include "check/rules_check.h"
@@ -17,10 +20,9 @@
 #include "extract/program_lookup.h"
 #include "format/profile_text.h"
 #include "platform/platform.h"
-#include "plugin/archive_name.h"
-#include "plugin/plugin.h"
 #include "rules/lookup.h"
 #include "rules/placeholder.h"
+#include "text/utf8_path.h"
 
 namespace quendrix::host {
 namespace {
@@ -112,7 +114,7 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
                  std::ostream& out, std::ostream& err, bool runList) {
   const std::string pluginDir = PluginDirectoryOf(pluginPath);
   // The same places as the plug-in's own.
-  const RulesInUse found = FindRulesInUse(pluginDir);
+  const RulesInUse found = FindRulesInUse(pluginDir, HostLookupServices());
   const std::vector<RulesFolder>& folders = found.folders;
   const std::optional<RulesChoice>& choice = found.choice;
   if (!choice) {
@@ -131,23 +133,22 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
   const CheckServices checkServices = CheckServices::Platform(pluginDir);
   const ProgramLookup programs = CachedProgramLookup(checkServices);
 
-  const ArchiveName name = SplitArchiveName(file, platform::kPathStyle);
   // The lookup an open of the file makes, so that the entries (and the
   // keys of the cache) are the plug-in's own.
-  const FileRules lookedUp = RulesOfFileIn(pluginDir, rulesPath, file);
+  const FileRules lookedUp = FileRulesIn(*choice, file, pluginDir, HostLookupServices());
   const RuleSettings& settings = lookedUp.settings;
-  const EntryTable& table = lookedUp.table;
-  const LookupResult& result = lookedUp.result;
+  const EntryTable& table = lookedUp.entryTable;
+  const LookupResult& result = lookedUp.section;
 
   const std::string asked(
-      std::string_view(name.extension).substr(0, kSectionNameLimit));
+      std::string_view(lookedUp.name.extension).substr(0, kSectionNameLimit));
   out << "file        " << file << "\n"
       << "rules file  " << rulesPath << "\n";
   // The places in the order they are looked at, up to the one in use.
   const char* label = "looked at   ";
   for (const RulesFolder& folder : folders) {
     const bool taken = folder.place == choice->place;
-    out << label << folder.dir << kRulesFileName << " ("
+    out << label << folder.RulesPath() << " ("
         << PlaceName(folder.place) << "): " << (taken ? "in use" : "none")
         << "\n";
     label = "            ";
@@ -206,10 +207,9 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
       // The key of a listed member is that of its extract= command.
       const std::function<std::optional<std::string>(const std::string&)> cachedState =
           [&](const std::string& name) -> std::optional<std::string> {
-        const std::optional<Entry> entry =
-            ListedMemberEntry(*result.list, name, platform::kPathStyle);
-        if (!entry) return std::nullopt;
-        return cache.StateOf(*entry);
+        const MemberEntry listed = EntryOfMember(lookedUp, table.UpperBound() + 1, name);
+        if (!listed.CanMake()) return std::nullopt;
+        return cache.StateOf(*listed.entry);
       };
       listFailed = !RunListForExplain(*result.list, settings, programs, out, cachedState);
     } else if (cache.Keeps() && result.list->extractCommand) {
@@ -237,5 +237,33 @@ int ExplainRules(const std::string& pluginPath, const std::string& file,
   if (refused) return kExitRefused;
   return problems.empty() && !listFailed ? kExitDone : kExitMemberFailed;
 }
+
+
+namespace {
+
+class ExplainVerb final : public HostCommand {
+ public:
+  CLI::App* AddTo(CLI::App& app) override {
+    CLI::App* command = app.add_subcommand(
+        "explain", "show what quendrix's rules make of FILE; runs nothing, unless --run-list");
+    command->add_option("FILE", file_, "the file to explain")->required();
+    command->add_flag("--run-list", runList_,
+                      "run the section's list program and show which names it gives");
+    return command;
+  }
+
+  int Run(const CommandContext& context) override {
+    return ExplainRules(context.pluginPath, AbsolutePath(file_), context.out, context.err,
+                        runList_);
+  }
+
+ private:
+  std::string file_;
+  bool runList_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<HostCommand> ExplainCommand() { return std::make_unique<ExplainVerb>(); }
 
 }  // namespace quendrix::host

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "check/check_services.h"
 #include "exit_codes.h"
 #include "extract/program_lookup.h"
+#include "host_command.h"
 
 namespace quendrix::host {
 
@@ -26,6 +28,9 @@ namespace quendrix::host {
 // that cannot be had gives kExitMemberFailed.
 int ExplainRules(const std::string& pluginPath, const std::string& file,
                  std::ostream& out, std::ostream& err, bool runList = false);
+
+// The command `explain FILE [--run-list]`, which runs ExplainRules.
+std::unique_ptr<HostCommand> ExplainCommand();
 
 // `command` for display on one line, with a second line that marks each
 // "fileout" (where extraction puts the destination) with carets; the second

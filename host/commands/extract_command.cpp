@@ -1,5 +1,9 @@
 #include "commands/extract_command.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <cstdio>
 #include <filesystem>
@@ -259,5 +263,50 @@ int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
                      !unmatched;
   return clean ? kExitDone : kExitMemberFailed;
 }
+
+namespace {
+
+class ExtractVerb final : public HostCommand {
+ public:
+  CLI::App* AddTo(CLI::App& app) override {
+    CLI::App* command = app.add_subcommand(
+        "extract", "make members of FILE, all or those that MEMBER patterns name");
+    command->add_option("FILE", request_.file, "the file to extract from")->required();
+    command->add_option("MEMBER", request_.patterns,
+                        "members to make; shell-style patterns (* ? [...]) allowed");
+    command
+        ->add_option("-C,--directory", request_.directory,
+                     "where the members go (default: here)")
+        ->type_name("DIR");
+    command->add_flag("--overwrite", request_.overwrite,
+                      "replace files that exist (default: keep them)");
+    command
+        ->add_option("--timeout", timeoutSeconds_,
+                     "stop a member whose program runs longer than SECONDS, "
+                     "report it as timed out and go on with the next")
+        ->type_name("SECONDS")
+        ->check(CLI::PositiveNumber);
+    return command;
+  }
+
+  int Run(const CommandContext& context) override {
+    const std::optional<PluginClient> plugin = context.LoadPlugin();
+    if (!plugin) return kExitRefused;
+    request_.file = AbsolutePath(request_.file);
+    request_.progress = context.settings.errIsTerminal;
+    request_.timeout = std::chrono::milliseconds(
+        static_cast<std::int64_t>(std::min(timeoutSeconds_, 1e9) * 1000));
+    MemberWatch::Instance().SetInterruptSource(context.settings.interruptRequested);
+    return ExtractMembers(*plugin, request_, context.out, context.err);
+  }
+
+ private:
+  ExtractRequest request_;
+  double timeoutSeconds_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<HostCommand> ExtractCommand() { return std::make_unique<ExtractVerb>(); }
 
 }  // namespace quendrix::host

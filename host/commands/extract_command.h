@@ -4,11 +4,13 @@
 
 #include <chrono>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "exit_codes.h"
 #include "client/plugin_client.h"
+#include "host_command.h"
 
 namespace quendrix::host {
 
@@ -48,5 +50,9 @@ struct ExtractRequest {
 // kExitInterrupted after Ctrl+C.
 int ExtractMembers(const PluginClient& plugin, const ExtractRequest& request,
                    std::ostream& out, std::ostream& err);
+
+// The command `extract FILE [MEMBER...]`, which runs ExtractMembers, with
+// progress where a person watches standard error and Ctrl+C stopping it.
+std::unique_ptr<HostCommand> ExtractCommand();
 
 }  // namespace quendrix::host

@@ -1,11 +1,14 @@
 #include "commands/list_command.h"
 
+#include <CLI/CLI.hpp>
+
 #include <iomanip>
 #include <ostream>
 
 #include "client/archive_session.h"
 #include "text/json_text.h"
 #include "members/member_time.h"
+#include "text/utf8_path.h"
 
 namespace quendrix::host {
 namespace {
@@ -64,5 +67,32 @@ int ListMembers(const PluginClient& plugin, const std::string& file,
   }
   return kExitDone;
 }
+
+namespace {
+
+class ListVerb final : public HostCommand {
+ public:
+  CLI::App* AddTo(CLI::App& app) override {
+    CLI::App* command = app.add_subcommand("list", "list the members of FILE");
+    command->add_option("FILE", file_, "the file to list")->required();
+    command->add_flag("--json", json_, "print one JSON document, for scripts");
+    return command;
+  }
+
+  int Run(const CommandContext& context) override {
+    const std::optional<PluginClient> plugin = context.LoadPlugin();
+    if (!plugin) return kExitRefused;
+    return ListMembers(*plugin, AbsolutePath(file_), context.out, context.err,
+                       json_ ? ListFormat::kJson : ListFormat::kTable);
+  }
+
+ private:
+  std::string file_;
+  bool json_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<HostCommand> ListCommand() { return std::make_unique<ListVerb>(); }
 
 }  // namespace quendrix::host

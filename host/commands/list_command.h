@@ -2,10 +2,12 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 
 #include "exit_codes.h"
 #include "client/plugin_client.h"
+#include "host_command.h"
 
 namespace quendrix::host {
 
@@ -19,5 +21,8 @@ enum class ListFormat { kTable, kJson };
 int ListMembers(const PluginClient& plugin, const std::string& file,
                 std::ostream& out, std::ostream& err,
                 ListFormat format = ListFormat::kTable);
+
+// The command `list FILE [--json]`, which runs ListMembers.
+std::unique_ptr<HostCommand> ListCommand();
 
 }  // namespace quendrix::host

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "exit_codes.h"
 #include "client/plugin_client.h"
+#include "host_command.h"
 
 namespace quendrix::host {
 
@@ -16,5 +18,8 @@ namespace quendrix::host {
 // listing. kExitDone when every file is taken, kExitRefused when any is not.
 int ProbeFiles(const PluginClient& plugin, const std::vector<std::string>& files,
                std::ostream& out);
+
+// The command `probe FILE...`, which runs ProbeFiles.
+std::unique_ptr<HostCommand> ProbeCommand();
 
 }  // namespace quendrix::host

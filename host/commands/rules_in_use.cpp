@@ -6,7 +6,6 @@
 #include <ostream>
 
 #include "platform/platform.h"
-#include "plugin/plugin.h"
 #include "text/utf8_path.h"
 
 namespace quendrix::host {
@@ -24,16 +23,6 @@ std::string PluginDirectoryOf(const std::string& pluginPath) {
   return dir;
 }
 
-RulesInUse FindRulesInUse(const std::string& pluginDir) {
-  // The same places and services as the plug-in's own.
-  const PluginServices services = PluginServices::Platform(platform::TextEncoding::kUtf8);
-  RulesInUse found;
-  found.folders =
-      RulesFolders(platform::kPathStyle, pluginDir, services.rulesFolderVariable);
-  found.choice = ChooseRules(found.folders, services.fileExists);
-  return found;
-}
-
 std::string_view PlaceName(RulesPlace place) {
   switch (place) {
     case RulesPlace::kPlugin: return "the plug-in's folder";
@@ -45,7 +34,7 @@ std::string_view PlaceName(RulesPlace place) {
 
 void ListPlacesLookedAt(const std::vector<RulesFolder>& folders, std::ostream& err) {
   for (const RulesFolder& folder : folders) {
-    err << "  " << folder.dir << kRulesFileName << " (" << PlaceName(folder.place) << ")\n";
+    err << "  " << folder.RulesPath() << " (" << PlaceName(folder.place) << ")\n";
   }
 }
 

@@ -1,5 +1,5 @@
-// The rules file the plug-in would take, as `explain` and `check` find and
-// read it without loading the plug-in.
+// The rules file the plug-in would take, as `explain`, `check` and `setup`
+// find and read it without loading the plug-in.
 #pragma once
 
 #include <iosfwd>
@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "plugin/rules_places.h"
+#include "rules/rules_places.h"
 
 namespace quendrix::host {
 
@@ -16,14 +16,6 @@ namespace quendrix::host {
 // separator: where the plug-in looks for its rules file first, and for
 // programs named without a folder.
 std::string PluginDirectoryOf(const std::string& pluginPath);
-
-// The places the plug-in at `pluginDir` looks at, in order, and the first
-// that holds a rules file.
-struct RulesInUse {
-  std::vector<RulesFolder> folders;
-  std::optional<RulesChoice> choice;
-};
-RulesInUse FindRulesInUse(const std::string& pluginDir);
 
 // "the plug-in's folder", "the user's", "the system's".
 std::string_view PlaceName(RulesPlace place);

@@ -27,17 +27,18 @@ bool ReadAt(int descriptor, char* bytes, std::size_t count, off_t offset) {
 }  // namespace
 
 KeptMembers::KeptMembers(std::string pluginDir, std::function<void(const std::string&)> log)
-    : pluginDir_(std::move(pluginDir)), programs_(pluginDir_), log_(std::move(log)) {}
+    : pluginDir_(std::move(pluginDir)), log_(std::move(log)) {}
 
 std::optional<KeptMembers::Place> KeptMembers::PlaceOf(const std::string& source,
                                                        const std::string& member) const {
   // The rules as the plug-in reads them at this open: the section's Cache
   // key and the member's command are those of the make to come.
-  const std::optional<FileRules> rules = RulesOfFile(pluginDir_, source);
+  const std::optional<FileRules> rules =
+      LookUpFileRules(source, pluginDir_, HostLookupServices());
   if (!rules || !IsOn(rules->settings.cacheFlag)) return std::nullopt;
-  const std::optional<Entry> entry = EntryOfMember(*rules, member);
-  if (!entry) return std::nullopt;
-  std::optional<quendrix::MemberCache> cache = UsersMemberCache();
+  const MemberEntry entry = EntryOfMember(*rules, NumberOfMemberNamed(*rules, member), member);
+  if (!entry.CanMake()) return std::nullopt;
+  std::optional<MemberCache> cache = UsersMemberCache();
   if (!cache) return std::nullopt;
   // A folder of another user's, or a link in its place, is never read
   // from, as the plug-in never writes to it.
@@ -48,7 +49,7 @@ std::optional<KeptMembers::Place> KeptMembers::PlaceOf(const std::string& source
     }
     return std::nullopt;
   }
-  const std::optional<Sha256Digest> digest = MemberDigest(source, *entry, programs_);
+  const std::optional<Sha256Digest> digest = MemberDigest(source, *entry.entry, pluginDir_);
   if (!digest) return std::nullopt;
   return Place{std::move(*cache), *digest};
 }

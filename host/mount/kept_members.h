@@ -14,7 +14,7 @@
 
 #include "cache/member_keys.h"
 #include "extract/member_cache.h"
-#include "mount/member_cache.h"
+#include "mount/member_makes.h"
 
 namespace quendrix::host::mount {
 
@@ -29,7 +29,7 @@ class KeptMembers {
   // plug-in lists it by): when its section has Cache=1 and the cache folder
   // can be used; nothing otherwise.
   struct Place {
-    quendrix::MemberCache cache;
+    MemberCache cache;
     Sha256Digest digest;
   };
   std::optional<Place> PlaceOf(const std::string& source, const std::string& member) const;
@@ -40,7 +40,6 @@ class KeptMembers {
 
  private:
   const std::string pluginDir_;
-  const PluginPrograms programs_;
   const std::function<void(const std::string&)> log_;
   mutable std::atomic<bool> toldUnusable_{false};
 };

@@ -14,8 +14,8 @@
 #include "mount/mount_log_file.h"
 #include "mount/mount_session.h"
 #include "client/archive_session.h"
-#include "plugin/plugin.h"
-#include "plugin/rules_places.h"
+#include "cache/member_keys.h"
+#include "rules/file_rules.h"
 
 namespace quendrix::host {
 
@@ -127,11 +127,8 @@ int RunMount(const PluginClient& plugin, const std::string& pluginPath,
   // looks for its rules are the ones this process's environment names.
   std::string pluginDir = fs::path(pluginPath).parent_path().string();
   if (pluginDir.empty() || pluginDir.back() != '/') pluginDir += '/';
-  for (const RulesFolder& folder :
-       RulesFolders(platform::kPathStyle, pluginDir, [](std::string_view name) {
-         return platform::EnvironmentPath(std::string(name));
-       })) {
-    options.rulesFiles.push_back(folder.dir + std::string(kRulesFileName));
+  for (const RulesFolder& folder : FindRulesInUse(pluginDir, HostLookupServices()).folders) {
+    options.rulesFiles.push_back(folder.RulesPath());
   }
   options.pluginDir = pluginDir;
   options.log = [log](const std::string& line) { log->Write(line); };

@@ -5,10 +5,10 @@
 
 namespace quendrix::host::mount {
 
-ListingCache::ListingCache(MemberLister lister, std::function<void(const std::string&)> log)
+FileListings::FileListings(MemberLister lister, std::function<void(const std::string&)> log)
     : lister_(std::move(lister)), log_(std::move(log)) {}
 
-std::shared_ptr<const FileMembers> ListingCache::Members(const std::string& source,
+std::shared_ptr<const FileMembers> FileListings::Members(const std::string& source,
                                                          const Validity& validity) {
   std::promise<Result> promise;
   std::shared_future<Result> shared;
@@ -47,7 +47,7 @@ std::shared_ptr<const FileMembers> ListingCache::Members(const std::string& sour
   return result;
 }
 
-ListingCache::Result ListingCache::List(const std::string& source) {
+FileListings::Result FileListings::List(const std::string& source) {
   auto members = std::make_shared<FileMembers>();
   std::vector<std::string> warnings;
   try {
@@ -68,9 +68,9 @@ ListingCache::Result ListingCache::List(const std::string& source) {
   return members;
 }
 
-void ListingCache::Keep(const std::string& source, const Validity& validity,
+void FileListings::Keep(const std::string& source, const Validity& validity,
                         const Result& result) {
-  // What is kept only spares a listing; a cache that cannot grow lists again.
+  // What is kept only spares a listing; a table that cannot grow lists again.
   try {
     if (result->state == ListState::kFailed) {
       if (failures_.size() >= kMaxFiles) failures_.clear();
@@ -93,7 +93,7 @@ void ListingCache::Keep(const std::string& source, const Validity& validity,
   }
 }
 
-std::optional<std::string> ListingCache::FailureReason(const std::string& source,
+std::optional<std::string> FileListings::FailureReason(const std::string& source,
                                                        const Validity& validity) const {
   const std::lock_guard lock(mutex_);
   const auto found = failures_.find(source);

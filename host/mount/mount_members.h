@@ -1,7 +1,8 @@
-// A file's members as a mount shows them, and a cache of them that asks
-// the plug-in again only when the file or the rules changed. Listing a file
-// runs its list program, when its section has one; the cache makes sure it
-// runs once per change however many requests ask at once.
+// A file's members as a mount shows them, and the mount's table of the
+// files it listed, which asks the plug-in again only when a file or the
+// rules changed. Listing a file runs its list program, when its section has
+// one; the table makes sure it runs once per change however many requests
+// ask at once.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +16,7 @@
 #include <vector>
 
 #include "client/archive_session.h"
-#include "mount/file_key.h"
+#include "mount/validity.h"
 #include "mount/member_tree.h"
 
 namespace quendrix::host::mount {
@@ -47,10 +48,14 @@ struct FileMembers {
 using MemberLister =
     std::function<ListOutcome(const std::string& source, std::vector<std::string>& warnings)>;
 
-class ListingCache {
+// The mount's table of listings: the members of each file it listed, for
+// the file and the rules as they were then. (The plug-in keeps lists of its
+// own, plugin/kept_lists.h, which spare the list program; these spare the
+// plug-in and keep what the mount shows of each file.)
+class FileListings {
  public:
   // At most this many files' members are kept, and at most this many
-  // members of all of them; past either the cache starts afresh, which
+  // members of all of them; past either the table starts afresh, which
   // costs one listing per file.
   static constexpr std::size_t kMaxFiles = 1024;
   static constexpr std::size_t kMaxMembers = 1'000'000;
@@ -58,7 +63,7 @@ class ListingCache {
   // `log` receives each warning of a listing ("warning: SOURCE: ...") and
   // each failure ("SOURCE: its members cannot be listed: REASON"), once per
   // listing.
-  ListingCache(MemberLister lister, std::function<void(const std::string&)> log);
+  FileListings(MemberLister lister, std::function<void(const std::string&)> log);
 
   // The members of `source` as they are for `validity`: kept from an
   // earlier listing, else listed now; requests that ask at once share one

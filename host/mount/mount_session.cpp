@@ -34,7 +34,7 @@
 #include "client/archive_session.h"
 #include "text/json_text.h"
 #include "mount/kept_members.h"
-#include "mount/member_cache.h"
+#include "mount/member_makes.h"
 #include "mount/member_tree.h"
 #include "mount/mount_members.h"
 #include "mount/mount_names.h"
@@ -51,9 +51,9 @@ struct MountSession::State {
   MountOptions options;
   bool sourceIsFile = false;
   std::string cacheFolder;
-  std::unique_ptr<ListingCache> listings;
+  std::unique_ptr<FileListings> listings;
   std::unique_ptr<KeptMembers> kept;
-  std::unique_ptr<MemberCache> members;
+  std::unique_ptr<MemberMakes> members;
   struct fuse* fuse = nullptr;
   bool mounted = false;
   // The make of each member path that was opened last.
@@ -82,11 +82,11 @@ Node Resolve(const State& state, const char* path) {
 }
 
 std::optional<Validity> ValidityOf(const State& state, const std::string& source) {
-  std::optional<FileKey> key = KeyOfFile(source);
-  if (!key) return std::nullopt;
-  Validity validity{*key, {}};
+  std::optional<platform::FileState> file = platform::StateOfFile(source);
+  if (!file) return std::nullopt;
+  Validity validity{*file, {}};
   for (const std::string& rules : state.options.rulesFiles) {
-    validity.rules.push_back(KeyOfFile(rules));
+    validity.rules.push_back(platform::StateOfFile(rules));
   }
   return validity;
 }
@@ -650,7 +650,7 @@ std::unique_ptr<MountSession> MountSession::Mount(const PluginClient& plugin,
   state->cacheFolder = *cache;
   state->options = std::move(options);
   const auto log = state->options.log;
-  state->listings = std::make_unique<ListingCache>(
+  state->listings = std::make_unique<FileListings>(
       [&plugin](const std::string& source, std::vector<std::string>& warnings) {
         return ListWithPlugin(plugin, source, warnings);
       },
@@ -658,7 +658,7 @@ std::unique_ptr<MountSession> MountSession::Mount(const PluginClient& plugin,
   if (!state->options.pluginDir.empty()) {
     state->kept = std::make_unique<KeptMembers>(state->options.pluginDir, log);
   }
-  state->members = std::make_unique<MemberCache>(
+  state->members = std::make_unique<MemberMakes>(
       state->cacheFolder,
       [&plugin, kept = state->kept.get()](const std::string& source, const std::string& member,
                                           const std::string& destination,

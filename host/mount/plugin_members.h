@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "mount/member_cache.h"
+#include "mount/member_makes.h"
 #include "mount/mount_members.h"
 #include "client/plugin_client.h"
 

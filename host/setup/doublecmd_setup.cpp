@@ -4,7 +4,7 @@
 
 #include "commands/rules_in_use.h"
 #include "exit_codes.h"
-#include "plugin/plugin.h"
+#include "interface/packer_caps.h"
 #include "setup/config_file.h"
 #include "setup/doublecmd_xml.h"
 #include "setup/setup_steps.h"

@@ -1,19 +1,23 @@
 #include "setup/setup_command.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <ostream>
 
+#include "cache/member_keys.h"
 #include "commands/rules_in_use.h"
 #include "exit_codes.h"
 #include "setup/config_file.h"
 #include "setup/line_diff.h"
 #include "setup/setup_steps.h"
+#include "text/utf8_path.h"
 
 namespace quendrix::host {
 
 std::optional<SetupRules> ReadSetupRules(const std::string& pluginPath, std::string_view command,
                                          std::ostream& err) {
-  const RulesInUse found = FindRulesInUse(PluginDirectoryOf(pluginPath));
+  const RulesInUse found = FindRulesInUse(PluginDirectoryOf(pluginPath), HostLookupServices());
   if (!found.choice) {
     err << "quendrix " << command
         << ": there is no rules file to take the extensions from; the plug-in looks in these "
@@ -112,5 +116,46 @@ int RunSetup(const std::string& pluginPath, const SetupRequest& request,
   }
   return SetupMidnightCommander(pluginPath, request, places, out, err);
 }
+
+namespace {
+
+class SetupVerb final : public HostCommand {
+ public:
+  CLI::App* AddTo(CLI::App& app) override {
+    CLI::App* command = app.add_subcommand(
+        "setup",
+        "register the plug-in with a file manager for every extension of the rules in use: "
+        "doublecmd (Double Commander's packer plug-ins, in its doublecmd.xml) or mc "
+        "(Midnight Commander's mc.ext.ini); a backup of the file is kept");
+    command->footer(
+        "Close Double Commander first: it writes its settings back when it closes. Run it "
+        "again after you add a section to the rules. Before a change the file is copied to "
+        "FILE.quendrix-backup; --undo takes out what setup added.");
+    command->add_option("HOST", request_.host, "doublecmd or mc")
+        ->required()
+        ->check(CLI::IsMember({"doublecmd", "mc"}));
+    command->add_flag("--undo", request_.undo, "take out what setup added, and nothing else");
+    command->add_flag("--dry-run", request_.dryRun, "show the change as a diff and write nothing");
+    command
+        ->add_option("--config", request_.configFile,
+                     "the file to change (default: the doublecmd.xml or mc.ext.ini that the "
+                     "file manager reads)")
+        ->type_name("FILE");
+    return command;
+  }
+
+  int Run(const CommandContext& context) override {
+    request_.configFile = AbsolutePath(request_.configFile);
+    return RunSetup(context.pluginPath, request_, SetupPlaces::Platform(), context.out,
+                    context.err);
+  }
+
+ private:
+  SetupRequest request_;
+};
+
+}  // namespace
+
+std::unique_ptr<HostCommand> SetupCommand() { return std::make_unique<SetupVerb>(); }
 
 }  // namespace quendrix::host

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <iosfwd>
 #include <string>
 #include <vector>
+
+#include "host_command.h"
 
 namespace quendrix::host {
 
@@ -41,5 +44,8 @@ struct SetupPlaces {
 // rules are those that the plug-in would take. Returns the exit code.
 int RunSetup(const std::string& pluginPath, const SetupRequest& request,
              const SetupPlaces& places, std::ostream& out, std::ostream& err);
+
+// The command `setup HOST`, which runs RunSetup with the system's places.
+std::unique_ptr<HostCommand> SetupCommand();
 
 }  // namespace quendrix::host

@@ -11,4 +11,11 @@ std::string TextOf(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(PathOf(path), error);
+  return error ? path : TextOf(absolute.lexically_normal().make_preferred());
+}
+
 }  // namespace quendrix::host

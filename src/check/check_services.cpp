@@ -1,6 +1,5 @@
 #include "check/check_services.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -52,42 +51,13 @@ class FolderNames {
   std::unordered_map<std::string, std::optional<Names>> folders_;
 };
 
-// The folders of PATH in order, as platform::FindProgramOnPath reads them:
-// an empty entry is the current folder, and without PATH execvp's own list.
-std::vector<std::string> SearchFolders() {
-  const char* variable = std::getenv("PATH");
-  const std::string_view list = variable != nullptr ? variable : "/bin:/usr/bin";
-  std::vector<std::string> folders;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = std::min(list.find(':', start), list.size());
-    std::string folder(list.substr(start, end - start));
-    folders.push_back(folder.empty() ? "." : folder);
-    if (end == list.size()) return folders;
-    start = end + 1;
-  }
-}
-
 }  // namespace
 
 CheckServices CheckServices::Platform(std::string pluginDir) {
   CheckServices services;
+  static_cast<LookupServices&>(services) = LookupServices::Platform(kCheckEncoding);
   services.pluginDir = std::move(pluginDir);
-  services.environment = [](std::string_view name) {
-    return platform::EnvironmentValue(std::string(name), kCheckEncoding);
-  };
-  services.fileExists = [](const std::string& path) {
-    return platform::FileExists(path, kCheckEncoding);
-  };
-  if (platform::kPathStyle != platform::PathStyle::kPosix) {
-    services.isProgram = [](const std::string& path) {
-      return platform::IsProgramFile(path, kCheckEncoding);
-    };
-    services.searchPath = [](const std::string& name) {
-      return platform::FindProgramOnPath(name, kCheckEncoding);
-    };
-    return services;
-  }
+  if (platform::kPathStyle != platform::PathStyle::kPosix) return services;
   // POSIX: the folders' listings rule out the names they lack, and only a
   // name that is there is looked up as a program, so the answers are those
   // of the platform's own functions.
@@ -106,15 +76,12 @@ CheckServices CheckServices::Platform(std::string pluginDir) {
     }
     return platform::IsProgramFile(path, kCheckEncoding);
   };
-  services.searchPath = [names, folders = SearchFolders()](
-                            const std::string& name) -> std::optional<std::string> {
-    if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
-    for (const std::string& folder : folders) {
-      if (!names->MayHold(folder, name)) continue;
-      const std::string candidate = folder + "/" + name;
-      if (platform::IsProgramFile(candidate, kCheckEncoding)) return candidate;
-    }
-    return std::nullopt;
+  services.searchPath = [names](const std::string& name) {
+    return platform::FindProgramOnPath(
+        name, kCheckEncoding,
+        [&names](const std::string& folder, const std::string& entry) {
+          return names->MayHold(folder, entry);
+        });
   };
   return services;
 }

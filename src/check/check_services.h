@@ -7,26 +7,22 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "rules/environment_tokens.h"
+#include "rules/file_rules.h"
 
 namespace quendrix {
 
-struct CheckServices {
-  platform::PathStyle pathStyle = platform::kPathStyle;
+// What a look at a file's rules asks (rules/file_rules.h): the check asks
+// the same of the system as the plug-in's lookup, so that it finds the
+// programs and the values of %NAME% tokens that a lookup finds.
+struct CheckServices : LookupServices {
   // The folder of the plug-in whose rules are checked, with its trailing
   // separator: where bare program names are looked for first.
   std::string pluginDir;
-  // Environment variables, for %NAME% tokens and for PATH in the reports.
-  EnvironmentLookup environment;
-  // Whether a program the system can start is at a path.
-  std::function<bool(const std::string&)> isProgram;
-  // The program of a bare name on the system's search path.
-  std::function<std::optional<std::string>(const std::string&)> searchPath;
-  // Whether something other than a folder is at a path: tells a file that
-  // may not be executed from one that is not there.
-  std::function<bool(const std::string&)> fileExists;
 
-  // The platform's own.
+  // The platform's own, as the host's look at the rules has them (text in
+  // UTF-8); on POSIX a program is looked for in the listings of the
+  // folders, each listed once, and only a name that is there is asked of
+  // the system.
   static CheckServices Platform(std::string pluginDir);
 };
 

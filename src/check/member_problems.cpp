@@ -10,6 +10,7 @@
 #include "format/shell_words.h"
 #include "rules/entry.h"
 #include "rules/expand.h"
+#include "rules/file_rules.h"
 #include "rules/placeholder.h"
 
 namespace quendrix {
@@ -133,16 +134,11 @@ std::vector<std::string> FindCommandProblems(std::string_view rawCommand,
     found.push_back(std::move(slip));
   }
 
-  const std::string archive =
-      extension.empty() ? "archive" : "archive." + std::string(extension);
-  ExpansionContext context;
-  context.pathStyle = services.pathStyle;
-  context.pluginDir = services.pluginDir;
-  context.archivePath = archive;
-  context.baseName = "archive";
-  context.extension = extension;
-  context.environment = services.environment;
-  const ExpandedEntry expanded = ExpandEntry(command, {}, context);
+  // The command as a lookup expands it for a file of this section.
+  const ArchiveName name{"archive", std::string(extension)};
+  const std::string archive = extension.empty() ? "archive" : "archive." + name.extension;
+  const ExpandedEntry expanded =
+      ExpandEntry(command, {}, ExpansionContextOf(archive, name, services.pluginDir, services));
 
   const bool namesDestination = command.find(kDestinationPlaceholder) != std::string_view::npos;
   bool redirectsIntoMember = false;

@@ -28,18 +28,16 @@ ProgramLookup CachedProgramLookup(const CheckServices& services) {
     std::map<std::string, std::optional<std::string>> names;
   };
   auto cache = std::make_shared<Cache>();
-  ProgramLookup lookup;
-  lookup.style = services.pathStyle;
-  lookup.pluginDir = services.pluginDir;
-  if (services.isProgram) {
-    lookup.isProgram = [cache, ask = services.isProgram](const std::string& path) {
+  ProgramLookup lookup = ProgramLookupOf(services.pluginDir, services);
+  if (lookup.isProgram) {
+    lookup.isProgram = [cache, ask = std::move(lookup.isProgram)](const std::string& path) {
       const auto [at, added] = cache->programs.try_emplace(path, false);
       if (added) at->second = ask(path);
       return at->second;
     };
   }
-  if (services.searchPath) {
-    lookup.searchPath = [cache, ask = services.searchPath](const std::string& name) {
+  if (lookup.searchPath) {
+    lookup.searchPath = [cache, ask = std::move(lookup.searchPath)](const std::string& name) {
       const auto [at, added] = cache->names.try_emplace(name, std::nullopt);
       if (added) at->second = ask(name);
       return at->second;

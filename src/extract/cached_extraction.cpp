@@ -53,6 +53,14 @@ std::optional<MemberKey> MemberKeyOf(std::string_view sourcePath, const Entry& e
   return key;
 }
 
+std::optional<Sha256Digest> MemberDigestOf(std::string_view sourcePath, const Entry& entry,
+                                           const ProgramLookup& lookup,
+                                           platform::TextEncoding encoding) {
+  const std::optional<MemberKey> key = MemberKeyOf(sourcePath, entry, lookup, encoding);
+  if (!key) return std::nullopt;
+  return DigestOf(*key);
+}
+
 int ExtractThroughCache(const ExtractionRequest& request, const ExtractionServices& services,
                         std::string_view sourcePath, const MemberCache& cache,
                         MemberFailure* failure,

@@ -21,6 +21,12 @@ std::optional<MemberKey> MemberKeyOf(std::string_view sourcePath, const Entry& e
                                      const ProgramLookup& lookup,
                                      platform::TextEncoding encoding);
 
+// The digest that names the entry of that member in the cache; nothing
+// when the source file cannot be examined.
+std::optional<Sha256Digest> MemberDigestOf(std::string_view sourcePath, const Entry& entry,
+                                           const ProgramLookup& lookup,
+                                           platform::TextEncoding encoding);
+
 // What one extraction through the cache did, for a report.
 enum class CacheUse {
   kNone,    // the member was made without the cache

@@ -1,6 +1,7 @@
 #include "extract/program_lookup.h"
 
 #include "format/command_pipeline.h"
+#include "rules/file_rules.h"
 #include "rules/placeholder.h"
 
 namespace quendrix {
@@ -112,6 +113,15 @@ ProgramPlace WindowsProgram(std::string_view line) {
 }
 
 }  // namespace
+
+ProgramLookup ProgramLookupOf(std::string_view pluginDir, const LookupServices& services) {
+  ProgramLookup lookup;
+  lookup.style = services.pathStyle;
+  lookup.pluginDir = pluginDir;
+  lookup.isProgram = services.isProgram;
+  lookup.searchPath = services.searchPath;
+  return lookup;
+}
 
 ResolvedCommand ResolvePrograms(std::string_view line, bool firstInPluginDir,
                                 const ProgramLookup& lookup) {

@@ -16,6 +16,8 @@
 
 namespace quendrix {
 
+struct LookupServices;
+
 enum class ProgramSource {
   kAsWritten,     // the command names it with a folder
   kPluginFolder,  // a bare name, found in the plug-in's folder
@@ -47,6 +49,13 @@ struct ProgramLookup {
   // search path; nothing when there is none.
   std::function<std::optional<std::string>(const std::string&)> searchPath;
 };
+
+// Where the programs of the commands of the rules read by the plug-in
+// whose folder is `pluginDir` (with its trailing separator) are looked for,
+// through `services`: the one lookup of the plug-in's extractions and
+// lists, of the keys of kept members and of `explain`. It keeps a view of
+// `pluginDir`.
+ProgramLookup ProgramLookupOf(std::string_view pluginDir, const LookupServices& services);
 
 struct ResolvedCommand {
   // The line with each program found for a bare name put in by its full

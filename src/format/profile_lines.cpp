@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "format/key_index.h"
+#include "format/profile_line.h"
 #include "format/profile_text.h"
 #include "format/profile_value.h"
 
@@ -37,41 +38,20 @@ ProfileLines::ProfileLines(std::string bytes) : bytes_(std::move(bytes)) {
   sections_.emplace_back();
   firstSections.emplace(std::string_view(), 0);
 
-  std::size_t number = 1;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = TrimProfileName(text.substr(pos, end - pos));
-    const std::size_t lineNumber = number;
-    // CR LF ends one line; the reader's empty line between the two is no
-    // line of the file.
-    pos = end + 1;
-    if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++pos;
-    ++number;
-    if (line.empty() || line.front() == ';') continue;
-
-    // A "[" line without a "]" after it opens nothing and is read as a key.
-    if (line.front() == '[') {
-      const std::size_t close = line.rfind(']');
-      if (close != std::string_view::npos) {
-        const std::string_view name = UpToNul(TrimProfileName(line.substr(1, close - 1)));
-        const std::size_t index = sections_.size();
-        sections_.push_back(ProfileSectionLines{
-            lineNumber, name, firstSections.try_emplace(name, index).first->second, {}});
-        firstKeys.emplace_back();
-        continue;
-      }
-    }
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos) {
-      AddKey(sections_.back(), firstKeys.back(), lineNumber, UpToNul(line), std::nullopt);
+  ForEachProfileLine(text, [&](const ProfileLine& line) {
+    // The report leaves out comments: a lookup never asks for their keys.
+    if (line.text.front() == ';') return;
+    if (line.header) {
+      const std::size_t index = sections_.size();
+      sections_.push_back(ProfileSectionLines{
+          line.number, line.section,
+          firstSections.try_emplace(line.section, index).first->second, {}});
+      firstKeys.emplace_back();
     } else {
-      AddKey(sections_.back(), firstKeys.back(), lineNumber,
-             UpToNul(TrimProfileEnd(line.substr(0, equals))),
-             UpToNul(TrimProfileStart(line.substr(equals + 1))));
+      const ProfileKey key = ProfileKeyOf(line.text);
+      AddKey(sections_.back(), firstKeys.back(), line.number, key.name, key.value);
     }
-  }
+  });
 }
 
 }  // namespace quendrix

@@ -36,11 +36,9 @@ struct ProfileSectionLines {
   std::vector<ProfileKeyLine> keys;
 };
 
-// Lines are numbered from 1 as editors number them: CR LF, a lone LF and a
-// lone CR each end one line. (The reader itself splits at every CR and LF;
-// only the empty lines it sees inside a CR LF are not counted.) Lines that
-// start with ";" are comments and are left out; names match without regard
-// to ASCII case. A file that starts with a UTF-16 byte-order mark is read as
+// Lines are numbered from 1 as editors number them (see ProfileLine). Lines
+// that start with ";" are comments and are left out; names match without
+// regard to ASCII case. A file that starts with a UTF-16 byte-order mark is read as
 // UTF-16, as ProfileText reads it.
 class ProfileLines {
  public:

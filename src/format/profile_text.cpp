@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "format/profile_line.h"
 #include "format/profile_value.h"
+#include "format/utf16_text.h"
 
 // The rules below are those of the Windows profile functions as Wine's
 // GetPrivateProfileStringA applies them, which the plug-in's tests compare
@@ -30,25 +32,6 @@ namespace {
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LittleEndianMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BigEndianMark = "\xFE\xFF";
-constexpr std::string_view kLineEnds = "\r\n";
-
-void AppendUtf8(std::string& out, std::uint32_t codePoint) {
-  if (codePoint < 0x80) {
-    out += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    out += static_cast<char>(0xC0 | (codePoint >> 6));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else if (codePoint < 0x10000) {
-    out += static_cast<char>(0xE0 | (codePoint >> 12));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (codePoint >> 18));
-    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  }
-}
 
 // UTF-16 text (without its mark) as UTF-8, the text encoding of the systems
 // that use this reader. A lone surrogate becomes U+FFFD and an odd last byte
@@ -100,40 +83,19 @@ void ProfileText::Index(std::string_view text) {
   // Null while the lines belong to a repeated section, whose keys no lookup
   // consults.
   KeyIndex* current = &sections_.back();
-
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find_first_of(kLineEnds, pos);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = TrimProfileName(text.substr(pos, end - pos));
-    pos = end + 1;
-    if (line.empty()) continue;
-
-    // A "[" line without a "]" after it opens nothing and is read as a key.
-    if (line.front() == '[') {
-      const std::size_t close = line.rfind(']');
-      if (close != std::string_view::npos) {
-        const std::string_view name =
-            UpToNul(TrimProfileName(line.substr(1, close - 1)));
-        if (firstSection_.try_emplace(name, sections_.size()).second) {
-          sections_.emplace_back();
-          current = &sections_.back();
-        } else {
-          current = nullptr;
-        }
-        continue;
+  ForEachProfileLine(text, [&](const ProfileLine& line) {
+    if (line.header) {
+      if (firstSection_.try_emplace(line.section, sections_.size()).second) {
+        sections_.emplace_back();
+        current = &sections_.back();
+      } else {
+        current = nullptr;
       }
+    } else if (current != nullptr) {
+      const ProfileKey key = ProfileKeyOf(line.text);
+      current->Add(key.name, key.value);
     }
-    if (current == nullptr) continue;
-
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos) {
-      current->Add(UpToNul(line), std::nullopt);
-    } else {
-      current->Add(UpToNul(TrimProfileEnd(line.substr(0, equals))),
-                   UpToNul(TrimProfileStart(line.substr(equals + 1))));
-    }
-  }
+  });
 }
 
 std::optional<std::string_view> ProfileText::Find(std::string_view section,

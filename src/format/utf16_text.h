@@ -21,6 +21,10 @@ std::string Utf8FromUtf16(std::u16string_view text);
 // or ends one early, becomes U+FFFD, one for each maximal broken part.
 std::u16string Utf16FromUtf8(std::string_view text);
 
+// Appends the UTF-8 form of the code point `code` to `out`; a surrogate's
+// number takes the three bytes it would take as a character.
+void AppendUtf8(std::string& out, char32_t code);
+
 // `text` cut to at most `limit` units, one unit less when the cut would
 // separate the two halves of a surrogate pair.
 std::u16string_view CutUtf16(std::u16string_view text, std::size_t limit);

@@ -270,14 +270,23 @@ ProcessOutcome RunProcess(const std::string& commandLine,
 bool IsProgramFile(const std::string& path,
                    TextEncoding encoding = TextEncoding::kSystem);
 
+// Whether the folder at the first path may hold an entry of the second
+// name: false only where it is known not to, so that the system need not
+// be asked.
+using FolderMayHold = std::function<bool(const std::string& folder, const std::string& name)>;
+
 // The full path of the program that a bare name (one without a folder)
 // starts from the system's search path: on POSIX the first executable file
 // of that name in a folder of PATH (an empty entry is the current folder;
 // without PATH, /bin:/usr/bin), as execvp looks; on Windows the file that
 // SearchPathW finds, with ".exe" added to a name without an extension.
-// Nothing when there is none.
+// Nothing when there is none. On POSIX a folder that `mayHold`, when given,
+// rules out is passed over without asking the system (the rules check,
+// which asks for many names in the same few folders, answers from one
+// listing of each); SearchPathW searches without it.
 std::optional<std::string> FindProgramOnPath(
-    const std::string& name, TextEncoding encoding = TextEncoding::kSystem);
+    const std::string& name, TextEncoding encoding = TextEncoding::kSystem,
+    const FolderMayHold& mayHold = nullptr);
 
 // What a program wrote to its standard output, read into memory: the list
 // of members that a rules section's list program prints.
@@ -310,11 +319,14 @@ CapturedOutput RunCapturingOutput(const std::string& commandLine, std::size_t li
                                   TextEncoding encoding = TextEncoding::kSystem);
 
 // ---------------------------------------------------------------------------
-// The state of a file, to tell whether a program wrote it.
+// The state of a file, to tell whether it changed: whether a program wrote
+// it, whether a list or a made member of it is still its own, whether a
+// rules file was edited. Every such question is answered by this one.
 
 struct FileState {
   std::int64_t size = 0;
-  // The last write, in the system's own units; only compared.
+  // The last write, in the system's own units (POSIX: nanoseconds since
+  // 1970; Windows: 100-nanosecond intervals since 1601).
   std::int64_t modified = 0;
   // The last change of its content or its attributes (POSIX: the status
   // change time; Windows: the change time), which no program can set back.

@@ -7,9 +7,7 @@
 
 #include "extract/log.h"
 #include "extract/runner.h"
-#include "plugin/archive_name.h"
 #include "plugin/handles.h"
-#include "plugin/rules_places.h"
 #include "plugin/session_text.h"
 #include "plugin/timestamp.h"
 #include "rules/lookup.h"
@@ -20,59 +18,21 @@
 #include "extract/member_cache.h"
 
 namespace quendrix {
-namespace {
-
-// Reads the rules file through the platform's profile reader.
-class ProfileRulesSource final : public RulesSource {
- public:
-  ProfileRulesSource(const std::string& path, platform::TextEncoding encoding)
-      : profile_(path, encoding) {}
-  std::string Read(std::string_view section, std::string_view key,
-                   std::string_view defaultValue,
-                   std::size_t bufferSize) const override {
-    return profile_.Read(section, key, defaultValue, bufferSize);
-  }
-
- private:
-  platform::Profile profile_;
-};
-
-}  // namespace
 
 PluginServices PluginServices::Platform(platform::TextEncoding encoding) {
   PluginServices services;
-  services.openRules = [encoding](const std::string& path) {
-    return std::make_unique<ProfileRulesSource>(path, encoding);
-  };
+  static_cast<LookupServices&>(services) = LookupServices::Platform(encoding);
   services.archiveTime = [encoding](const std::string& path) {
     return ArchiveHeaderTime(path, encoding);
-  };
-  services.environment = [encoding](std::string_view name) {
-    return platform::EnvironmentValue(std::string(name), encoding);
-  };
-  services.fileExists = [encoding](const std::string& path) {
-    return platform::FileExists(path, encoding);
-  };
-  services.rulesFolderVariable = [encoding](std::string_view name) {
-    return platform::EnvironmentPath(std::string(name), encoding);
   };
   services.cacheFolder = [encoding] {
     return CacheFolder(platform::kPathStyle, [encoding](std::string_view name) {
       return platform::EnvironmentPath(std::string(name), encoding);
     });
   };
-  services.shortPathOf = [encoding](std::string_view path) {
-    return platform::ShortPathOf(std::string(path), encoding);
-  };
   services.runCommand = [encoding](const std::string& line, std::uint32_t style,
                                    const platform::ProcessWatch* watch) {
     return RunCommand(line, style, watch, encoding);
-  };
-  services.isProgram = [encoding](const std::string& path) {
-    return platform::IsProgramFile(path, encoding);
-  };
-  services.searchPath = [encoding](const std::string& name) {
-    return platform::FindProgramOnPath(name, encoding);
   };
   services.makeFolder = [encoding](const std::string& folder) {
     if (!platform::FolderExists(folder, encoding)) {
@@ -95,7 +55,10 @@ PluginServices PluginServices::Platform(platform::TextEncoding encoding) {
 }
 
 Plugin::Plugin(PluginSide system, PluginSide utf8)
-    : system_(std::move(system)), utf8_(std::move(utf8)) {}
+    : system_(std::move(system)),
+      utf8_(std::move(utf8)),
+      systemExtraction_(ExtractionServicesOf(system_)),
+      utf8Extraction_(ExtractionServicesOf(utf8_)) {}
 
 Plugin::Plugin(std::string pluginDir, PluginServices services)
     : Plugin(PluginSide{pluginDir, services},
@@ -105,42 +68,32 @@ const PluginSide& Plugin::SideOf(platform::TextEncoding encoding) const {
   return encoding == platform::TextEncoding::kUtf8 ? utf8_ : system_;
 }
 
+ExtractionServices Plugin::ExtractionServicesOf(const PluginSide& side) {
+  ExtractionServices services;
+  services.shortPathOf = side.services.shortPathOf;
+  services.runCommand = side.services.runCommand;
+  services.writeLog = side.services.writeLog;
+  services.makeFolder = side.services.makeFolder;
+  services.programLookup = ProgramLookupOf(side.pluginDir, side.services);
+  return services;
+}
+
+const ExtractionServices& Plugin::ExtractionOf(platform::TextEncoding encoding) const {
+  return encoding == platform::TextEncoding::kUtf8 ? utf8Extraction_ : systemExtraction_;
+}
+
 std::shared_ptr<Session> Plugin::Lookup(std::string path,
                                         platform::TextEncoding encoding) const {
   const PluginSide& side = SideOf(encoding);
-  const PluginServices& services = side.services;
   auto session = std::make_shared<Session>();
   session->encoding = encoding;
   session->archivePath = std::move(path);
-  // A name without a dot has an empty extension, which no section serves.
-  ArchiveName name = SplitArchiveName(session->archivePath, services.pathStyle);
-  session->baseName = std::move(name.baseName);
-  session->extension = std::move(name.extension);
-
-  // The place is chosen afresh at each lookup, as the rules are read: a
-  // rules file put in place or removed counts from the next open or probe.
-  std::optional<RulesChoice> choice = ChooseRules(
-      RulesFolders(services.pathStyle, side.pluginDir,
-                   services.rulesFolderVariable),
-      services.fileExists);
-  if (!choice) return nullptr;
-  session->logDir = std::move(choice->logDir);
-  const std::unique_ptr<RulesSource> rules =
-      services.openRules(choice->rulesPath);
-  ExpansionContext context;
-  context.pathStyle = services.pathStyle;
-  context.pluginDir = side.pluginDir;
-  context.archivePath = session->archivePath;
-  context.baseName = session->baseName;
-  context.extension = session->extension;
-  context.environment = services.environment;
-  context.shortPathOf = services.shortPathOf;
-  LookupResult result = LookupRules(
-      session->extension, *rules, context, session->settings, session->entryTable);
-  if (!result.Serves()) return nullptr;
-  session->list = std::move(result.list);
-  if (IsOn(session->settings.cacheFlag) && services.cacheFolder) {
-    if (std::string folder = services.cacheFolder(); !folder.empty()) {
+  std::optional<FileRules> rules =
+      LookUpFileRules(session->archivePath, side.pluginDir, side.services);
+  if (!rules || !rules->Serves()) return nullptr;
+  session->rules = std::move(*rules);
+  if (IsOn(session->rules.settings.cacheFlag) && side.services.cacheFolder) {
+    if (std::string folder = side.services.cacheFolder(); !folder.empty()) {
       session->cache.emplace(std::move(folder), encoding);
     }
   }
@@ -164,7 +117,7 @@ ArchiveHandle Plugin::Open(std::string path, platform::TextEncoding encoding,
     }
     session->ArcDosTime =
         SideOf(encoding).services.archiveTime(session->archivePath);
-    if (session->list) {
+    if (session->rules.section.list) {
       std::string reason;
       std::string errorOutput;
       session->listing = ListingOf(*session, reason, errorOutput);
@@ -211,11 +164,11 @@ int Plugin::ReadNext(
   if (session->currentEntry <= count) ++session->currentEntry;
   if (session->currentEntry > count) return E_END_ARCHIVE;
   if (!fill) return 0;
-  const std::int32_t numbered = session->entryTable.UpperBound();
+  const std::int32_t numbered = session->rules.entryTable.UpperBound();
   // A member kept in the cache has a known size: the host is told it.
   const std::optional<std::int64_t> cachedSize = CachedSizeOf(*session, session->currentEntry);
   if (session->currentEntry <= numbered) {
-    fill(*session, MemberView{session->entryTable.Find(session->currentEntry)->fileout,
+    fill(*session, MemberView{session->rules.entryTable.Find(session->currentEntry)->fileout,
                               cachedSize, false, 0});
   } else {
     const auto index = static_cast<std::size_t>(session->currentEntry - numbered - 1);
@@ -267,17 +220,14 @@ int Plugin::ProcessNamed(
   if (session == nullptr) return E_BAD_ARCHIVE;
   if (operation != PK_EXTRACT) return 0;
   try {
-    return Process(*session, operation, destinationOf(session->encoding));
+    return Process(*session, destinationOf(session->encoding));
   } catch (...) {
     // Without memory for the destination the member cannot be made.
     return E_ECREATE;
   }
 }
 
-int Plugin::Process(const Session& session, int operation,
-                    const std::string& destName) noexcept {
-  if (operation != PK_EXTRACT) return 0;
-  const PluginSide& side = SideOf(session.encoding);
+int Plugin::Process(const Session& session, const std::string& destName) noexcept {
   try {
     // The position in the list stays where it is: hosts extract each
     // selected member as they pass it and read on until the list ends. The
@@ -288,36 +238,30 @@ int Plugin::Process(const Session& session, int operation,
       const std::lock_guard<std::mutex> lock(session.mutex);
       request.entryNumber = session.currentEntry;
     }
-    std::string notMadeReason;
-    const std::optional<Entry> entry =
-        MemberEntryOf(session, request.entryNumber, side.services.pathStyle, notMadeReason);
-    request.entry = entry ? &*entry : nullptr;
-    request.destName = destName;
-    request.settings = &session.settings;
-    request.logDir = session.logDir;
-    request.pathStyle = side.services.pathStyle;
-    request.encoding = session.encoding;
-    ExtractionServices services;
-    services.shortPathOf = side.services.shortPathOf;
-    services.runCommand = side.services.runCommand;
-    services.writeLog = side.services.writeLog;
-    services.progress = ProgressReporter(session, destName);
-    services.makeFolder = side.services.makeFolder;
-    services.programLookup = ProgramLookupOf(side);
+    MemberEntry member = MemberEntryOf(session, request.entryNumber);
     MemberFailure failure;
-    if (!notMadeReason.empty()) {
+    if (!member.whyNot.empty()) {
       failure.result = E_ECREATE;
-      failure.reason = std::move(notMadeReason);
+      failure.reason = std::move(member.whyNot);
       const std::lock_guard<std::mutex> lock(session.mutex);
       session.lastFailure = std::move(failure);
       return E_ECREATE;
     }
+    request.entry = member.entry ? &*member.entry : nullptr;
+    request.destName = destName;
+    request.settings = &session.rules.settings;
+    request.logDir = session.rules.rulesFile.logDir;
+    request.pathStyle = session.rules.pathStyle;
+    request.encoding = session.encoding;
+    ExtractionServices services = ExtractionOf(session.encoding);
+    services.progress = ProgressReporter(session, destName);
     int result = 0;
     if (session.cache) {
       const auto warn = [&](const std::string& warning) {
-        if (IsOn(session.settings.logFlag) && services.writeLog && !session.logDir.empty()) {
+        if (IsOn(session.rules.settings.logFlag) && services.writeLog &&
+            !request.logDir.empty()) {
           services.writeLog(static_cast<std::int16_t>(request.entryNumber), "cache: " + warning,
-                            session.logDir);
+                            request.logDir);
         }
       };
       result = ExtractThroughCache(request, services, session.archivePath, *session.cache,
@@ -340,53 +284,32 @@ int Plugin::Process(const Session& session, int operation,
   }
 }
 
-ProgramLookup Plugin::ProgramLookupOf(const PluginSide& side) {
-  ProgramLookup lookup;
-  lookup.style = side.services.pathStyle;
-  lookup.pluginDir = side.pluginDir;
-  lookup.isProgram = side.services.isProgram;
-  lookup.searchPath = side.services.searchPath;
-  return lookup;
-}
-
 std::optional<std::int64_t> Plugin::CachedSizeOf(const Session& session,
                                                  std::int32_t number) const {
   if (!session.cache) return std::nullopt;
   try {
-    std::string whyNot;
-    const std::optional<Entry> entry =
-        MemberEntryOf(session, number, SideOf(session.encoding).services.pathStyle, whyNot);
-    if (!entry || !whyNot.empty()) return std::nullopt;
-    const std::optional<MemberKey> key = MemberKeyOf(
-        session.archivePath, *entry, ProgramLookupOf(SideOf(session.encoding)), session.encoding);
-    if (!key) return std::nullopt;
-    return session.cache->Find(DigestOf(*key), false);
+    const MemberEntry member = MemberEntryOf(session, number);
+    if (!member.CanMake()) return std::nullopt;
+    const std::optional<Sha256Digest> digest =
+        MemberDigestOf(session.archivePath, *member.entry,
+                       ExtractionOf(session.encoding).programLookup, session.encoding);
+    if (!digest) return std::nullopt;
+    return session.cache->Find(*digest, false);
   } catch (...) {
     return std::nullopt;
   }
 }
 
-std::optional<Entry> Plugin::MemberEntryOf(const Session& session, std::int32_t number,
-                                           platform::PathStyle style, std::string& whyNot) {
-  if (const Entry* numbered = session.entryTable.Find(number); numbered != nullptr &&
-                                                             number <= session.entryTable.UpperBound()) {
-    return *numbered;
+MemberEntry Plugin::MemberEntryOf(const Session& session, std::int32_t number) {
+  std::string_view listedName;
+  if (number > session.rules.entryTable.UpperBound()) {
+    if (session.listing == nullptr || number > session.MemberCount()) return {};
+    listedName = session.listing->members
+                     .members[static_cast<std::size_t>(
+                         number - session.rules.entryTable.UpperBound() - 1)]
+                     .name;
   }
-  const std::int32_t numberedCount = session.entryTable.UpperBound();
-  if (number <= numberedCount || session.listing == nullptr || number > session.MemberCount()) {
-    return std::nullopt;
-  }
-  // A listed member is made by the section's extract= command with its name
-  // in place of [M].
-  const ListedMember& member =
-      session.listing->members.members[static_cast<std::size_t>(number - numberedCount - 1)];
-  if (std::optional<Entry> listed = ListedMemberEntry(*session.list, member.name, style)) {
-    return listed;
-  }
-  whyNot = "the section has list= but no extract=, which makes listed members";
-  Entry unmade;
-  unmade.fileout = member.name;
-  return unmade;
+  return EntryOfMember(session.rules, number, listedName);
 }
 
 int Plugin::LastFailure(ArchiveHandle handle, std::int32_t* exitStatus,

@@ -15,42 +15,25 @@
 #include "plugin/handles.h"
 #include "plugin/session.h"
 #include "plugin/session_table.h"
+#include "interface/packer_caps.h"
 #include "interface/wcx.h"
 #include "extract/extraction.h"
-#include "rules/expand.h"
-#include "rules/rules_source.h"
+#include "rules/file_rules.h"
 
 namespace quendrix {
 
 // Everything the exports need from the operating system, for text in one
-// encoding. The plug-in uses the platform's own; tests and fuzzers put in
-// their own where the real one would hide a fault or get in the way.
-struct PluginServices {
-  platform::PathStyle pathStyle = platform::kPathStyle;
-  // Opens the rules file at the given path for one lookup.
-  std::function<std::unique_ptr<RulesSource>(const std::string&)> openRules;
-  // Whether a rules file exists at the given path, and the value of a
-  // variable that names a folder: together they choose among the places a
-  // rules file may lie (plugin/rules_places.h). Without `rulesFolderVariable`
-  // only the plug-in's folder is looked at; without `fileExists` its file is
-  // taken unasked.
-  std::function<bool(const std::string&)> fileExists;
-  EnvironmentLookup rulesFolderVariable;
+// encoding: first what a look at a file's rules asks (rules/file_rules.h),
+// then what opening, listing and extracting ask. The plug-in uses the
+// platform's own; tests and fuzzers put in their own where the real one
+// would hide a fault or get in the way.
+struct PluginServices : LookupServices {
   // The FileTime value for the archive at the given path.
   std::function<std::uint32_t(const std::string&)> archiveTime;
-  // The value of an environment variable of the process, read at lookup.
-  EnvironmentLookup environment;
-  // The platform's short form of a path; empty when it has none.
-  ShortPathLookup shortPathOf;
   // Starting the command of an extracted member, and logging it (into the
   // directory given, which is made when it is missing).
   decltype(ExtractionServices::runCommand) runCommand;
   decltype(ExtractionServices::writeLog) writeLog;
-  // Whether a program file is at a path, and the program of a bare name on
-  // the system's search path: where a command's programs are found
-  // (extract/program_lookup.h). Without them commands run as written.
-  decltype(ProgramLookup::isProgram) isProgram;
-  decltype(ProgramLookup::searchPath) searchPath;
   // Makes a destination's missing folder (see ExtractionServices).
   decltype(ExtractionServices::makeFolder) makeFolder;
   // The folder of the cache of made members (extract/member_cache.h);
@@ -84,13 +67,6 @@ struct ProgressCallback {
   ProcessDataProcW wide = nullptr;
 };
 
-inline constexpr std::string_view kRulesFileName = "quendrix.ini";
-inline constexpr int kPackerCaps =
-    PK_CAPS_BY_CONTENT | PK_CAPS_SEARCHTEXT | PK_CAPS_HIDE;
-// Every export may be called from several threads at once, and sessions keep
-// archives apart, so hosts may copy members out in the background and several
-// at a time.
-inline constexpr int kBackgroundFlags = BACKGROUND_UNPACK;
 
 
 // The plug-in of one loaded module: the sessions of the archives its host
@@ -213,30 +189,31 @@ class Plugin {
   // of text; nothing when the session has none.
   std::function<bool(std::int64_t)> ProgressReporter(
       const Session& session, std::string_view destName) const;
-  // Where the programs of a side's commands are looked for.
-  static ProgramLookup ProgramLookupOf(const PluginSide& side);
   // The size of member `number` of `session` when the cache keeps it made;
   // nothing otherwise.
   std::optional<std::int64_t> CachedSizeOf(const Session& session, std::int32_t number) const;
-  // The entry that makes member `number` of `session`: a numbered one as
-  // stored, a listed one built from extract= (without one, `whyNot` says
-  // so); nothing past the end of the list.
-  static std::optional<Entry> MemberEntryOf(const Session& session, std::int32_t number,
-                                            platform::PathStyle style, std::string& whyNot);
-  // The members the list program of `session` prints, from the cache when
+  // The entry that makes member `number` of `session` (rules/file_rules.h);
+  // nothing past the end of its list.
+  static MemberEntry MemberEntryOf(const Session& session, std::int32_t number);
+  // The members the list program of `session` prints, from the lists kept when
   // its file and command are unchanged; null, with why in `reason` and the
   // program's last words in `errorOutput`, when the list cannot be had.
   std::shared_ptr<const Listing> ListingOf(const Session& session, std::string& reason,
                                            std::string& errorOutput);
-  // Makes the current member at `destName` (in the session's encoding) when
-  // `operation` asks for it.
-  int Process(const Session& session, int operation,
-              const std::string& destName) noexcept;
+  // Makes the current member at `destName` (in the session's encoding).
+  int Process(const Session& session, const std::string& destName) noexcept;
+  // What the extractions of a side's sessions ask of the system, but for
+  // the progress report, which is each extraction's own: made once, from
+  // the side's services, with the lookup of its programs.
+  static ExtractionServices ExtractionServicesOf(const PluginSide& side);
+  const ExtractionServices& ExtractionOf(platform::TextEncoding encoding) const;
 
   const PluginSide system_;
   const PluginSide utf8_;
+  const ExtractionServices systemExtraction_;
+  const ExtractionServices utf8Extraction_;
   SessionTable sessions_;
-  ListCache lists_;
+  KeptLists lists_;
 
   // Why the last open of each thread failed, for LastOpenFailure; the
   // threads of a host are few, and past kMaxOpenSessions of them the entries

@@ -116,16 +116,13 @@ std::vector<std::uint32_t> HeaderTimesOf(MemberListing& listing) {
 
 std::shared_ptr<const Listing> Plugin::ListingOf(const Session& session, std::string& reason,
                                                  std::string& errorOutput) {
-  const PluginSide& side = SideOf(session.encoding);
-  const PluginServices& services = side.services;
-  const ListRules& rules = *session.list;
+  const PluginServices& services = SideOf(session.encoding).services;
+  const ListRules& rules = *session.rules.section.list;
+  const RuleSettings& settings = session.rules.settings;
+  const std::string& logDir = session.rules.rulesFile.logDir;
 
   std::string commandLine = rules.command;
-  ProgramLookup lookup;
-  lookup.style = services.pathStyle;
-  lookup.pluginDir = side.pluginDir;
-  lookup.isProgram = services.isProgram;
-  lookup.searchPath = services.searchPath;
+  const ProgramLookup& lookup = ExtractionOf(session.encoding).programLookup;
   ResolvedCommand resolved;
   if (lookup.isProgram) {
     resolved = ResolvePrograms(commandLine, rules.programInPluginDir, lookup);
@@ -142,9 +139,9 @@ std::shared_ptr<const Listing> Plugin::ListingOf(const Session& session, std::st
     if (std::shared_ptr<const Listing> kept = lists_.Find(key)) return kept;
   }
 
-  const bool log = IsOn(session.settings.logFlag) && services.writeLog && !session.logDir.empty();
+  const bool log = IsOn(settings.logFlag) && services.writeLog && !logDir.empty();
   const auto writeLog = [&](std::string_view line) {
-    if (log) services.writeLog(0, line, session.logDir);
+    if (log) services.writeLog(0, line, logDir);
   };
   writeLog("list = " + commandLine);
   if (rules.commandCut) {
@@ -157,8 +154,8 @@ std::shared_ptr<const Listing> Plugin::ListingOf(const Session& session, std::st
     if (program.source == ProgramSource::kNotFound) {
       reason = "list: " + program.name + " could not be started: there is no such program " +
                WhereProgramsAreLooked(lookup);
-      if (!session.settings.package.empty()) {
-        reason += " (it comes with the package " + session.settings.package + ")";
+      if (!settings.package.empty()) {
+        reason += " (it comes with the package " + settings.package + ")";
       }
       writeLog(reason);
       return nullptr;
@@ -170,7 +167,7 @@ std::shared_ptr<const Listing> Plugin::ListingOf(const Session& session, std::st
   }
   platform::CapturedOutput captured = services.captureOutput(
       commandLine, kListOutputLimit, std::chrono::duration_cast<std::chrono::milliseconds>(rules.timeout));
-  reason = ListFailureReason(captured, rules.timeout, session.settings);
+  reason = ListFailureReason(captured, rules.timeout, settings);
   if (!reason.empty()) {
     errorOutput = std::move(captured.outcome.errorOutput);
     writeLog(reason);

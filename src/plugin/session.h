@@ -10,11 +10,10 @@
 
 #include "extract/extraction.h"
 #include "extract/member_cache.h"
-#include "plugin/list_cache.h"
+#include "plugin/kept_lists.h"
 #include "interface/wcx.h"
 #include "platform/platform.h"
-#include "rules/entry.h"
-#include "rules/lookup.h"
+#include "rules/file_rules.h"
 
 namespace quendrix {
 
@@ -40,27 +39,23 @@ struct Session {
   // character of a wide name is lost between the open and the programs run.
   platform::TextEncoding encoding = platform::TextEncoding::kSystem;
   std::string archivePath;  // as the host gave it, in the session's encoding
-  std::string baseName;
-  std::string extension;
-  RuleSettings settings;  // log, ShortFileName, ShowConsole, IgnoreExitCode
-  // Where the log of the session's extractions goes: next to the rules file
-  // it was opened with, so that a user's own rules log into the user's
-  // folder. Empty when there is no place for it.
-  std::string logDir;
+  // The rules that apply to the file: its section's settings and numbered
+  // members, its list= and extract=, and the rules file, next to which the
+  // log of the session's extractions goes (so that a user's own rules log
+  // into the user's folder; nowhere when its logDir is empty).
+  FileRules rules;
   // The member stamp, in the form this platform's hosts read FileTime.
   std::uint32_t ArcDosTime = 0;
-  EntryTable entryTable;
-  // The section's list= and extract=, when it has them, and the members the
-  // list program printed, which come after the numbered ones; the list is
-  // shared with the plug-in's cache of lists.
-  std::optional<ListRules> list;
+  // The members the list program printed, which come after the numbered
+  // ones, when the section has list=; shared with the lists the plug-in
+  // keeps (plugin/kept_lists.h).
   std::shared_ptr<const Listing> listing;
   // The cache of made members, for a section with Cache=1.
   std::optional<MemberCache> cache;
 
   // How many members the session lists: the numbered, then the listed.
   std::int32_t MemberCount() const {
-    return entryTable.UpperBound() +
+    return rules.entryTable.UpperBound() +
            (listing ? static_cast<std::int32_t>(listing->members.members.size()) : 0);
   }
 

@@ -75,9 +75,8 @@ LookupResult LookupRules(std::string_view extension, const RulesSource& rules,
 
 // The entry that makes the listed member `name`: the section's extract=
 // with the name in place of [M], for a system of `style`; nothing when the
-// section has no extract=. Every host that asks which command makes a
-// listed member (the plug-in, and the host's own look at the cache) asks
-// here, so that all of them see the same command.
+// section has no extract=. EntryOfMember (rules/file_rules.h) asks here for
+// every listed member.
 std::optional<Entry> ListedMemberEntry(const ListRules& list, std::string_view name,
                                        platform::PathStyle style);
 

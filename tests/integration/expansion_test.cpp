@@ -41,7 +41,7 @@ std::string StoredCommand(const TempDir& pluginDir, const std::string& archive,
       plugin.SessionOf(plugin.OpenArchive(&data));
   EXPECT_NE(session, nullptr) << archive;
   const Entry* entry =
-      session != nullptr ? session->entryTable.Find(n) : nullptr;
+      session != nullptr ? session->rules.entryTable.Find(n) : nullptr;
   return entry != nullptr ? entry->command : std::string("(no entry)");
 }
 

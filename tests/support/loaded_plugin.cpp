@@ -4,7 +4,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace quendrix::testing {
 
@@ -15,55 +17,29 @@ std::string BuiltPluginPath() {
          std::string(platform::kPluginFileName);
 }
 
-namespace {
-
-template <typename Fn>
-Fn Resolve(const platform::Library& library, const char* name) {
-  auto* symbol = library.Symbol(name);
-  if (symbol == nullptr) {
-    throw std::runtime_error(std::string("plug-in lacks export ") + name);
-  }
-  return reinterpret_cast<Fn>(symbol);
-}
-
-}  // namespace
-
 LoadedPlugin::LoadedPlugin(std::string_view rules, std::string_view utf8Folder)
-    : home_(dir_.path()) {
-  if (!utf8Folder.empty()) {
-    home_ /= PathOfUtf8(utf8Folder);
-    fs::create_directory(home_);
-  }
+    : home_(utf8Folder.empty() ? dir_.path() : dir_.path() / PathOfUtf8(utf8Folder)),
+      client_(LoadCopy(rules, !utf8Folder.empty())) {}
+
+host::PluginClient LoadedPlugin::LoadCopy(std::string_view rules, bool byWideName) const {
+  if (byWideName) fs::create_directory(home_);
   const fs::path copy = home_ / std::string(platform::kPluginFileName);
   fs::copy_file(BuiltPluginPath(), copy);
   WriteRules(rules);
   std::string error;
-  library_ = utf8Folder.empty()
-                 ? platform::Library::Open(copy.string(), error)
-                 : platform::Library::Open(Utf8Of(copy), error,
-                                           platform::TextEncoding::kUtf8);
-  if (!library_.IsOpen()) throw std::runtime_error(error);
-  openArchive = Resolve<OpenArchiveFn>(library_, "OpenArchive");
-  readHeader = Resolve<ReadHeaderFn>(library_, "ReadHeader");
-  processFile = Resolve<ProcessFileFn>(library_, "ProcessFile");
-  closeArchive = Resolve<CloseArchiveFn>(library_, "CloseArchive");
-  setChangeVolProc = Resolve<SetChangeVolProcFn>(library_, "SetChangeVolProc");
-  setProcessDataProc =
-      Resolve<SetProcessDataProcFn>(library_, "SetProcessDataProc");
-  getPackerCaps = Resolve<GetPackerCapsFn>(library_, "GetPackerCaps");
-  canYouHandleThisFile =
-      Resolve<CanYouHandleThisFileFn>(library_, "CanYouHandleThisFile");
-  getBackgroundFlags = reinterpret_cast<GetBackgroundFlagsFn>(
-      library_.Symbol("GetBackgroundFlags"));
-  memberFailure = reinterpret_cast<QuendrixMemberFailureFn>(
-      library_.Symbol("QuendrixMemberFailure"));
-  memberFailureReason = reinterpret_cast<QuendrixMemberFailureReasonFn>(
-      library_.Symbol("QuendrixMemberFailureReason"));
-  openFailure =
-      reinterpret_cast<QuendrixOpenFailureFn>(library_.Symbol("QuendrixOpenFailure"));
-  listWarning =
-      reinterpret_cast<QuendrixListWarningFn>(library_.Symbol("QuendrixListWarning"));
-  ResolveWideFunctions();
+  std::optional<host::PluginClient> loaded =
+      byWideName ? host::PluginClient::Load(Utf8Of(copy), error, platform::TextEncoding::kUtf8)
+                 : host::PluginClient::Load(copy.string(), error, platform::TextEncoding::kSystem);
+  if (!loaded) throw std::runtime_error(error);
+  // The exports every packer plug-in has, beyond the four a reader needs.
+  for (const auto& [present, name] :
+       {std::pair{loaded->SetChangeVolProc != nullptr, "SetChangeVolProc"},
+        std::pair{loaded->SetProcessDataProc != nullptr, "SetProcessDataProc"},
+        std::pair{loaded->GetPackerCaps != nullptr, "GetPackerCaps"},
+        std::pair{loaded->CanYouHandleThisFile != nullptr, "CanYouHandleThisFile"}}) {
+    if (!present) throw std::runtime_error(std::string("plug-in lacks export ") + name);
+  }
+  return std::move(*loaded);
 }
 
 std::string LoadedPlugin::Text(const fs::path& directory) {

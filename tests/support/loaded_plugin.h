@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "client/plugin_client.h"
 #include "platform/platform.h"
 #include "interface/wcx.h"
 #include "support/temp_dir.h"
@@ -89,37 +90,43 @@ class LoadedPlugin {
   std::vector<std::string> ListW(const std::string& archive,
                                  std::size_t limit = 100000) const;
 
-  OpenArchiveFn openArchive = nullptr;
-  ReadHeaderFn readHeader = nullptr;
-  ProcessFileFn processFile = nullptr;
-  CloseArchiveFn closeArchive = nullptr;
-  SetChangeVolProcFn setChangeVolProc = nullptr;
-  SetProcessDataProcFn setProcessDataProc = nullptr;
-  GetPackerCapsFn getPackerCaps = nullptr;
-  CanYouHandleThisFileFn canYouHandleThisFile = nullptr;
-  GetBackgroundFlagsFn getBackgroundFlags = nullptr;  // null when not exported
-  QuendrixMemberFailureFn memberFailure = nullptr;    // null when not exported
-  QuendrixMemberFailureReasonFn memberFailureReason = nullptr;  // likewise
-  QuendrixOpenFailureFn openFailure = nullptr;                  // likewise
-  QuendrixListWarningFn listWarning = nullptr;                  // likewise
-  // Null where not exported.
-  OpenArchiveWFn openArchiveW = nullptr;
-  ReadHeaderExWFn readHeaderExW = nullptr;
-  ProcessFileWFn processFileW = nullptr;
-  SetChangeVolProcWFn setChangeVolProcW = nullptr;
-  SetProcessDataProcWFn setProcessDataProcW = nullptr;
-  CanYouHandleThisFileWFn canYouHandleThisFileW = nullptr;
 
  private:
   // A directory's text in the platform's own form, ending in the separator.
   static std::string Text(const std::filesystem::path& directory);
-  void ResolveWideFunctions();
+  // Copies the plug-in into home_ with `rules`, and loads the copy.
+  host::PluginClient LoadCopy(std::string_view rules, bool byWideName) const;
 
   TempDir dir_;
   std::filesystem::path home_;  // where the plug-in and its rules lie
-  platform::Library library_;
+  // Loaded by the host's own loader, so that the tests reach the exports
+  // as the host does.
+  const host::PluginClient client_;
   // Atomic, so that tests may share one loaded plug-in between threads.
   mutable std::atomic<ArchiveHandle> last_{nullptr};
+
+ public:
+  // The exports: the eight of the interface, which every plug-in has, and
+  // the others, null where the plug-in does not export them.
+  OpenArchiveFn const& openArchive = client_.OpenArchive;
+  ReadHeaderFn const& readHeader = client_.ReadHeader;
+  ProcessFileFn const& processFile = client_.ProcessFile;
+  CloseArchiveFn const& closeArchive = client_.CloseArchive;
+  SetChangeVolProcFn const& setChangeVolProc = client_.SetChangeVolProc;
+  SetProcessDataProcFn const& setProcessDataProc = client_.SetProcessDataProc;
+  GetPackerCapsFn const& getPackerCaps = client_.GetPackerCaps;
+  CanYouHandleThisFileFn const& canYouHandleThisFile = client_.CanYouHandleThisFile;
+  GetBackgroundFlagsFn const& getBackgroundFlags = client_.GetBackgroundFlags;
+  QuendrixMemberFailureFn const& memberFailure = client_.MemberFailure;
+  QuendrixMemberFailureReasonFn const& memberFailureReason = client_.MemberFailureReason;
+  QuendrixOpenFailureFn const& openFailure = client_.OpenFailure;
+  QuendrixListWarningFn const& listWarning = client_.ListWarning;
+  OpenArchiveWFn const& openArchiveW = client_.OpenArchiveW;
+  ReadHeaderExWFn const& readHeaderExW = client_.ReadHeaderExW;
+  ProcessFileWFn const& processFileW = client_.ProcessFileW;
+  SetChangeVolProcWFn const& setChangeVolProcW = client_.SetChangeVolProcW;
+  SetProcessDataProcWFn const& setProcessDataProcW = client_.SetProcessDataProcW;
+  CanYouHandleThisFileWFn const& canYouHandleThisFileW = client_.CanYouHandleThisFileW;
 };
 
 }  // namespace quendrix::testing

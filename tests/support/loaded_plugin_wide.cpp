@@ -6,19 +6,6 @@
 
 namespace quendrix::testing {
 
-void LoadedPlugin::ResolveWideFunctions() {
-  const auto symbol = [&](const char* name) { return library_.Symbol(name); };
-  openArchiveW = reinterpret_cast<OpenArchiveWFn>(symbol("OpenArchiveW"));
-  readHeaderExW = reinterpret_cast<ReadHeaderExWFn>(symbol("ReadHeaderExW"));
-  processFileW = reinterpret_cast<ProcessFileWFn>(symbol("ProcessFileW"));
-  setChangeVolProcW =
-      reinterpret_cast<SetChangeVolProcWFn>(symbol("SetChangeVolProcW"));
-  setProcessDataProcW =
-      reinterpret_cast<SetProcessDataProcWFn>(symbol("SetProcessDataProcW"));
-  canYouHandleThisFileW =
-      reinterpret_cast<CanYouHandleThisFileWFn>(symbol("CanYouHandleThisFileW"));
-}
-
 bool LoadedPlugin::HasWideFunctions() const {
   return openArchiveW != nullptr && readHeaderExW != nullptr &&
          processFileW != nullptr && setChangeVolProcW != nullptr &&

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/archive_name.h"
+#include "rules/archive_name.h"
 #include "rules/entry.h"
 #include "rules/placeholder.h"
 #include "format/shell_words.h"

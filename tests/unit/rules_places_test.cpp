@@ -1,6 +1,6 @@
 // The places a rules file may lie, for both path styles, and the choice
 // among them.
-#include "plugin/rules_places.h"
+#include "rules/rules_places.h"
 
 #include <gtest/gtest.h>
 

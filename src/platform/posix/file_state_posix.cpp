@@ -3,13 +3,11 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/posix/file_state.h"
 
 namespace quendrix::platform {
 
-std::optional<FileState> StateOfFile(const std::string& path,
-                                     TextEncoding /*encoding*/) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+FileState StateOfStatus(const struct stat& info) {
   FileState state;
   state.size = static_cast<std::int64_t>(info.st_size);
   state.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
@@ -19,6 +17,13 @@ std::optional<FileState> StateOfFile(const std::string& path,
   state.identity = static_cast<std::uint64_t>(info.st_ino) ^
                    (static_cast<std::uint64_t>(info.st_dev) << 32);
   return state;
+}
+
+std::optional<FileState> StateOfFile(const std::string& path,
+                                     TextEncoding /*encoding*/) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return StateOfStatus(info);
 }
 
 bool RemoveFile(const std::string& path, TextEncoding /*encoding*/) { return unlink(path.c_str()) == 0; }

@@ -15,6 +15,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/descriptor.h"
+#include "platform/posix/file_state.h"
 #include "format/profile_text.h"
 
 namespace quendrix::platform {
@@ -25,29 +26,6 @@ namespace {
 // without touching fresh memory; larger files pass through it piece by piece.
 constexpr std::size_t kMaxReadBuffer = std::size_t{1} << 20;
 constexpr std::size_t kMinReadBuffer = std::size_t{64} << 10;
-
-// How a file stood when it was read: a write to it changes its status-change
-// time, which no program can set back, and a replacement changes its device
-// or inode number.
-struct FileStamp {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  timespec modified{};
-  timespec changed{};
-
-  static FileStamp Of(const struct stat& info) {
-    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
-  }
-  bool operator==(const FileStamp& other) const {
-    const auto same = [](const timespec& a, const timespec& b) {
-      return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-    };
-    return device == other.device && inode == other.inode &&
-           size == other.size && same(modified, other.modified) &&
-           same(changed, other.changed);
-  }
-};
 
 // A file system stamps a write with a time cut to its own granularity (two
 // seconds on FAT), so a second write soon after a read may leave the stamp
@@ -61,14 +39,10 @@ constexpr std::int64_t kStampSettleSeconds = 3;
 // user-space file systems) delays an edit by at most this much.
 constexpr std::int64_t kStampTrustNanoseconds = 1'000'000'000;
 
-std::int64_t Nanoseconds(const timespec& time) {
-  return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
-}
-
 std::int64_t NowNanoseconds(clockid_t clock) {
   timespec now{};
   clock_gettime(clock, &now);
-  return Nanoseconds(now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
 // The parse of the file read last, with where and how the file stood then.
@@ -77,7 +51,10 @@ std::int64_t NowNanoseconds(clockid_t clock) {
 struct Snapshot {
   std::string path;
   std::shared_ptr<const ProfileText> text;
-  FileStamp stamp;
+  // How the file stood when it was read: a write to it changes its
+  // status-change time, which no program can set back, and a replacement
+  // changes its identity.
+  FileState stamp;
   bool settled = false;         // the file's times lay well before the read
   std::int64_t readAt = 0;      // monotonic time of the last full read
 };
@@ -147,16 +124,15 @@ class ReadBuffer {
 // Whether the file, as it stands now, is the one `last` was parsed from
 // without reading it again.
 bool StillStandsAsRead(const Snapshot& last, const std::string& path,
-                       const FileStamp& stamp) {
+                       const FileState& stamp) {
   return last.text != nullptr && last.settled && last.path == path &&
          last.stamp == stamp &&
          NowNanoseconds(CLOCK_MONOTONIC) - last.readAt < kStampTrustNanoseconds;
 }
 
-bool SettledBefore(const FileStamp& stamp, std::int64_t readStart) {
+bool SettledBefore(const FileState& stamp, std::int64_t readStart) {
   const std::int64_t settle = kStampSettleSeconds * 1'000'000'000;
-  return Nanoseconds(stamp.modified) <= readStart - settle &&
-         Nanoseconds(stamp.changed) <= readStart - settle;
+  return stamp.modified <= readStart - settle && stamp.changed <= readStart - settle;
 }
 
 // Takes in the whole file and gives its parse; nothing when it is missing,
@@ -186,7 +162,7 @@ std::shared_ptr<const ProfileText> SnapshotOf(const std::string& path) {
   }
   // Taken before the first byte is read: a write during the read changes the
   // file's stamp after this, and the next lookup reads the file again.
-  const FileStamp stamp = FileStamp::Of(info);
+  const FileState stamp = StateOfStatus(info);
   Snapshot last = TheLastParse().Get();
   if (StillStandsAsRead(last, path, stamp)) return last.text;
   const std::int64_t readStart = NowNanoseconds(CLOCK_REALTIME);

@@ -22,20 +22,21 @@ bool IsProgramFile(const std::string& path, TextEncoding /*encoding*/) {
          access(path.c_str(), X_OK) == 0;
 }
 
-std::optional<std::string> FindProgramOnPath(const std::string& name,
-                                             TextEncoding encoding) {
+std::optional<std::string> FindProgramOnPath(const std::string& name, TextEncoding encoding,
+                                             const FolderMayHold& mayHold) {
   if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
   const char* variable = std::getenv("PATH");
   const std::string_view folders = variable != nullptr ? variable : kDefaultSearchPath;
   std::size_t start = 0;
   for (;;) {
     const std::size_t end = std::min(folders.find(':', start), folders.size());
-    std::string candidate(folders.substr(start, end - start));
+    std::string folder(folders.substr(start, end - start));
     // An empty entry stands for the current folder, as for execvp.
-    if (candidate.empty()) candidate = ".";
-    candidate += '/';
-    candidate += name;
-    if (IsProgramFile(candidate, encoding)) return candidate;
+    if (folder.empty()) folder = ".";
+    if (!mayHold || mayHold(folder, name)) {
+      std::string candidate = folder + '/' + name;
+      if (IsProgramFile(candidate, encoding)) return candidate;
+    }
     if (end == folders.size()) return std::nullopt;
     start = end + 1;
   }

@@ -23,7 +23,8 @@ bool IsProgramFile(const std::string& path, TextEncoding encoding) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::optional<std::string> FindProgramOnPath(const std::string& name, TextEncoding encoding) {
+std::optional<std::string> FindProgramOnPath(const std::string& name, TextEncoding encoding,
+                                             const FolderMayHold& /*mayHold*/) {
   if (name.empty()) return std::nullopt;
   const std::wstring wide = WideOf(name, encoding);
   std::vector<wchar_t> found(MAX_PATH);

@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "mount/member_cache.h"
+#include "mount/member_makes.h"
 #include "mount/member_tree.h"
 #include "mount/mount_members.h"
 #include "mount/mount_names.h"
@@ -300,9 +300,9 @@ class FakeLister {
   std::atomic<bool> mended{false};
 };
 
-class ListingCacheTest : public ::testing::Test {
+class FileListingsTest : public ::testing::Test {
  protected:
-  ListingCacheTest()
+  FileListingsTest()
       : cache_([this](const std::string& source, std::vector<std::string>& warnings) {
                  return lister_.List(source, warnings);
                },
@@ -325,10 +325,10 @@ class ListingCacheTest : public ::testing::Test {
   FakeLister lister_;
   std::mutex logMutex_;
   std::vector<std::string> log_;
-  ListingCache cache_;
+  FileListings cache_;
 };
 
-TEST_F(ListingCacheTest, RequestsAtOnceShareOneListingAndItIsKept) {
+TEST_F(FileListingsTest, RequestsAtOnceShareOneListingAndItIsKept) {
   lister_.hold = true;
   std::vector<std::future<std::shared_ptr<const FileMembers>>> requests;
   for (int i = 0; i < 8; ++i) {
@@ -355,7 +355,7 @@ TEST_F(ListingCacheTest, RequestsAtOnceShareOneListingAndItIsKept) {
   EXPECT_EQ(lister_.runs, 3);
 }
 
-TEST_F(ListingCacheTest, AFailedListingIsToldAndTriedAgainAndItsReasonKept) {
+TEST_F(FileListingsTest, AFailedListingIsToldAndTriedAgainAndItsReasonKept) {
   const auto members = [this] { return cache_.Members("/s/bad.zip", ValidityNumber(1)); };
   EXPECT_FALSE(cache_.FailureReason("/s/bad.zip", ValidityNumber(1))) << "never listed";
   EXPECT_EQ(members()->state, ListState::kFailed);
@@ -407,9 +407,9 @@ class FakeMaker {
   std::atomic<bool> mended{false};
 };
 
-class MemberCacheTest : public ::testing::Test {
+class MemberMakesTest : public ::testing::Test {
  protected:
-  MemberCacheTest()
+  MemberMakesTest()
       : folder_((parent_.path() / "cache").string()),
         cache_((fs::create_directory(folder_), folder_),
                [this](const std::string& source, const std::string& member,
@@ -434,7 +434,7 @@ class MemberCacheTest : public ::testing::Test {
 
   static Validity ValidityNumber(int n) {
     Validity validity;
-    validity.source.inode = 7;
+    validity.source.identity = 7;
     validity.source.size = n;
     return validity;
   }
@@ -442,10 +442,10 @@ class MemberCacheTest : public ::testing::Test {
   TempDir parent_;
   std::string folder_;
   FakeMaker maker_;
-  MemberCache cache_;
+  MemberMakes cache_;
 };
 
-TEST_F(MemberCacheTest, OpenersAtOnceShareOneMake) {
+TEST_F(MemberMakesTest, OpenersAtOnceShareOneMake) {
   const Validity validity = ValidityNumber(1);
   std::vector<std::future<std::string>> openers;
   for (int i = 0; i < 8; ++i) {
@@ -462,11 +462,11 @@ TEST_F(MemberCacheTest, OpenersAtOnceShareOneMake) {
   EXPECT_EQ(maker_.runs, 1);
 }
 
-TEST_F(MemberCacheTest, AChangedSourceOrRulesMakeTheMemberAgain) {
+TEST_F(MemberMakesTest, AChangedSourceOrRulesMakeTheMemberAgain) {
   EXPECT_FALSE(cache_.MadeSize("/s/a.txt", "m", ValidityNumber(1)));
   EXPECT_EQ(Content(Obtain("m", ValidityNumber(1))), "m 1");
   Validity rulesChanged = ValidityNumber(1);
-  rulesChanged.rules = {FileKey{}};
+  rulesChanged.rules = {platform::FileState{}};
   EXPECT_FALSE(cache_.MadeSize("/s/a.txt", "m", rulesChanged));
   EXPECT_EQ(Content(Obtain("m", rulesChanged)), "m 2");
   EXPECT_EQ(Content(Obtain("m", ValidityNumber(2))), "m 3");
@@ -480,7 +480,7 @@ TEST_F(MemberCacheTest, AChangedSourceOrRulesMakeTheMemberAgain) {
   EXPECT_EQ(kept, 1u);
 }
 
-TEST_F(MemberCacheTest, AFailedMakeGivesEioWithItsReasonAndIsTriedAgain) {
+TEST_F(MemberMakesTest, AFailedMakeGivesEioWithItsReasonAndIsTriedAgain) {
   const ObtainedMember first = Obtain("bad", ValidityNumber(1));
   EXPECT_EQ(first.error, EIO);
   EXPECT_EQ(first.descriptor, -1);
@@ -490,7 +490,7 @@ TEST_F(MemberCacheTest, AFailedMakeGivesEioWithItsReasonAndIsTriedAgain) {
   EXPECT_EQ(maker_.runs, 2);
 }
 
-TEST_F(MemberCacheTest, AFailedMakeKeepsItsReasonUntilTheMemberIsMade) {
+TEST_F(MemberMakesTest, AFailedMakeKeepsItsReasonUntilTheMemberIsMade) {
   const auto reason = [this](const std::string& member, int validity) {
     return cache_.FailureReason("/s/a.txt", member, ValidityNumber(validity));
   };
@@ -511,7 +511,7 @@ TEST_F(MemberCacheTest, AFailedMakeKeepsItsReasonUntilTheMemberIsMade) {
   EXPECT_FALSE(reason("bad", 1));
 }
 
-TEST_F(MemberCacheTest, AnInterruptedOpenerLeavesTheMakeToTheOthers) {
+TEST_F(MemberMakesTest, AnInterruptedOpenerLeavesTheMakeToTheOthers) {
   std::atomic<bool> firstInterrupted{false};
   auto first = std::async(std::launch::async, [&] {
     return Obtain("slow", ValidityNumber(1), [&] { return firstInterrupted.load(); });
@@ -526,7 +526,7 @@ TEST_F(MemberCacheTest, AnInterruptedOpenerLeavesTheMakeToTheOthers) {
   EXPECT_EQ(maker_.runs, 1);
 }
 
-TEST_F(MemberCacheTest, TheLastInterruptedOpenerStopsTheMakeAndWaitsForIt) {
+TEST_F(MemberMakesTest, TheLastInterruptedOpenerStopsTheMakeAndWaitsForIt) {
   std::atomic<bool> interrupted{false};
   auto opener = std::async(std::launch::async, [&] {
     return Obtain("endless", ValidityNumber(1), [&] { return interrupted.load(); });
@@ -540,7 +540,7 @@ TEST_F(MemberCacheTest, TheLastInterruptedOpenerStopsTheMakeAndWaitsForIt) {
   EXPECT_EQ(Content(Obtain("slow", ValidityNumber(1))), "slow 2");
 }
 
-TEST_F(MemberCacheTest, AMemberInFoldersIsMadeUnderItsOwnFileNameOnly) {
+TEST_F(MemberMakesTest, AMemberInFoldersIsMadeUnderItsOwnFileNameOnly) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"docs/sub/note.txt", "note.txt"},
       {"../../escape", "escape"},
@@ -560,7 +560,7 @@ TEST_F(MemberCacheTest, AMemberInFoldersIsMadeUnderItsOwnFileNameOnly) {
   EXPECT_EQ(made, (std::set<std::string>{"note.txt", "escape", "member"}));
 }
 
-TEST_F(MemberCacheTest, ShutdownStopsTheMakesAndRemovesTheFolder) {
+TEST_F(MemberMakesTest, ShutdownStopsTheMakesAndRemovesTheFolder) {
   EXPECT_EQ(Content(Obtain("m", ValidityNumber(1))), "m 1");
   auto opener = std::async(std::launch::async, [&] { return Obtain("endless", ValidityNumber(1)); });
   while (maker_.runs < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -1,10 +1,10 @@
-#include "plugin/list_cache.h"
+#include "plugin/kept_lists.h"
 
 #include <algorithm>
 
 namespace quendrix {
 
-std::shared_ptr<const Listing> ListCache::Find(const ListKey& key) {
+std::shared_ptr<const Listing> KeptLists::Find(const ListKey& key) {
   const std::lock_guard<std::mutex> lock(mutex_);
   const auto found =
       std::find_if(kept_.begin(), kept_.end(), [&key](const Kept& kept) { return kept.key == key; });
@@ -13,7 +13,7 @@ std::shared_ptr<const Listing> ListCache::Find(const ListKey& key) {
   return kept_.front().listing;
 }
 
-void ListCache::Keep(ListKey key, std::shared_ptr<const Listing> listing) {
+void KeptLists::Keep(ListKey key, std::shared_ptr<const Listing> listing) {
   const std::lock_guard<std::mutex> lock(mutex_);
   const auto found =
       std::find_if(kept_.begin(), kept_.end(), [&key](const Kept& kept) { return kept.key == key; });

@@ -42,10 +42,11 @@ struct Listing {
   std::vector<std::uint32_t> headerTimes;
 };
 
-// Every member function may be called from several threads at once.
-class ListCache {
+// The lists kept, the one used last first. Every member function may be
+// called from several threads at once.
+class KeptLists {
  public:
-  explicit ListCache(std::size_t capacity = kKeptListings) : capacity_(capacity) {}
+  explicit KeptLists(std::size_t capacity = kKeptListings) : capacity_(capacity) {}
 
   std::shared_ptr<const Listing> Find(const ListKey& key);
   void Keep(ListKey key, std::shared_ptr<const Listing> listing);

@@ -13,12 +13,18 @@
 
 namespace quendrix {
 
+// The rules file's name in each place.
+inline constexpr std::string_view kRulesFileName = "quendrix.ini";
+
 enum class RulesPlace { kPlugin, kUser, kSystem };
 
 // A folder where a rules file may lie, ending in its separator.
 struct RulesFolder {
   RulesPlace place = RulesPlace::kPlugin;
   std::string dir;
+
+  // The path of the rules file in this folder.
+  std::string RulesPath() const { return dir + std::string(kRulesFileName); }
 };
 
 // The folders looked at, in order: the plug-in's folder, which keeps a

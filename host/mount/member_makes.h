@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "mount/file_key.h"
+#include "mount/validity.h"
 
 namespace quendrix::host::mount {
 
@@ -69,7 +69,10 @@ struct ObtainedMember {
   std::int64_t size = 0;
 };
 
-class MemberCache {
+// The mount's table of makes: for each member of each file, the newest
+// make, the one under way and why the last one failed. (The user's cache of
+// made members, which outlives the mount, is quendrix::MemberCache.)
+class MemberMakes {
  public:
   // How often an opener that waits looks whether it was interrupted.
   static constexpr std::chrono::milliseconds kInterruptPoll{20};
@@ -77,11 +80,11 @@ class MemberCache {
   // before it answers anyway.
   static constexpr std::chrono::seconds kCancelWait{10};
 
-  // `folder` must exist and be the cache's own; it is removed at Shutdown.
-  MemberCache(std::string folder, MemberMaker maker);
-  ~MemberCache();
-  MemberCache(const MemberCache&) = delete;
-  MemberCache& operator=(const MemberCache&) = delete;
+  // `folder` must exist and be the table's own; it is removed at Shutdown.
+  MemberMakes(std::string folder, MemberMaker maker);
+  ~MemberMakes();
+  MemberMakes(const MemberMakes&) = delete;
+  MemberMakes& operator=(const MemberMakes&) = delete;
 
   // The size of the member made for `validity`, when there is one. Makes
   // nothing, so a listing never starts a program.

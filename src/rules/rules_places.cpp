@@ -1,6 +1,4 @@
-#include "plugin/rules_places.h"
-
-#include "plugin/plugin.h"
+#include "rules/rules_places.h"
 
 namespace quendrix {
 namespace {
@@ -71,7 +69,7 @@ std::optional<RulesChoice> ChooseRules(
     const std::vector<RulesFolder>& folders,
     const std::function<bool(const std::string&)>& exists) {
   for (const RulesFolder& folder : folders) {
-    std::string path = folder.dir + std::string(kRulesFileName);
+    std::string path = folder.RulesPath();
     if (exists && !exists(path)) continue;
     RulesChoice choice;
     choice.place = folder.place;

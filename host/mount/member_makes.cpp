@@ -1,4 +1,4 @@
-#include "mount/member_cache.h"
+#include "mount/member_makes.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 // last holder lets the job go: the entry while it is the newest made
 // member, and the openers that waited for it until they have opened it.
 // Descriptors already open keep reading a file that is gone.
-struct MemberCache::Job {
+struct MemberMakes::Job {
   std::uint64_t serial = 0;
   Validity validity;
   std::string directory;
@@ -49,7 +49,7 @@ std::string KeyOf(const std::string& source, const std::string& member) {
 
 // The name of a made member's file in its folder: the last part of the
 // member's name, or a fixed one when that part is no name a folder holds.
-std::string CacheFileName(const std::string& member) {
+std::string MadeFileName(const std::string& member) {
   const std::string_view last = LastNamePart(member);
   if (EntryNameObstacle(last)) return "member";
   return std::string(last);
@@ -57,12 +57,12 @@ std::string CacheFileName(const std::string& member) {
 
 }  // namespace
 
-MemberCache::MemberCache(std::string folder, MemberMaker maker)
+MemberMakes::MemberMakes(std::string folder, MemberMaker maker)
     : folder_(std::move(folder)), maker_(std::move(maker)) {}
 
-MemberCache::~MemberCache() { Shutdown(); }
+MemberMakes::~MemberMakes() { Shutdown(); }
 
-std::optional<std::int64_t> MemberCache::MadeSize(const std::string& source,
+std::optional<std::int64_t> MemberMakes::MadeSize(const std::string& source,
                                                   const std::string& member,
                                                   const Validity& validity) const {
   const std::lock_guard lock(mutex_);
@@ -74,7 +74,7 @@ std::optional<std::int64_t> MemberCache::MadeSize(const std::string& source,
   return found->second.made->size;
 }
 
-std::optional<std::string> MemberCache::FailureReason(
+std::optional<std::string> MemberMakes::FailureReason(
     const std::string& source, const std::string& member,
     const Validity& validity) const {
   const std::lock_guard lock(mutex_);
@@ -90,7 +90,7 @@ OpenMember::~OpenMember() {
   if (descriptor_ >= 0) close(descriptor_);
 }
 
-ObtainedMember MemberCache::OpenMade(const Job& job) {
+ObtainedMember MemberMakes::OpenMade(const Job& job) {
   ObtainedMember obtained;
   obtained.generation = job.serial;
   obtained.size = job.size;
@@ -107,7 +107,7 @@ ObtainedMember MemberCache::OpenMade(const Job& job) {
   return obtained;
 }
 
-ObtainedMember MemberCache::Obtain(const std::string& source,
+ObtainedMember MemberMakes::Obtain(const std::string& source,
                                    const std::string& member,
                                    const Validity& validity,
                                    const std::function<bool()>& interrupted) {
@@ -148,7 +148,7 @@ ObtainedMember MemberCache::Obtain(const std::string& source,
   return {-1, EINTR, "its making was stopped"};
 }
 
-std::shared_ptr<MemberCache::Job> MemberCache::StartJob(
+std::shared_ptr<MemberMakes::Job> MemberMakes::StartJob(
     const std::string& key, const std::string& source, const std::string& member,
     const Validity& validity) {
   ReapWorkers();
@@ -157,10 +157,10 @@ std::shared_ptr<MemberCache::Job> MemberCache::StartJob(
   job->validity = validity;
   // A folder per make keeps the member's own file name, which some programs
   // read their output format from. Only the last part of its name goes
-  // into the path: the member's folders stay out of the cache, which holds
-  // one level of folders, each of one file.
+  // into the path: the member's folders stay out of the table's folder,
+  // which holds one level of folders, each of one file.
   job->directory = folder_ + "/" + std::to_string(job->serial);
-  job->file = job->directory + "/" + CacheFileName(member);
+  job->file = job->directory + "/" + MadeFileName(member);
   try {
     std::thread worker([this, job, key, source, member] {
       RunJob(job, key, source, member);
@@ -175,7 +175,7 @@ std::shared_ptr<MemberCache::Job> MemberCache::StartJob(
   return job;
 }
 
-void MemberCache::RunJob(const std::shared_ptr<Job>& job, const std::string& key,
+void MemberMakes::RunJob(const std::shared_ptr<Job>& job, const std::string& key,
                          const std::string& source, const std::string& member) {
   MakeOutcome outcome;
   std::error_code error;
@@ -223,7 +223,7 @@ void MemberCache::RunJob(const std::shared_ptr<Job>& job, const std::string& key
   changed_.notify_all();
 }
 
-void MemberCache::ReapWorkers() {
+void MemberMakes::ReapWorkers() {
   for (const std::thread::id id : finished_) {
     const auto found = workers_.find(id);
     if (found == workers_.end()) continue;
@@ -233,7 +233,7 @@ void MemberCache::ReapWorkers() {
   finished_.clear();
 }
 
-void MemberCache::Shutdown() {
+void MemberMakes::Shutdown() {
   std::map<std::thread::id, std::thread> workers;
   {
     const std::lock_guard lock(mutex_);
@@ -253,7 +253,7 @@ void MemberCache::Shutdown() {
   }
   entries.clear();
   // An opener that waited for a stopped make lets the job go, and with it
-  // the job's folder, under the lock; the cache folder is removed under it
+  // the job's folder, under the lock; the table's folder is removed under it
   // too, or the two removals could meet halfway and leave the folder.
   const std::lock_guard lock(mutex_);
   std::error_code error;

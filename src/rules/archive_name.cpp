@@ -1,4 +1,4 @@
-#include "plugin/archive_name.h"
+#include "rules/archive_name.h"
 
 namespace quendrix {
 
